@@ -1,0 +1,392 @@
+#include "platform/crypto/crypt_api.h"
+
+#include "platform/crypto/crypt_faults.h"
+
+#include <array>
+#include <atomic>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/provider.h>
+
+namespace platform {
+
+namespace {
+
+// A library context of our own, so that RC4 and MD5 never depend on (or change) the
+// process's default OpenSSL configuration.
+struct ProviderState {
+    OSSL_LIB_CTX* library = nullptr;
+    OSSL_PROVIDER* legacy = nullptr;
+    OSSL_PROVIDER* base = nullptr;
+    EVP_MD* md5 = nullptr;
+    EVP_CIPHER* rc4 = nullptr;
+
+    ProviderState() = default;
+    ProviderState(const ProviderState&) = delete;
+    ProviderState& operator=(const ProviderState&) = delete;
+    ~ProviderState() {
+        EVP_CIPHER_free(rc4);
+        EVP_MD_free(md5);
+        if (base != nullptr) {
+            OSSL_PROVIDER_unload(base);
+        }
+        if (legacy != nullptr) {
+            OSSL_PROVIDER_unload(legacy);
+        }
+        OSSL_LIB_CTX_free(library);
+    }
+};
+
+std::atomic<unsigned> callCounts[static_cast<int>(CryptCall::Count)];
+std::atomic<unsigned> finalCalls{0};
+std::atomic<int> liveObjects{0};
+
+struct PlannedFailure {
+    bool armed = false;
+    unsigned skip = 0;
+    HRESULT code = 0;
+};
+std::mutex faultMutex;
+std::array<PlannedFailure, static_cast<int>(CryptCall::Count)> plannedFailures;
+
+// Counts the call and answers the planned failure for it, if one is due.
+HRESULT Enter(CryptCall call) {
+    callCounts[static_cast<int>(call)].fetch_add(1, std::memory_order_relaxed);
+    std::lock_guard lock(faultMutex);
+    PlannedFailure& plan = plannedFailures[static_cast<std::size_t>(call)];
+    if (!plan.armed) {
+        return S_OK;
+    }
+    if (plan.skip > 0) {
+        --plan.skip;
+        return S_OK;
+    }
+    plan.armed = false;
+    return plan.code;
+}
+
+constexpr std::size_t kMd5Size = 16;
+constexpr std::size_t kRc4KeySize = 16;
+
+} // namespace
+
+struct CryptProvider {
+    std::shared_ptr<ProviderState> state;
+};
+
+struct CryptHash {
+    std::shared_ptr<ProviderState> state;
+    EVP_MD_CTX* context = nullptr;
+    bool finished = false;
+    std::array<unsigned char, kMd5Size> digest{};
+};
+
+struct CryptKey {
+    std::shared_ptr<ProviderState> state;
+    EVP_CIPHER_CTX* context = nullptr;
+    std::array<unsigned char, kRc4KeySize> material{};
+};
+
+HRESULT CryptAcquireContext(HCRYPTPROV* provider, const char* container, const char* providerName,
+                            DWORD providerType, DWORD flags) {
+    if (HRESULT planned = Enter(CryptCall::AcquireContext); planned != S_OK) {
+        return planned;
+    }
+    if (provider == nullptr) {
+        return NTE_BAD_UID;
+    }
+    *provider = nullptr;
+    if (providerType != PROV_RSA_FULL) {
+        return NTE_BAD_PROV_TYPE;
+    }
+    // Only verify contexts: no key container is ever read or stored.
+    if (flags != CRYPT_VERIFYCONTEXT || container != nullptr) {
+        return NTE_BAD_FLAGS;
+    }
+    if (providerName != nullptr) {
+        return NTE_KEYSET_NOT_DEF;
+    }
+    auto state = std::make_shared<ProviderState>();
+    state->library = OSSL_LIB_CTX_new();
+    if (state->library == nullptr) {
+        return NTE_NO_MEMORY;
+    }
+    state->legacy = OSSL_PROVIDER_load(state->library, "legacy");
+    state->base = OSSL_PROVIDER_load(state->library, "default");
+    if (state->legacy == nullptr || state->base == nullptr) {
+        return NTE_PROVIDER_DLL_FAIL;
+    }
+    state->md5 = EVP_MD_fetch(state->library, "MD5", nullptr);
+    state->rc4 = EVP_CIPHER_fetch(state->library, "RC4", nullptr);
+    if (state->md5 == nullptr || state->rc4 == nullptr) {
+        return NTE_PROVIDER_DLL_FAIL;
+    }
+    auto* result = new (std::nothrow) CryptProvider{std::move(state)};
+    if (result == nullptr) {
+        return NTE_NO_MEMORY;
+    }
+    liveObjects.fetch_add(1, std::memory_order_relaxed);
+    *provider = result;
+    return S_OK;
+}
+
+HRESULT CryptCreateHash(HCRYPTPROV provider, ALG_ID algorithm, HCRYPTKEY key, DWORD flags,
+                        HCRYPTHASH* hash) {
+    if (HRESULT planned = Enter(CryptCall::CreateHash); planned != S_OK) {
+        return planned;
+    }
+    if (provider == nullptr || hash == nullptr) {
+        return NTE_BAD_UID;
+    }
+    *hash = nullptr;
+    if (algorithm != CALG_MD5) {
+        return NTE_BAD_ALGID;
+    }
+    if (key != nullptr) {
+        return NTE_BAD_KEY;
+    }
+    if (flags != 0) {
+        return NTE_BAD_FLAGS;
+    }
+    auto* result = new (std::nothrow) CryptHash{provider->state};
+    if (result == nullptr) {
+        return NTE_NO_MEMORY;
+    }
+    result->context = EVP_MD_CTX_new();
+    if (result->context == nullptr ||
+        EVP_DigestInit_ex2(result->context, provider->state->md5, nullptr) != 1) {
+        EVP_MD_CTX_free(result->context);
+        delete result;
+        return NTE_NO_MEMORY;
+    }
+    liveObjects.fetch_add(1, std::memory_order_relaxed);
+    *hash = result;
+    return S_OK;
+}
+
+HRESULT CryptHashData(HCRYPTHASH hash, const unsigned char* data, DWORD length, DWORD flags) {
+    if (HRESULT planned = Enter(CryptCall::HashData); planned != S_OK) {
+        return planned;
+    }
+    if (hash == nullptr) {
+        return NTE_BAD_HASH;
+    }
+    if (flags != 0) {
+        return NTE_BAD_FLAGS;
+    }
+    if (hash->finished) {
+        return NTE_BAD_HASH_STATE;
+    }
+    if (length > 0 && data == nullptr) {
+        return NTE_BAD_DATA;
+    }
+    if (length > 0 && EVP_DigestUpdate(hash->context, data, length) != 1) {
+        return NTE_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CryptDeriveKey(HCRYPTPROV provider, ALG_ID algorithm, HCRYPTHASH hash, DWORD flags,
+                       HCRYPTKEY* key) {
+    if (HRESULT planned = Enter(CryptCall::DeriveKey); planned != S_OK) {
+        return planned;
+    }
+    if (provider == nullptr || key == nullptr) {
+        return NTE_BAD_UID;
+    }
+    *key = nullptr;
+    if (hash == nullptr) {
+        return NTE_BAD_HASH;
+    }
+    if (algorithm != CALG_RC4) {
+        return NTE_BAD_ALGID;
+    }
+    if ((flags & 0xFFFF & ~(CRYPT_EXPORTABLE | CRYPT_NO_SALT)) != 0) {
+        return NTE_BAD_FLAGS;
+    }
+    DWORD bits = flags >> 16;
+    if (bits == 0) {
+        bits = 40;
+    }
+    if (bits < 40 || bits > 128 || bits % 8 != 0) {
+        return NTE_BAD_FLAGS;
+    }
+    if (!hash->finished) {
+        unsigned int size = 0;
+        if (EVP_DigestFinal_ex(hash->context, hash->digest.data(), &size) != 1 ||
+            size != kMd5Size) {
+            return NTE_FAIL;
+        }
+        hash->finished = true;
+    }
+
+    auto* result = new (std::nothrow) CryptKey{provider->state};
+    if (result == nullptr) {
+        return NTE_NO_MEMORY;
+    }
+    // The default provider's rule: the key's bytes are the first bytes of the hash value;
+    // without CRYPT_NO_SALT the rest of the 16-byte RC4 key is a salt of zero bytes.
+    std::size_t keyBytes = bits / 8;
+    std::memcpy(result->material.data(), hash->digest.data(), keyBytes);
+    int rc4Length =
+        (flags & CRYPT_NO_SALT) != 0 ? static_cast<int>(keyBytes) : static_cast<int>(kRc4KeySize);
+    result->context = EVP_CIPHER_CTX_new();
+    bool ok = result->context != nullptr &&
+              EVP_CipherInit_ex2(result->context, provider->state->rc4, nullptr, nullptr, 1,
+                                 nullptr) == 1 &&
+              EVP_CIPHER_CTX_set_key_length(result->context, rc4Length) == 1 &&
+              EVP_CipherInit_ex2(result->context, nullptr, result->material.data(), nullptr, 1,
+                                 nullptr) == 1;
+    if (!ok) {
+        EVP_CIPHER_CTX_free(result->context);
+        OPENSSL_cleanse(result->material.data(), result->material.size());
+        delete result;
+        return NTE_FAIL;
+    }
+    liveObjects.fetch_add(1, std::memory_order_relaxed);
+    *key = result;
+    return S_OK;
+}
+
+namespace {
+
+HRESULT Transform(HCRYPTKEY key, HCRYPTHASH hash, bool final, DWORD flags, unsigned char* data,
+                  DWORD length) {
+    if (key == nullptr) {
+        return NTE_BAD_KEY;
+    }
+    if (hash != nullptr) {
+        return NTE_BAD_HASH;
+    }
+    if (flags != 0) {
+        return NTE_BAD_FLAGS;
+    }
+    if (length > 0 && data == nullptr) {
+        return NTE_BAD_DATA;
+    }
+    if (final) {
+        finalCalls.fetch_add(1, std::memory_order_relaxed);
+    }
+    DWORD left = length;
+    unsigned char* at = data;
+    while (left > 0) {
+        int piece = left > static_cast<DWORD>(INT_MAX) ? INT_MAX : static_cast<int>(left);
+        int written = 0;
+        if (EVP_CipherUpdate(key->context, at, &written, at, piece) != 1 || written != piece) {
+            return NTE_FAIL;
+        }
+        at += piece;
+        left -= static_cast<DWORD>(piece);
+    }
+    if (final &&
+        EVP_CipherInit_ex2(key->context, nullptr, key->material.data(), nullptr, 1, nullptr) != 1) {
+        return NTE_FAIL;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT CryptEncrypt(HCRYPTKEY key, HCRYPTHASH hash, bool final, DWORD flags, unsigned char* data,
+                     DWORD* length, DWORD bufferLength) {
+    if (HRESULT planned = Enter(CryptCall::Encrypt); planned != S_OK) {
+        return planned;
+    }
+    if (length == nullptr) {
+        return NTE_BAD_LEN;
+    }
+    if (bufferLength < *length) {
+        return NTE_BAD_LEN;
+    }
+    return Transform(key, hash, final, flags, data, *length);
+}
+
+HRESULT CryptDecrypt(HCRYPTKEY key, HCRYPTHASH hash, bool final, DWORD flags, unsigned char* data,
+                     DWORD* length) {
+    if (HRESULT planned = Enter(CryptCall::Decrypt); planned != S_OK) {
+        return planned;
+    }
+    if (length == nullptr) {
+        return NTE_BAD_LEN;
+    }
+    return Transform(key, hash, final, flags, data, *length);
+}
+
+HRESULT CryptDestroyHash(HCRYPTHASH hash) {
+    if (HRESULT planned = Enter(CryptCall::DestroyHash); planned != S_OK) {
+        return planned;
+    }
+    if (hash == nullptr) {
+        return NTE_BAD_HASH;
+    }
+    EVP_MD_CTX_free(hash->context);
+    OPENSSL_cleanse(hash->digest.data(), hash->digest.size());
+    delete hash;
+    liveObjects.fetch_sub(1, std::memory_order_relaxed);
+    return S_OK;
+}
+
+HRESULT CryptDestroyKey(HCRYPTKEY key) {
+    if (HRESULT planned = Enter(CryptCall::DestroyKey); planned != S_OK) {
+        return planned;
+    }
+    if (key == nullptr) {
+        return NTE_BAD_KEY;
+    }
+    EVP_CIPHER_CTX_free(key->context);
+    OPENSSL_cleanse(key->material.data(), key->material.size());
+    delete key;
+    liveObjects.fetch_sub(1, std::memory_order_relaxed);
+    return S_OK;
+}
+
+HRESULT CryptReleaseContext(HCRYPTPROV provider, DWORD flags) {
+    if (HRESULT planned = Enter(CryptCall::ReleaseContext); planned != S_OK) {
+        return planned;
+    }
+    if (provider == nullptr) {
+        return NTE_BAD_UID;
+    }
+    if (flags != 0) {
+        return NTE_BAD_FLAGS;
+    }
+    delete provider;
+    liveObjects.fetch_sub(1, std::memory_order_relaxed);
+    return S_OK;
+}
+
+void InjectCryptFailure(CryptCall call, HRESULT code, unsigned skip) {
+    std::lock_guard lock(faultMutex);
+    plannedFailures[static_cast<std::size_t>(call)] = PlannedFailure{true, skip, code};
+}
+
+void ClearCryptFailures() {
+    std::lock_guard lock(faultMutex);
+    plannedFailures.fill(PlannedFailure{});
+}
+
+unsigned CryptCallCount(CryptCall call) {
+    return callCounts[static_cast<int>(call)].load(std::memory_order_relaxed);
+}
+
+unsigned CryptFinalCallCount() {
+    return finalCalls.load(std::memory_order_relaxed);
+}
+
+int CryptLiveObjects() {
+    return liveObjects.load(std::memory_order_relaxed);
+}
+
+void ResetCryptCounters() {
+    for (auto& count : callCounts) {
+        count.store(0, std::memory_order_relaxed);
+    }
+    finalCalls.store(0, std::memory_order_relaxed);
+}
+
+} // namespace platform

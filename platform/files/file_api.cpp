@@ -1,0 +1,570 @@
+#include "platform/files/file_api.h"
+
+#include "platform/files/file_faults.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+
+struct KernelObject {
+    KernelObject() = default;
+    KernelObject(const KernelObject&) = delete;
+    KernelObject& operator=(const KernelObject&) = delete;
+    virtual ~KernelObject() = default;
+    // Releases what the object holds; false with the last-error value set on failure.
+    virtual bool Release() = 0;
+};
+
+namespace {
+
+thread_local DWORD lastError = 0;
+
+struct PlannedFailure {
+    bool armed = false;
+    unsigned skip = 0;
+    DWORD error = 0;
+};
+std::mutex faultMutex;
+std::array<PlannedFailure, static_cast<std::size_t>(FileCall::Count)> plannedFailures;
+
+// True when a planned failure is due for this call; the last-error value is then set.
+bool PlannedFailureDue(FileCall call) {
+    std::lock_guard lock(faultMutex);
+    PlannedFailure& plan = plannedFailures[static_cast<std::size_t>(call)];
+    if (!plan.armed) {
+        return false;
+    }
+    if (plan.skip > 0) {
+        --plan.skip;
+        return false;
+    }
+    plan.armed = false;
+    lastError = plan.error;
+    return true;
+}
+
+bool Fail(int error) {
+    lastError = static_cast<DWORD>(error);
+    return false;
+}
+
+// Large enough that the per-chunk cost of a 1 KiB transform is a memcpy, not a system call.
+constexpr std::size_t kBufferSize = 256 * 1024;
+
+struct FileObject;
+
+// Linux has no share modes; this process's own open files stand in for them, which is what
+// keeps a job from truncating its own source.
+struct OpenFile {
+    dev_t device;
+    ino_t inode;
+    DWORD access;
+    DWORD shareMode;
+    const FileObject* owner;
+};
+std::mutex openFilesMutex;
+std::vector<OpenFile> openFiles;
+
+bool SharingConflict(const OpenFile& existing, DWORD access, DWORD shareMode) {
+    bool theyRefuseUs =
+        ((access & GENERIC_READ) != 0 && (existing.shareMode & FILE_SHARE_READ) == 0) ||
+        ((access & GENERIC_WRITE) != 0 && (existing.shareMode & FILE_SHARE_WRITE) == 0);
+    bool weRefuseThem =
+        ((existing.access & GENERIC_READ) != 0 && (shareMode & FILE_SHARE_READ) == 0) ||
+        ((existing.access & GENERIC_WRITE) != 0 && (shareMode & FILE_SHARE_WRITE) == 0);
+    return theyRefuseUs || weRefuseThem;
+}
+
+bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return Fail(errno);
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+struct FileObject final : KernelObject {
+    int fd = -1;
+    DWORD access = 0;
+    std::unique_ptr<unsigned char[]> buffer;
+    std::size_t begin = 0; // reading: next unread byte; writing: unused
+    std::size_t end = 0;   // reading: end of the data read ahead; writing: bytes pending
+
+    ~FileObject() override {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+
+    bool EnsureBuffer() {
+        if (!buffer) {
+            buffer.reset(new (std::nothrow) unsigned char[kBufferSize]);
+            if (!buffer) {
+                return Fail(ENOMEM);
+            }
+        }
+        return true;
+    }
+
+    bool Flush() {
+        std::size_t pending = end;
+        end = 0;
+        return pending == 0 || WriteAll(fd, buffer.get(), pending);
+    }
+
+    bool Release() override {
+        bool flushed = (access & GENERIC_WRITE) == 0 || Flush();
+        {
+            std::lock_guard lock(openFilesMutex);
+            std::erase_if(openFiles, [this](const OpenFile& f) { return f.owner == this; });
+        }
+        int closed = ::close(fd);
+        fd = -1;
+        if (!flushed) {
+            return false;
+        }
+        return closed == 0 || Fail(errno);
+    }
+};
+
+struct FindObject final : KernelObject {
+    bool Release() override { return true; }
+};
+
+struct ThreadObject final : KernelObject {
+    std::thread thread;
+    bool Release() override {
+        thread.detach();
+        return true;
+    }
+};
+
+FileObject* AsFile(HANDLE handle) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    return dynamic_cast<FileObject*>(handle);
+}
+
+bool MatchesPattern(const char* pattern, const char* name) {
+    // Iterative * and ? matching with one backtrack point, as file patterns need no more.
+    const char* starPattern = nullptr;
+    const char* starName = nullptr;
+    while (*name != '\0') {
+        if (*pattern == '?' || (*pattern != '*' && *pattern == *name)) {
+            ++pattern;
+            ++name;
+        } else if (*pattern == '*') {
+            starPattern = pattern++;
+            starName = name;
+        } else if (starPattern != nullptr) {
+            pattern = starPattern + 1;
+            name = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == '*') {
+        ++pattern;
+    }
+    return *pattern == '\0';
+}
+
+bool FillFindData(const std::string& path, const std::string& name, WIN32_FIND_DATA* data) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return false;
+    }
+    if (data != nullptr) {
+        data->dwFileAttributes =
+            S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+        data->fileSize = static_cast<std::uint64_t>(info.st_size);
+        std::size_t n = std::min(name.size(), sizeof data->cFileName - 1);
+        std::memcpy(data->cFileName, name.data(), n);
+        data->cFileName[n] = '\0';
+    }
+    return true;
+}
+
+std::string commandLine;
+bool commandLineSet = false;
+
+} // namespace
+
+DWORD GetLastError() {
+    return lastError;
+}
+
+void SetLastError(DWORD error) {
+    lastError = error;
+}
+
+HRESULT HResultFromLastError() {
+    auto value = static_cast<std::int32_t>(lastError);
+    if (value <= 0) {
+        return static_cast<HRESULT>(value);
+    }
+    return 0x80070000u | (lastError & 0xFFFFu);
+}
+
+HANDLE CreateFile(const char* name, DWORD access, DWORD shareMode, void* /*security*/,
+                  DWORD disposition, DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/) {
+    if (PlannedFailureDue(FileCall::Create)) {
+        return INVALID_HANDLE_VALUE;
+    }
+    if (name == nullptr || *name == '\0') {
+        Fail(ENOENT);
+        return INVALID_HANDLE_VALUE;
+    }
+    bool reading = (access & GENERIC_READ) != 0;
+    bool writing = (access & GENERIC_WRITE) != 0;
+    if (!reading && !writing) {
+        Fail(EINVAL);
+        return INVALID_HANDLE_VALUE;
+    }
+    int flags = O_CLOEXEC | O_NONBLOCK |
+                (reading && writing ? O_RDWR
+                 : writing          ? O_WRONLY
+                                    : O_RDONLY);
+    switch (disposition) {
+    case CREATE_NEW:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case CREATE_ALWAYS:
+    case OPEN_ALWAYS:
+        flags |= O_CREAT;
+        break;
+    case OPEN_EXISTING:
+    case TRUNCATE_EXISTING:
+        break;
+    default:
+        Fail(EINVAL);
+        return INVALID_HANDLE_VALUE;
+    }
+    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; truncation waits until
+    // the sharing check has passed.
+    int fd = ::open(name, flags, 0666);
+    if (fd < 0) {
+        Fail(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto file = std::unique_ptr<FileObject>(new (std::nothrow) FileObject);
+    if (!file) {
+        ::close(fd);
+        Fail(ENOMEM);
+        return INVALID_HANDLE_VALUE;
+    }
+    file->fd = fd;
+    file->access = access;
+
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        Fail(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        Fail(EISDIR);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (reading && !S_ISREG(info.st_mode)) {
+        // A pipe or device could be read forever, or not at all.
+        Fail(EINVAL);
+        return INVALID_HANDLE_VALUE;
+    }
+    {
+        std::lock_guard lock(openFilesMutex);
+        for (const OpenFile& open : openFiles) {
+            if (open.device == info.st_dev && open.inode == info.st_ino &&
+                SharingConflict(open, access, shareMode)) {
+                Fail(static_cast<int>(ERROR_SHARING_VIOLATION));
+                return INVALID_HANDLE_VALUE;
+            }
+        }
+        try {
+            openFiles.push_back(OpenFile{info.st_dev, info.st_ino, access, shareMode, file.get()});
+        } catch (const std::bad_alloc&) {
+            Fail(ENOMEM);
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    bool truncate = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+    if (truncate && S_ISREG(info.st_mode) && info.st_size != 0 && ::ftruncate(fd, 0) != 0) {
+        Fail(errno);
+        file->Release();
+        return INVALID_HANDLE_VALUE;
+    }
+    int status = ::fcntl(fd, F_GETFL);
+    if (status >= 0) {
+        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    }
+    return file.release();
+}
+
+BOOL ReadFile(HANDLE handle, void* buffer, DWORD count, DWORD* bytesRead, void* /*overlapped*/) {
+    if (bytesRead != nullptr) {
+        *bytesRead = 0;
+    }
+    if (PlannedFailureDue(FileCall::Read)) {
+        return FALSE;
+    }
+    FileObject* file = AsFile(handle);
+    if (file == nullptr || (file->access & GENERIC_READ) == 0) {
+        return Fail(EBADF);
+    }
+    if (count > 0 && buffer == nullptr) {
+        return Fail(EFAULT);
+    }
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        if (file->begin < file->end) {
+            std::size_t n = std::min<std::size_t>(count - done, file->end - file->begin);
+            std::memcpy(out + done, file->buffer.get() + file->begin, n);
+            file->begin += n;
+            done += n;
+            continue;
+        }
+        if (!file->EnsureBuffer()) {
+            return FALSE;
+        }
+        ssize_t n = ::read(file->fd, file->buffer.get(), kBufferSize);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return Fail(errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        file->begin = 0;
+        file->end = static_cast<std::size_t>(n);
+    }
+    if (bytesRead != nullptr) {
+        *bytesRead = static_cast<DWORD>(done);
+    }
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE handle, const void* buffer, DWORD count, DWORD* bytesWritten,
+               void* /*overlapped*/) {
+    if (bytesWritten != nullptr) {
+        *bytesWritten = 0;
+    }
+    if (PlannedFailureDue(FileCall::Write)) {
+        return FALSE;
+    }
+    FileObject* file = AsFile(handle);
+    if (file == nullptr || (file->access & GENERIC_WRITE) == 0) {
+        return Fail(EBADF);
+    }
+    if (count > 0 && buffer == nullptr) {
+        return Fail(EFAULT);
+    }
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    if (!file->EnsureBuffer()) {
+        return FALSE;
+    }
+    std::size_t left = count;
+    while (left > 0) {
+        std::size_t n = std::min(left, kBufferSize - file->end);
+        std::memcpy(file->buffer.get() + file->end, in, n);
+        file->end += n;
+        in += n;
+        left -= n;
+        if (file->end == kBufferSize && !file->Flush()) {
+            return FALSE;
+        }
+    }
+    if (bytesWritten != nullptr) {
+        *bytesWritten = count;
+    }
+    return TRUE;
+}
+
+DWORD GetFileSize(HANDLE handle, DWORD* sizeHigh) {
+    if (PlannedFailureDue(FileCall::GetSize)) {
+        return INVALID_FILE_SIZE;
+    }
+    FileObject* file = AsFile(handle);
+    if (file == nullptr) {
+        Fail(EBADF);
+        return INVALID_FILE_SIZE;
+    }
+    if ((file->access & GENERIC_WRITE) != 0 && !file->Flush()) {
+        return INVALID_FILE_SIZE;
+    }
+    struct stat info {};
+    if (::fstat(file->fd, &info) != 0) {
+        Fail(errno);
+        return INVALID_FILE_SIZE;
+    }
+    auto size = static_cast<std::uint64_t>(info.st_size);
+    if (sizeHigh != nullptr) {
+        *sizeHigh = static_cast<DWORD>(size >> 32);
+    }
+    // A size whose low part is 0xFFFFFFFF must read as a success.
+    lastError = ERROR_SUCCESS;
+    return static_cast<DWORD>(size & 0xFFFFFFFFu);
+}
+
+BOOL CloseHandle(HANDLE handle) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return Fail(EBADF);
+    }
+    std::unique_ptr<KernelObject> object(handle);
+    bool released = object->Release();
+    if (PlannedFailureDue(FileCall::Close)) {
+        return FALSE;
+    }
+    return released ? TRUE : FALSE;
+}
+
+HANDLE FindFirstFile(const char* pattern, WIN32_FIND_DATA* data) {
+    if (pattern == nullptr || *pattern == '\0') {
+        Fail(ENOENT);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string path(pattern);
+    std::size_t slash = path.rfind('/');
+    std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (last.empty()) {
+        Fail(ENOENT);
+        return INVALID_HANDLE_VALUE;
+    }
+    bool found = false;
+    if (last.find_first_of("*?") == std::string::npos) {
+        found = FillFindData(path, last, data);
+    } else {
+        DIR* dir = ::opendir(directory.c_str());
+        if (dir != nullptr) {
+            std::vector<std::string> matches;
+            while (dirent* entry = ::readdir(dir)) {
+                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0 &&
+                    MatchesPattern(last.c_str(), entry->d_name)) {
+                    matches.emplace_back(entry->d_name);
+                }
+            }
+            ::closedir(dir);
+            std::sort(matches.begin(), matches.end());
+            found = !matches.empty() &&
+                    FillFindData((slash == std::string::npos ? "" : directory) + matches.front(),
+                                 matches.front(), data);
+        }
+    }
+    if (!found) {
+        Fail(ENOENT);
+        return INVALID_HANDLE_VALUE;
+    }
+    return new FindObject;
+}
+
+BOOL FindClose(HANDLE find) {
+    if (dynamic_cast<FindObject*>(find) == nullptr) {
+        return Fail(EBADF);
+    }
+    delete find;
+    return TRUE;
+}
+
+bool FileExists(const char* path) {
+    WIN32_FIND_DATA data;
+    HANDLE find = FindFirstFile(path, &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(find);
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+HANDLE CreateThread(void* /*security*/, std::size_t /*stackSize*/, LPTHREAD_START_ROUTINE start,
+                    void* parameter, DWORD /*creationFlags*/, DWORD* threadId) {
+    if (PlannedFailureDue(FileCall::CreateThread)) {
+        return nullptr;
+    }
+    if (start == nullptr) {
+        Fail(EINVAL);
+        return nullptr;
+    }
+    auto object = std::unique_ptr<ThreadObject>(new (std::nothrow) ThreadObject);
+    if (!object) {
+        Fail(EAGAIN);
+        return nullptr;
+    }
+    try {
+        object->thread = std::thread([start, parameter] { start(parameter); });
+    } catch (const std::system_error& error) {
+        Fail(error.code().value());
+        return nullptr;
+    }
+    if (threadId != nullptr) {
+        *threadId = 0;
+    }
+    return object.release();
+}
+
+void SetCommandLine(const char* text) {
+    commandLineSet = text != nullptr;
+    commandLine = text != nullptr ? text : "";
+}
+
+const char* GetCommandLine() {
+    return commandLineSet ? commandLine.c_str() : nullptr;
+}
+
+int lstrcmpi(const char* a, const char* b) {
+    auto fold = [](unsigned char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+    };
+    const auto* x = reinterpret_cast<const unsigned char*>(a != nullptr ? a : "");
+    const auto* y = reinterpret_cast<const unsigned char*>(b != nullptr ? b : "");
+    while (*x != '\0' && fold(*x) == fold(*y)) {
+        ++x;
+        ++y;
+    }
+    return static_cast<int>(fold(*x)) - static_cast<int>(fold(*y));
+}
+
+int lstrlen(const char* text) {
+    return text == nullptr ? 0 : static_cast<int>(std::strlen(text));
+}
+
+void SecureZeroMemory(void* memory, std::size_t size) {
+    auto* volatile bytes = static_cast<volatile unsigned char*>(memory);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = 0;
+    }
+}
+
+void InjectFileFailure(FileCall call, DWORD error, unsigned skip) {
+    std::lock_guard lock(faultMutex);
+    plannedFailures[static_cast<std::size_t>(call)] = PlannedFailure{true, skip, error};
+}
+
+void ClearFileFailures() {
+    std::lock_guard lock(faultMutex);
+    plannedFailures.fill(PlannedFailure{});
+}
+
+} // namespace platform

@@ -1,0 +1,84 @@
+#pragma once
+
+// Files, threads and the thread's last-error value, with the calling conventions the engine
+// was written against: calls return a handle or TRUE, and on failure leave an error number in
+// the thread's last-error value. Error numbers are the system's errno values.
+
+#include "platform/base_types.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+struct KernelObject;
+using HANDLE = KernelObject*;
+// Cast once here: the one handle value that means "no handle" for CreateFile and FindFirstFile.
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
+
+inline constexpr DWORD GENERIC_READ = 0x80000000;
+inline constexpr DWORD GENERIC_WRITE = 0x40000000;
+inline constexpr DWORD FILE_SHARE_READ = 0x1;
+inline constexpr DWORD FILE_SHARE_WRITE = 0x2;
+inline constexpr DWORD CREATE_NEW = 1;
+inline constexpr DWORD CREATE_ALWAYS = 2;
+inline constexpr DWORD OPEN_EXISTING = 3;
+inline constexpr DWORD OPEN_ALWAYS = 4;
+inline constexpr DWORD TRUNCATE_EXISTING = 5;
+inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+inline constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
+
+inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+inline constexpr DWORD ERROR_HANDLE_EOF = 38;
+
+DWORD GetLastError();
+void SetLastError(DWORD error);
+// The failure code of a call that has just failed, from the thread's last-error value.
+HRESULT HResultFromLastError();
+
+// Opening a file that this process holds open with a share mode that excludes the new access
+// fails with ERROR_SHARING_VIOLATION before anything is created or truncated. Reading is only
+// allowed from regular files: a directory, FIFO or device is refused at once.
+HANDLE CreateFile(const char* name, DWORD access, DWORD shareMode, void* security,
+                  DWORD disposition, DWORD flagsAndAttributes, HANDLE templateFile);
+// Both are buffered: a read fills the whole request unless the end of the file comes first,
+// and written data reaches the file when the buffer fills or the handle is closed.
+BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead, void* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* bytesWritten, void* overlapped);
+DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
+// FALSE when buffered data could not be written; the handle is gone either way.
+BOOL CloseHandle(HANDLE object);
+
+struct WIN32_FIND_DATA {
+    DWORD dwFileAttributes = 0;
+    std::uint64_t fileSize = 0;
+    char cFileName[256] = {};
+};
+// Wildcards * and ? are understood in the last path component only; matches come in byte
+// order of their names.
+HANDLE FindFirstFile(const char* pattern, WIN32_FIND_DATA* data);
+BOOL FindClose(HANDLE find);
+
+// True when the path, or the first match of its pattern, is an entry that is not a directory.
+bool FileExists(const char* path);
+
+using LPTHREAD_START_ROUTINE = DWORD (*)(void* parameter);
+// The thread runs at once; closing its handle detaches it.
+HANDLE CreateThread(void* security, std::size_t stackSize, LPTHREAD_START_ROUTINE start,
+                    void* parameter, DWORD creationFlags, DWORD* threadId);
+
+void SetCommandLine(const char* commandLine);
+// The process's command line as one string; null when none was set.
+const char* GetCommandLine();
+
+// Compares ignoring the case of ASCII letters; every other byte, UTF-8 included, must match
+// exactly and is ordered by its unsigned value.
+int lstrcmpi(const char* a, const char* b);
+int lstrlen(const char* text);
+
+// Clears memory in a way the compiler may not drop, for secrets.
+void SecureZeroMemory(void* memory, std::size_t size);
+
+} // namespace platform
