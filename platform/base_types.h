@@ -14,6 +14,10 @@ using LONG = std::int32_t;
 using BOOL = int;
 using HRESULT = std::uint32_t;
 
+// Kernel objects (files, threads, searches): a handle is a pointer to the layer's object.
+struct KernelObject;
+using HANDLE = KernelObject*;
+
 inline constexpr BOOL FALSE = 0;
 inline constexpr BOOL TRUE = 1;
 inline constexpr HRESULT S_OK = 0;

@@ -11,8 +11,6 @@
 
 namespace platform {
 
-struct KernelObject;
-using HANDLE = KernelObject*;
 // Cast once here: the one handle value that means "no handle" for CreateFile and FindFirstFile.
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
 

@@ -1,0 +1,46 @@
+#include "engine/file_handle.h"
+
+namespace vanthe {
+
+using namespace platform;
+
+HRESULT FileHandle::Create(const char* name, DWORD access, DWORD shareMode, DWORD disposition,
+                           DWORD flagsAndAttributes) {
+    HANDLE handle =
+        CreateFile(name, access, shareMode, nullptr, disposition, flagsAndAttributes, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return HResultFromLastError();
+    }
+    Close();
+    handle_ = handle;
+    return 0;
+}
+
+HRESULT FileHandle::Read(void* buffer, DWORD count, DWORD* bytesRead) {
+    return ReadFile(handle_, buffer, count, bytesRead, nullptr) ? 0 : HResultFromLastError();
+}
+
+HRESULT FileHandle::Write(const void* buffer, DWORD count, DWORD* bytesWritten) {
+    return WriteFile(handle_, buffer, count, bytesWritten, nullptr) ? 0 : HResultFromLastError();
+}
+
+HRESULT FileHandle::GetSize(std::uint64_t* size) {
+    DWORD high = 0;
+    DWORD low = GetFileSize(handle_, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) {
+        return HResultFromLastError();
+    }
+    *size = (static_cast<std::uint64_t>(high) << 32) | low;
+    return 0;
+}
+
+HRESULT FileHandle::Close() {
+    if (handle_ == nullptr) {
+        return 0;
+    }
+    HANDLE handle = handle_;
+    handle_ = nullptr;
+    return CloseHandle(handle) ? 0 : HResultFromLastError();
+}
+
+} // namespace vanthe

@@ -1,0 +1,34 @@
+#pragma once
+
+// A thin owner of one open file. Each operation returns 0 on success or the failure code of
+// the call that failed (HResultFromLastError).
+
+#include "platform/files/file_api.h"
+
+#include <cstdint>
+
+namespace vanthe {
+
+class FileHandle {
+public:
+    FileHandle() = default;
+    ~FileHandle() { Close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    platform::HRESULT Create(const char* name, platform::DWORD access, platform::DWORD shareMode,
+                             platform::DWORD disposition, platform::DWORD flagsAndAttributes);
+    platform::HRESULT Read(void* buffer, platform::DWORD count, platform::DWORD* bytesRead);
+    platform::HRESULT Write(const void* buffer, platform::DWORD count,
+                            platform::DWORD* bytesWritten);
+    platform::HRESULT GetSize(std::uint64_t* size);
+    // Writes are buffered below, so closing can be the moment a write fails.
+    platform::HRESULT Close();
+
+    bool IsOpen() const { return handle_ != nullptr; }
+
+private:
+    platform::HANDLE handle_ = nullptr;
+};
+
+} // namespace vanthe
