@@ -1,0 +1,331 @@
+#include "platform/window/messaging.h"
+
+#include "platform/window/thread_inbox.h"
+#include "platform/window/window_registry.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+using detail::WindowRecord;
+using detail::WindowRegistry;
+
+namespace {
+
+bool IsChildStyle(LONG style) { return (static_cast<DWORD>(style) & WS_CHILD) != 0; }
+
+// Copies text into a caller's buffer of capacity bytes, always terminated; returns the bytes
+// copied without the terminator.
+LRESULT CopyText(const std::string& text, WPARAM capacity, LPARAM buffer) {
+    if (capacity == 0 || buffer == 0) {
+        return 0;
+    }
+    const std::size_t count = std::min<std::size_t>(text.size(), capacity - 1);
+    char* out = reinterpret_cast<char*>(buffer);
+    std::memcpy(out, text.data(), count);
+    out[count] = '\0';
+    return static_cast<LRESULT>(count);
+}
+
+LONG_PTR* DialogWord(WindowRecord& record, int index) {
+    switch (index) {
+    case DWLP_MSGRESULT:
+        return &record.dialogWords[0];
+    case DWLP_DLGPROC:
+        return &record.dialogWords[1];
+    case DWLP_USER:
+        return &record.dialogWords[2];
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+HWND CreateMessageWindow(WNDPROC proc) {
+    try {
+        detail::WindowCreation creation;
+        creation.proc = proc;
+        return WindowRegistry::Instance().Register(creation);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+BOOL DestroyWindow(HWND window) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    {
+        std::lock_guard lock(registry.Mutex());
+        WindowRecord* record = registry.FindLocked(window);
+        if (record == nullptr || record->destroying ||
+            !record->inbox->IsOwnedByCallingThread()) {
+            return FALSE;
+        }
+        record->destroying = true;
+    }
+    SendMessage(window, WM_DESTROY, 0, 0);
+    for (HWND child : registry.Children(window)) {
+        DestroyWindow(child);
+    }
+    SendMessage(window, WM_NCDESTROY, 0, 0);
+
+    std::vector<std::shared_ptr<detail::SentMessage>> abandoned;
+    void* peer = nullptr;
+    detail::WindowDestroyHook hook = nullptr;
+    {
+        std::lock_guard lock(registry.Mutex());
+        WindowRecord* record = registry.FindLocked(window);
+        if (record == nullptr) {
+            return FALSE;
+        }
+        peer = record->peer;
+        hook = record->onDestroyed;
+        abandoned = record->inbox->TakeForWindowLocked(window);
+        registry.UnregisterLocked(window);
+    }
+    for (const auto& slot : abandoned) {
+        detail::ThreadInbox::Complete(slot, 0);
+    }
+    if (hook != nullptr) {
+        hook(window, peer);
+    }
+    return TRUE;
+}
+
+BOOL IsWindow(HWND window) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    return registry.FindLocked(window) != nullptr ? TRUE : FALSE;
+}
+
+LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    detail::Deliver(window, message, wParam, lParam, nullptr, &result);
+    return result;
+}
+
+LONG_PTR GetWindowLongPtr(HWND window, int index) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    WindowRecord* record = registry.FindLocked(window);
+    if (record == nullptr) {
+        return 0;
+    }
+    switch (index) {
+    case GWLP_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(record->proc);
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(record->instance);
+    case GWLP_HWNDPARENT:
+        return reinterpret_cast<LONG_PTR>(record->parent);
+    case GWLP_ID:
+        return record->id;
+    case GWL_STYLE:
+        return record->style;
+    case GWL_EXSTYLE:
+        return record->exStyle;
+    case GWLP_USERDATA:
+        return record->userData;
+    default:
+        if (const LONG_PTR* word = DialogWord(*record, index)) {
+            return *word;
+        }
+        return 0;
+    }
+}
+
+LONG_PTR SetWindowLongPtr(HWND window, int index, LONG_PTR value) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    LONG_PTR previous = 0;
+    {
+        std::lock_guard lock(registry.Mutex());
+        WindowRecord* record = registry.FindLocked(window);
+        if (record == nullptr) {
+            return 0;
+        }
+        switch (index) {
+        case GWLP_WNDPROC:
+            previous = reinterpret_cast<LONG_PTR>(record->proc);
+            record->proc = reinterpret_cast<WNDPROC>(value);
+            return previous;
+        case GWLP_ID:
+            previous = record->id;
+            record->id = value;
+            return previous;
+        case GWLP_USERDATA:
+            previous = record->userData;
+            record->userData = value;
+            return previous;
+        case GWL_STYLE:
+            previous = record->style;
+            record->style = static_cast<LONG>(value);
+            break;
+        case GWL_EXSTYLE:
+            previous = record->exStyle;
+            record->exStyle = static_cast<LONG>(value);
+            break;
+        default:
+            if (LONG_PTR* word = DialogWord(*record, index)) {
+                previous = *word;
+                *word = value;
+            }
+            return previous;
+        }
+    }
+    STYLESTRUCT change;
+    change.styleOld = static_cast<DWORD>(previous);
+    change.styleNew = static_cast<DWORD>(value);
+    SendMessage(window, WM_STYLECHANGED, static_cast<WPARAM>(index),
+                reinterpret_cast<LPARAM>(&change));
+    return previous;
+}
+
+LONG GetWindowLong(HWND window, int index) {
+    if (index == GWLP_WNDPROC) {
+        return 0;
+    }
+    return static_cast<LONG>(GetWindowLongPtr(window, index));
+}
+
+LONG SetWindowLong(HWND window, int index, LONG value) {
+    if (index == GWLP_WNDPROC) {
+        return 0;
+    }
+    return static_cast<LONG>(SetWindowLongPtr(window, index, value));
+}
+
+LRESULT CallWindowProc(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (proc == nullptr) {
+        return 0;
+    }
+    try {
+        return proc(window, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
+LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SETTEXT:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH: {
+        WindowRegistry& registry = WindowRegistry::Instance();
+        std::lock_guard lock(registry.Mutex());
+        WindowRecord* record = registry.FindLocked(window);
+        if (record == nullptr) {
+            return 0;
+        }
+        if (message == WM_GETTEXTLENGTH) {
+            return static_cast<LRESULT>(record->text.size());
+        }
+        if (message == WM_GETTEXT) {
+            return CopyText(record->text, wParam, lParam);
+        }
+        try {
+            const char* text = reinterpret_cast<const char*>(lParam);
+            record->text = text != nullptr ? text : "";
+        } catch (...) {
+            return FALSE;
+        }
+        return TRUE;
+    }
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE) {
+            SendMessage(window, WM_CLOSE, 0, 0);
+        }
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+HWND GetParent(HWND window) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    const WindowRecord* record = registry.FindLocked(window);
+    if (record == nullptr) {
+        return nullptr;
+    }
+    const DWORD style = static_cast<DWORD>(record->style);
+    return (style & (WS_CHILD | WS_POPUP)) != 0 ? record->parent : nullptr;
+}
+
+HWND GetWindow(HWND window, UINT relation) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    const WindowRecord* record = registry.FindLocked(window);
+    if (record == nullptr) {
+        return nullptr;
+    }
+    if (relation == GW_CHILD) {
+        return record->children.empty() ? nullptr : record->children.front();
+    }
+    if (relation == GW_OWNER) {
+        return IsChildStyle(record->style) ? nullptr : record->parent;
+    }
+    const WindowRecord* parent =
+        IsChildStyle(record->style) ? registry.FindLocked(record->parent) : nullptr;
+    if (parent == nullptr) {
+        return relation == GW_HWNDFIRST || relation == GW_HWNDLAST ? window : nullptr;
+    }
+    const std::vector<HWND>& siblings = parent->children;
+    const auto it = std::find(siblings.begin(), siblings.end(), window);
+    switch (relation) {
+    case GW_HWNDFIRST:
+        return siblings.front();
+    case GW_HWNDLAST:
+        return siblings.back();
+    case GW_HWNDNEXT:
+        return it != siblings.end() && it + 1 != siblings.end() ? *(it + 1) : nullptr;
+    case GW_HWNDPREV:
+        return it != siblings.end() && it != siblings.begin() ? *(it - 1) : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+BOOL IsChild(HWND parent, HWND window) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    const WindowRecord* record = registry.FindLocked(window);
+    while (record != nullptr && IsChildStyle(record->style)) {
+        if (record->parent == parent) {
+            return TRUE;
+        }
+        record = registry.FindLocked(record->parent);
+    }
+    return FALSE;
+}
+
+HWND GetDlgItem(HWND dialog, int id) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    const WindowRecord* record = registry.FindLocked(dialog);
+    if (record == nullptr) {
+        return nullptr;
+    }
+    for (HWND child : record->children) {
+        const WindowRecord* control = registry.FindLocked(child);
+        if (control != nullptr && static_cast<int>(control->id) == id) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+int GetDlgCtrlID(HWND window) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    const WindowRecord* record = registry.FindLocked(window);
+    return record != nullptr && IsChildStyle(record->style) ? static_cast<int>(record->id) : 0;
+}
+
+} // namespace platform

@@ -1,0 +1,89 @@
+#include "platform/window/window_registry.h"
+
+#include <algorithm>
+
+namespace platform::detail {
+
+WindowRegistry& WindowRegistry::Instance() {
+    // Never destroyed: a detached worker may still send while the process exits.
+    static WindowRegistry* const instance = new WindowRegistry();
+    return *instance;
+}
+
+HWND WindowRegistry::Register(const WindowCreation& creation) {
+    auto record = std::make_unique<WindowRecord>();
+    record->proc = creation.proc;
+    record->style = creation.style;
+    record->exStyle = creation.exStyle;
+    record->id = creation.id;
+    record->instance = creation.instance;
+    record->parent = creation.parent;
+    record->peer = creation.peer;
+    record->onDestroyed = creation.onDestroyed;
+    record->inbox = ThreadInbox::CurrentShared();
+
+    std::lock_guard lock(mutex_);
+    const std::uintptr_t value = nextHandle_;
+    nextHandle_ += 2;
+    const HWND window = ToHandle(value);
+    if (creation.parent != nullptr && (static_cast<DWORD>(creation.style) & WS_CHILD) != 0) {
+        if (WindowRecord* parent = FindLocked(creation.parent)) {
+            parent->children.push_back(window);
+        } else {
+            record->parent = nullptr;
+        }
+    }
+    records_.emplace(value, std::move(record));
+    return window;
+}
+
+WindowRecord* WindowRegistry::FindLocked(HWND window) {
+    if (window == nullptr) {
+        return nullptr;
+    }
+    auto it = records_.find(FromHandle(window));
+    return it == records_.end() ? nullptr : it->second.get();
+}
+
+void WindowRegistry::UnregisterLocked(HWND window) {
+    auto it = records_.find(FromHandle(window));
+    if (it == records_.end()) {
+        return;
+    }
+    if (WindowRecord* parent = FindLocked(it->second->parent)) {
+        auto& siblings = parent->children;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
+    }
+    for (HWND child : it->second->children) {
+        if (WindowRecord* record = FindLocked(child)) {
+            record->parent = nullptr;
+        }
+    }
+    records_.erase(it);
+}
+
+WNDPROC WindowRegistry::Procedure(HWND window) {
+    std::lock_guard lock(mutex_);
+    const WindowRecord* record = FindLocked(window);
+    return record != nullptr ? record->proc : nullptr;
+}
+
+void* WindowRegistry::Peer(HWND window) {
+    std::lock_guard lock(mutex_);
+    const WindowRecord* record = FindLocked(window);
+    return record != nullptr ? record->peer : nullptr;
+}
+
+bool WindowRegistry::IsOwnedByCallingThread(HWND window) {
+    std::lock_guard lock(mutex_);
+    const WindowRecord* record = FindLocked(window);
+    return record != nullptr && record->inbox->IsOwnedByCallingThread();
+}
+
+std::vector<HWND> WindowRegistry::Children(HWND window) {
+    std::lock_guard lock(mutex_);
+    const WindowRecord* record = FindLocked(window);
+    return record != nullptr ? record->children : std::vector<HWND>{};
+}
+
+} // namespace platform::detail
