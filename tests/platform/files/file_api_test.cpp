@@ -2,6 +2,7 @@
 #include "platform/files/file_faults.h"
 #include "support/test_files.h"
 
+#include <atomic>
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <string>
@@ -40,20 +41,20 @@ TEST(LastError, HResultWrapsPositiveNumbersAndPassesTheRestThrough) {
 
 TEST(LastError, IsKeptPerThread) {
     SetLastError(5);
-    DWORD seen = 99;
+    std::atomic<DWORD> seen{99};
     HANDLE thread = CreateThread(
         nullptr, 0,
         [](void* out) -> DWORD {
-            *static_cast<DWORD*>(out) = GetLastError();
+            static_cast<std::atomic<DWORD>*>(out)->store(GetLastError());
             return 0;
         },
         &seen, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     CloseHandle(thread);
-    for (int i = 0; i < 2000 && seen == 99; ++i) {
+    for (int i = 0; i < 2000 && seen.load() == 99; ++i) {
         ::usleep(1000);
     }
-    EXPECT_EQ(seen, 0u);
+    EXPECT_EQ(seen.load(), 0u);
     EXPECT_EQ(GetLastError(), 5u);
 }
 
