@@ -1,0 +1,33 @@
+// vanthe: the dialog.
+
+#include "app/gui/command_line.h"
+#include "app/gui/win_main.h"
+#include "jobs/job_runner.h"
+#include "platform/files/file_api.h"
+#include "platform/window/resources.h"
+#include "platform/window/startup.h"
+#include "res/program_resources.h"
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    platform::SetApplicationArguments(argc, argv);
+    // The resources travel inside the executable; registering them makes them the module's.
+    platform::RegisterModuleResources(vanthe::ProgramResources());
+    platform::SetCommandLine(vanthe::BuildCommandLine(argc, argv).c_str());
+    const char* commandLine = platform::GetCommandLine();
+    if (commandLine == nullptr) {
+        return 255;
+    }
+    int exitCode =
+        vanthe::WinMain(platform::GetModuleHandle(nullptr), vanthe::FindCommandTail(commandLine));
+    if (vanthe::RunningWorkers() > 0) {
+        // A worker still runs: end the process around it, as leaving the program would,
+        // rather than destroy what it uses under it.
+        std::fflush(nullptr);
+        ::_exit(exitCode & 0xFF);
+    }
+    return exitCode & 0xFF;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+// The one request that hands a job from the dialog to its worker thread.
+
+#include "platform/window/window_types.h"
+
+#include <string>
+
+namespace vanthe {
+
+// The texts are copies made at the click, so the dialog may change its fields at once
+// without changing the job.
+struct JobRequest {
+    std::string source;
+    std::string destination;
+    std::string password;
+    platform::HWND window = nullptr;
+    int mode = 0; // 0 encrypts; anything else decrypts
+};
+
+// Exactly one, for the whole process; only written while no job is under way.
+extern JobRequest jobRequest;
+
+} // namespace vanthe

@@ -1,0 +1,157 @@
+// Choosing the source and destination: the Open dialog, a drop on the source field, and the
+// Enter key that leads a keyboard user from the source to the password to the action button.
+
+#include "engine/text_format.h"
+#include "platform/files/file_api.h"
+#include "platform/window/dialogs.h"
+#include "platform/window/drops.h"
+#include "platform/window/file_dialogs.h"
+#include "platform/window/keyboard.h"
+#include "platform/window/messaging.h"
+#include "platform/window/system_info.h"
+#include "platform/window/window_state.h"
+#include "ui/app_module.h"
+#include "ui/main_dialog.h"
+#include "ui/resource_ids.h"
+
+#include <vector>
+
+namespace vanthe {
+
+using namespace platform;
+
+namespace {
+
+constexpr DWORD kOpenFlags = 0x00880026; // hide read-only, explorer style, hook, sizing
+constexpr DWORD kFileBufferSize = 260;
+constexpr DWORD kFileTitleBufferSize = 256;
+
+// The dialog framework's hook: it handles nothing, so the Open dialog behaves as without one.
+UINT_PTR NoHook(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
+
+// Systems older than both Windows 2000 and Windows ME know only the shorter record.
+DWORD OpenRecordSize() {
+    OSVERSIONINFO version{};
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFO);
+    if (!GetVersionEx(&version)) {
+        return OPENFILENAME_SIZE_VERSION_400;
+    }
+    bool modern = version.dwMajorVersion >= 5 ||
+                  (version.dwMajorVersion == 4 && version.dwMinorVersion >= 90);
+    return modern ? static_cast<DWORD>(sizeof(OPENFILENAME)) : OPENFILENAME_SIZE_VERSION_400;
+}
+
+void PressTab() {
+    keybd_event(VK_TAB, 0, 0, 0);
+}
+
+} // namespace
+
+std::string BrowseForFile() {
+    char file[kFileBufferSize] = {};
+    char fileTitle[kFileTitleBufferSize] = {};
+    OPENFILENAME request{};
+    request.lStructSize = OpenRecordSize();
+    request.hwndOwner = GetActiveWindow();
+    request.hInstance = appModule.resourceInstance();
+    request.lpstrFile = file;
+    request.nMaxFile = kFileBufferSize;
+    request.lpstrFileTitle = fileTitle;
+    request.nMaxFileTitle = kFileTitleBufferSize;
+    request.Flags = kOpenFlags;
+    request.lpfnHook = &NoHook;
+    if (!GetOpenFileName(&request)) {
+        return {};
+    }
+    return file;
+}
+
+void MainDialog::ShowChosenSource(bool proposed) {
+    ExchangeData(false, IDC_SOURCE);
+    if (proposed) {
+        ExchangeData(false, IDC_DESTINATION);
+        FocusControl(IDC_PASSWORD);
+    }
+}
+
+LRESULT MainDialog::OnBrowseSource(const Message&) {
+    std::string path = BrowseForFile();
+    if (path.empty()) {
+        return 0;
+    }
+    sourcePath = path;
+    ShowChosenSource(ProposeDestination());
+    return 0;
+}
+
+LRESULT MainDialog::OnBrowseDestination(const Message&) {
+    std::string path = BrowseForFile();
+    if (path.empty()) {
+        return 0;
+    }
+    destinationPath = path;
+    ExchangeData(false, IDC_DESTINATION);
+    return 0;
+}
+
+LRESULT SourceEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DROPFILES) {
+        SendMessage(GetParent(window), WM_FILE_DROPPED, wParam, lParam);
+        DragFinish(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    }
+    return CallWindowProc(previousSourceEditProc, window, message, wParam, lParam);
+}
+
+LRESULT MainDialog::OnFileDropped(const Message& message) {
+    auto drop = reinterpret_cast<HDROP>(message.wParam);
+    if (DragQueryFile(drop, 0xFFFFFFFF, nullptr, 0) == 0) {
+        return 1;
+    }
+    // The whole path, however long: a path cut short could name another existing file.
+    UINT length = DragQueryFile(drop, 0, nullptr, 0);
+    std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
+    if (length == 0 || DragQueryFile(drop, 0, buffer.data(), length + 1) == 0) {
+        return 1;
+    }
+    sourcePath = buffer.data();
+    ShowChosenSource(ProposeDestination());
+    return 1;
+}
+
+LRESULT MainDialog::OnEnterKey(const Message&) {
+    int id = GetDlgCtrlID(GetFocus());
+    ExchangeData(true, id);
+    if (id == IDC_SOURCE) {
+        int next = IDC_DESTINATION;
+        if (FileExists(sourcePath.c_str())) {
+            if (ProposeDestination()) {
+                ExchangeData(false, IDC_DESTINATION);
+                next = IDC_PASSWORD;
+            }
+        } else {
+            MessageBox(window(),
+                       FormatText("File '%s' does not exist.", sourcePath.c_str()).c_str(), "Error",
+                       MB_OK);
+            next = IDC_SOURCE;
+        }
+        if (!sourcePath.empty()) {
+            FocusControl(next);
+        } else {
+            PressTab();
+        }
+    } else if (id == IDC_DESTINATION) {
+        if (!destinationPath.empty()) {
+            FocusControl(IDC_PASSWORD);
+        } else {
+            PressTab();
+        }
+    } else {
+        PressTab();
+    }
+    return 0;
+}
+
+} // namespace vanthe

@@ -1,0 +1,43 @@
+// The naming rule: a chosen source proposes the mode, the action button's label and the
+// destination, and the mode radios let the user override the mode.
+
+#include "engine/encrypted_name.h"
+#include "platform/window/dialogs.h"
+#include "ui/main_dialog.h"
+#include "ui/resource_ids.h"
+
+namespace vanthe {
+
+using namespace platform;
+
+bool MainDialog::ProposeDestination() {
+    // A destination the user entered or browsed for is never replaced.
+    if (sourcePath.empty() || !destinationPath.empty()) {
+        return false;
+    }
+    if (!HasEncryptedMarker(sourcePath)) {
+        mode = 0;
+        SetDlgItemText(window(), IDC_RUN, "Encrypt");
+        destinationPath = sourcePath + kEncryptedMarker;
+    } else {
+        mode = 1;
+        SetDlgItemText(window(), IDC_RUN, "Decrypt");
+        destinationPath = sourcePath.substr(0, sourcePath.size() - kEncryptedMarkerLength);
+    }
+    ExchangeRadioGroup(IDC_MODE_ENCRYPT, mode, false);
+    return true;
+}
+
+LRESULT MainDialog::OnModeEncrypt(const Message&) {
+    ExchangeRadioGroup(IDC_MODE_ENCRYPT, mode, true);
+    SetDlgItemText(window(), IDC_RUN, "Encrypt");
+    return 0;
+}
+
+LRESULT MainDialog::OnModeDecrypt(const Message&) {
+    ExchangeRadioGroup(IDC_MODE_ENCRYPT, mode, true);
+    SetDlgItemText(window(), IDC_RUN, "Decrypt");
+    return 0;
+}
+
+} // namespace vanthe

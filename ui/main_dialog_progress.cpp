@@ -1,0 +1,51 @@
+// The busy state and the progress fill, driven by the job's notifications.
+
+#include "platform/window/dialogs.h"
+#include "platform/window/painting.h"
+#include "platform/window/window_state.h"
+#include "ui/main_dialog.h"
+
+namespace vanthe {
+
+using namespace platform;
+
+LRESULT MainDialog::OnJobStarted(const Message& message) {
+    overlay.previous = 0;
+    overlay.position = 0;
+    overlay.total = static_cast<std::int32_t>(static_cast<DWORD>(message.wParam));
+    overlayActive = 1;
+    InvalidateRect(window(), nullptr, TRUE);
+    EnableWindow(window(), FALSE);
+    return 1;
+}
+
+LRESULT MainDialog::OnJobProgress(const Message& message) {
+    if (overlay.SetPosition(static_cast<std::int32_t>(static_cast<DWORD>(message.wParam)))) {
+        overlay.InvalidateBand(window());
+    }
+    return 1;
+}
+
+LRESULT MainDialog::OnJobFinished(const Message& message) {
+    overlayActive = 0;
+    InvalidateRect(window(), nullptr, TRUE);
+    if (message.wParam == 0) {
+        // The next source chosen gets a fresh proposal.
+        destinationPath.clear();
+        ExchangeData(false, -1);
+    }
+    EnableWindow(window(), TRUE);
+    return 1;
+}
+
+LRESULT MainDialog::OnPaint(const Message&) {
+    if (overlayActive != 0) {
+        PAINTSTRUCT paint{};
+        HDC dc = BeginPaint(window(), &paint);
+        overlay.Paint(dc);
+        EndPaint(window(), &paint);
+    }
+    return 0;
+}
+
+} // namespace vanthe
