@@ -1,0 +1,111 @@
+#include "dialog_fixture.h"
+
+#include "jobs/job_runner.h"
+#include "platform/window/dialogs.h"
+#include "platform/window/qt_bridge.h"
+#include "platform/window/resources.h"
+#include "platform/window/window_state.h"
+#include "res/program_resources.h"
+#include "ui/app_module.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QWidget>
+#include <chrono>
+#include <vector>
+
+using namespace platform;
+
+namespace vanthe::test {
+
+void UseProgramResources() {
+    static const HINSTANCE module = RegisterModuleResources(ProgramResources());
+    appModule.Init(module);
+}
+
+bool DialogReady() {
+    QWidget* dialog = WidgetFromHandle(RunningDialog());
+    if (dialog == nullptr || !dialog->isVisible()) {
+        return false;
+    }
+    if (!dialog->isActiveWindow()) {
+        dialog->activateWindow();
+        return false;
+    }
+    return true;
+}
+
+HWND Control(const MainDialog& dialog, int id) {
+    return GetDlgItem(dialog.window(), id);
+}
+
+QWidget* ControlWidget(const MainDialog& dialog, int id) {
+    return WidgetFromHandle(Control(dialog, id));
+}
+
+std::string ControlText(const MainDialog& dialog, int id) {
+    HWND control = Control(dialog, id);
+    std::vector<char> buffer(static_cast<std::size_t>(GetWindowTextLength(control)) + 1, '\0');
+    GetWindowText(control, buffer.data(), static_cast<int>(buffer.size()));
+    return buffer.data();
+}
+
+bool Checked(const MainDialog& dialog, int id) {
+    return SendMessage(Control(dialog, id), BM_GETCHECK, 0, 0) != 0;
+}
+
+int FocusedId() {
+    return GetDlgCtrlID(GetFocus());
+}
+
+namespace {
+// Where a typed key goes: the focused control, else the innermost dialog itself.
+QWidget* KeyTarget() {
+    QWidget* target = FocusedWidget();
+    return target != nullptr ? target : WidgetFromHandle(RunningDialog());
+}
+} // namespace
+
+void Key(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QWidget* target = KeyTarget();
+    ASSERT_NE(target, nullptr) << "no window to type into";
+    QTest::keyClick(target, key, modifiers);
+}
+
+void Type(const QString& text) {
+    QWidget* target = KeyTarget();
+    ASSERT_NE(target, nullptr) << "no window to type into";
+    QTest::keyClicks(target, text);
+}
+
+void Click(QWidget* widget) {
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+void AnswerBox(ModalScript& script, SeenBox& box, const MainDialog* owner) {
+    script.When(
+        "a message box", [] { return ActiveModal<QMessageBox>() != nullptr; },
+        [&box, owner] {
+            QMessageBox* shown = ActiveModal<QMessageBox>();
+            box.seen = true;
+            box.title = shown->windowTitle().toStdString();
+            box.text = shown->text().toStdString();
+            box.icon = shown->icon();
+            box.ownerIdle = owner != nullptr && owner->overlayActive == 0;
+            QTest::keyClick(shown, Qt::Key_Return);
+        });
+}
+
+bool JobsDone() {
+    return !JobUnderWay() && RunningWorkers() == 0;
+}
+
+void MainDialogTest::SetUp() {
+    UseProgramResources();
+}
+
+void MainDialogTest::TearDown() {
+    EXPECT_TRUE(WaitForWorkers(std::chrono::seconds(20))) << "a worker did not end";
+}
+
+} // namespace vanthe::test

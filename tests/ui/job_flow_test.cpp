@@ -1,0 +1,283 @@
+// Starting jobs from the dialog: the checks and their boxes, whole jobs through the worker,
+// the busy state with its fill, and the "Error" box of a failed job.
+
+#include "dialog_fixture.h"
+#include "engine/file_transform.h"
+#include "jobs/job_runner.h"
+#include "platform/window/dialogs.h"
+#include "platform/window/messaging.h"
+#include "platform/window/qt_bridge.h"
+#include "platform/window/test_seams.h"
+#include "platform/window/window_state.h"
+#include "support/test_files.h"
+#include "ui/resource_ids.h"
+
+#include <QRegion>
+#include <QTest>
+#include <QWidget>
+
+using namespace platform;
+using namespace vanthe;
+using namespace vanthe::test;
+using testing_support::Pattern;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+namespace {
+
+void Fill(MainDialog& dialog, const std::string& source, const std::string& destination,
+          const std::string& password) {
+    SetDlgItemText(dialog.window(), IDC_SOURCE, source.c_str());
+    SetDlgItemText(dialog.window(), IDC_DESTINATION, destination.c_str());
+    SetDlgItemText(dialog.window(), IDC_PASSWORD, password.c_str());
+    dialog.ExchangeData(true, -1);
+}
+
+using Checks = MainDialogTest;
+
+TEST_F(Checks, OneBoxPerClickInTheFixedOrder) {
+    TempDir dir;
+    struct Case {
+        std::string source;
+        std::string destination;
+        std::string password;
+        std::string text;
+    } cases[] = {
+        {"", "", "", "Source file name is missed."},
+        {"x", "", "", "Destination file name is missed."},
+        {"x", "y", "", "Password is missed."},
+        {dir / "missing", "y", "p", "File '" + dir / "missing" + "' does not exist."},
+        {dir.path(), "y", "p", "File '" + dir.path() + "' does not exist."},
+        {" ", " ", " ", "File ' ' does not exist."},
+    };
+    for (const Case& c : cases) {
+        MainDialog dialog;
+        SeenBox box;
+        ModalScript script;
+        script.When("the dialog is shown", DialogReady, [&] {
+            Fill(dialog, c.source, c.destination, c.password);
+            Click(ControlWidget(dialog, IDC_RUN));
+        });
+        AnswerBox(script, box, &dialog);
+        script.When(
+            "the box is gone", [&] { return RunningDialog() == dialog.window(); },
+            [&] { Key(Qt::Key_Escape); });
+        dialog.RunModal(nullptr, 0);
+        EXPECT_TRUE(box.seen);
+        EXPECT_EQ(box.text, c.text);
+        EXPECT_EQ(box.title, "");
+        EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+        EXPECT_FALSE(JobUnderWay());
+    }
+}
+
+using Jobs = MainDialogTest;
+
+TEST_F(Jobs, EncryptAndDecryptThroughTheDialogMatchTheKnownAnswers) {
+    TempDir dir;
+    WriteBytes(dir / "report.doc",
+               ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/inputs/pattern-004096.bin"));
+    MainDialog dialog;
+    dialog.sourcePath = dir / "report.doc";
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        EXPECT_EQ(FocusedId(), IDC_PASSWORD);
+        Type("a");
+        Click(ControlWidget(dialog, IDC_RUN));
+    });
+    script.When(
+        "the job ended", [&] { return JobsDone() && dialog.destinationPath.empty(); },
+        [&] {
+            EXPECT_EQ(ReadBytes(dir / "report.doc.enx"),
+                      ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/outputs/p01__pattern-004096.enc"));
+            EXPECT_TRUE(IsWindowEnabled(dialog.window()));
+            EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), "");
+            EXPECT_EQ(ControlText(dialog, IDC_SOURCE), dir / "report.doc");
+            EXPECT_EQ(ControlText(dialog, IDC_PASSWORD), "a");
+            // Now the other way: a new source gets a fresh proposal.
+            SetFocus(Control(dialog, IDC_SOURCE));
+            SetDlgItemText(dialog.window(), IDC_SOURCE, (dir / "report.doc.enx").c_str());
+            QTest::keyClick(ControlWidget(dialog, IDC_SOURCE), Qt::Key_End);
+            Key(Qt::Key_Return);
+        });
+    script.When(
+        "the decrypt proposal", [&] { return FocusedId() == IDC_PASSWORD; },
+        [&] {
+            EXPECT_EQ(ControlText(dialog, IDC_RUN), "Decrypt");
+            EXPECT_EQ(dialog.destinationPath, dir / "report.doc");
+            SetDlgItemText(dialog.window(), IDC_DESTINATION, (dir / "back").c_str());
+            dialog.ExchangeData(true, IDC_DESTINATION);
+            Click(ControlWidget(dialog, IDC_RUN));
+        });
+    script.When(
+        "the second job ended", [&] { return JobsDone() && dialog.destinationPath.empty(); },
+        [&] { Key(Qt::Key_Escape); });
+    EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
+    EXPECT_EQ(ReadBytes(dir / "back"),
+              ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/inputs/pattern-004096.bin"));
+}
+
+TEST_F(Jobs, AFailedJobShowsItsErrorAfterTheDialogIsEnabledAgain) {
+    TempDir dir;
+    WriteBytes(dir / "plain", Pattern(5000));
+    MainDialog dialog;
+    SeenBox box;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        Fill(dialog, dir / "plain", "/dev/full", "pw");
+        Click(ControlWidget(dialog, IDC_RUN));
+    });
+    AnswerBox(script, box, &dialog);
+    script.When("the worker ended", JobsDone, [&] {
+        // A failed job leaves every field as it was.
+        EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), "/dev/full");
+        EXPECT_EQ(dialog.destinationPath, "/dev/full");
+        Key(Qt::Key_Escape);
+    });
+    dialog.RunModal(nullptr, 0);
+    EXPECT_EQ(box.text, "Encryption error: 28.");
+    EXPECT_EQ(box.title, "Error");
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_TRUE(box.ownerIdle);
+}
+
+TEST_F(Jobs, ASecondClickBeforeTheJobHasStartedStartsNothing) {
+    TempDir dir;
+    WriteBytes(dir / "plain", Pattern(3000));
+    MainDialog dialog;
+    int workers = 0;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        Fill(dialog, dir / "plain", dir / "out", "pw");
+        SendMessage(dialog.window(), WM_COMMAND, MAKEWPARAM(IDC_RUN, BN_CLICKED), 0);
+        SendMessage(dialog.window(), WM_COMMAND, MAKEWPARAM(IDC_RUN, BN_CLICKED), 0);
+        workers = RunningWorkers();
+    });
+    script.When(
+        "the job ended", [&] { return JobsDone() && dialog.destinationPath.empty(); },
+        [&] { Key(Qt::Key_Escape); });
+    dialog.RunModal(nullptr, 0);
+    EXPECT_EQ(workers, 1);
+    EXPECT_EQ(ReadBytes(dir / "out").size(), 3000u);
+}
+
+TEST_F(Jobs, TheWorkerTakesTheTextsAsTheyStoodAtTheClick) {
+    TempDir dir;
+    WriteBytes(dir / "plain", Pattern(3000));
+    MainDialog dialog;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        Fill(dialog, dir / "plain", dir / "out", "pw");
+        SendMessage(dialog.window(), WM_COMMAND, MAKEWPARAM(IDC_RUN, BN_CLICKED), 0);
+        // Changed before the worker could have read them.
+        dialog.sourcePath = dir / "elsewhere";
+        dialog.destinationPath = dir / "other";
+        dialog.password.assign(100, 'z');
+    });
+    script.When("the job ended", JobsDone, [&] { Key(Qt::Key_Escape); });
+    dialog.RunModal(nullptr, 0);
+    ASSERT_TRUE(testing_support::PathExists(dir / "out"));
+    EXPECT_FALSE(testing_support::PathExists(dir / "other"));
+    FileTransform check;
+    ASSERT_TRUE(check.DecryptFile(dir / "out", dir / "back", "pw"));
+    EXPECT_EQ(ReadBytes(dir / "back"), Pattern(3000));
+}
+
+TEST_F(Jobs, LeavingWhileAWorkerRunsNeitherCrashesNorHangs) {
+    TempDir dir;
+    WriteBytes(dir / "plain", Pattern(2 * 1024 * 1024));
+    MainDialog dialog;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        Fill(dialog, dir / "plain", dir / "out", "pw");
+        SendMessage(dialog.window(), WM_COMMAND, MAKEWPARAM(IDC_RUN, BN_CLICKED), 0);
+        SendMessage(dialog.window(), WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    });
+    EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
+    EXPECT_TRUE(WaitForWorkers(std::chrono::seconds(20)));
+    EXPECT_EQ(ReadBytes(dir / "out").size(), 2u * 1024u * 1024u);
+}
+
+using Busy = MainDialogTest;
+
+// The rows of the client area that the colour key makes see-through, from the window mask.
+int SeeThroughRowsAtLeftEdge(QWidget* dialog) {
+    QRegion mask = dialog->mask();
+    if (mask.isEmpty()) {
+        return 0;
+    }
+    int rows = 0;
+    for (int y = 0; y < dialog->height(); ++y) {
+        rows += mask.contains(QPoint(1, y)) ? 0 : 1;
+    }
+    return rows;
+}
+
+TEST_F(Busy, TheFillCoversTheSurfaceAtTheStartAndShrinksFromTheBottom) {
+    MainDialog dialog;
+    ModalScript script;
+    int height = 0;
+    script.When("the dialog is shown", DialogReady, [&] {
+        height = dialog.overlay.clientRect.bottom;
+        EXPECT_GT(height, 100);
+        EXPECT_EQ(dialog.overlay.fillColor, 0x030201u);
+        EXPECT_NE(GetWindowLong(dialog.window(), GWL_EXSTYLE) & static_cast<LONG>(WS_EX_LAYERED),
+                  0);
+        SendMessage(dialog.window(), WM_JOB_STARTED, 10, 0);
+        EXPECT_EQ(dialog.overlayActive, 1);
+        EXPECT_FALSE(IsWindowEnabled(dialog.window()));
+        EXPECT_EQ(dialog.overlay.total, 10);
+    });
+    script.When(
+        "the whole surface is see-through",
+        [&] { return SeeThroughRowsAtLeftEdge(WidgetFromHandle(dialog.window())) == height; },
+        [&] {
+            // A disabled dialog takes no keys and cannot be closed.
+            QTest::keyClick(WidgetFromHandle(dialog.window()), Qt::Key_Escape);
+            WidgetFromHandle(dialog.window())->close();
+            EXPECT_EQ(RunningDialog(), dialog.window());
+            for (WPARAM p = 0; p < 5; ++p) {
+                SendMessage(dialog.window(), WM_JOB_PROGRESS, p, 0);
+            }
+        });
+    script.When(
+        "the lower half shows again",
+        [&] {
+            return SeeThroughRowsAtLeftEdge(WidgetFromHandle(dialog.window())) ==
+                   height - (4 * height) / 10;
+        },
+        [&] { SendMessage(dialog.window(), WM_JOB_PROGRESS, 10, 0); });
+    script.When(
+        "the fill is gone at the total",
+        [&] { return SeeThroughRowsAtLeftEdge(WidgetFromHandle(dialog.window())) == 0; },
+        [&] {
+            EXPECT_FALSE(IsWindowEnabled(dialog.window()));
+            dialog.destinationPath = "kept until success";
+            SendMessage(dialog.window(), WM_JOB_FINISHED, 0, 0);
+            EXPECT_EQ(dialog.overlayActive, 0);
+            EXPECT_TRUE(IsWindowEnabled(dialog.window()));
+            EXPECT_EQ(dialog.destinationPath, "");
+            Key(Qt::Key_Escape);
+        });
+    EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
+}
+
+TEST_F(Busy, OnAnOldPlatformTheFillIsWhiteAndTheWindowIsNotLayered) {
+    SetReportedVersionForTesting(4, 0);
+    MainDialog dialog;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        EXPECT_EQ(dialog.overlay.fillColor, 0xFFFFFFu);
+        EXPECT_EQ(GetWindowLong(dialog.window(), GWL_EXSTYLE) & static_cast<LONG>(WS_EX_LAYERED),
+                  0);
+        SendMessage(dialog.window(), WM_JOB_STARTED, 3, 0);
+        SendMessage(dialog.window(), WM_JOB_FINISHED, 1, 0);
+        EXPECT_TRUE(WidgetFromHandle(dialog.window())->mask().isEmpty());
+        Key(Qt::Key_Escape);
+    });
+    dialog.RunModal(nullptr, 0);
+    ResetReportedVersionForTesting();
+}
+
+} // namespace
