@@ -1,0 +1,509 @@
+#include "test_dialogs.h"
+
+#include "modal_script.h"
+#include "platform/window/dialogs.h"
+#include "platform/window/drops.h"
+#include "platform/window/file_dialogs.h"
+#include "platform/window/menus_icons.h"
+#include "platform/window/messaging.h"
+#include "platform/window/painting.h"
+#include "platform/window/qt_bridge.h"
+#include "platform/window/system_info.h"
+#include "platform/window/test_seams.h"
+#include "platform/window/window_state.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace platform;
+using namespace vanthe::test;
+
+namespace {
+
+constexpr UINT WM_APP_COUNT = WM_USER + 50;
+
+HWND Item(const DialogRecorder& recorder, int id) { return GetDlgItem(recorder.dialog, id); }
+
+QWidget* ItemWidget(const DialogRecorder& recorder, int id) {
+    return WidgetFromHandle(Item(recorder, id));
+}
+
+bool DialogReady() {
+    const QWidget* dialog = WidgetFromHandle(RunningDialog());
+    return dialog != nullptr && dialog->isVisible() && dialog->isActiveWindow();
+}
+
+void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(FocusedWidget(), key, modifiers);
+}
+
+QMessageBox* BoxSaying(const char* text) {
+    auto* box = ActiveModal<QMessageBox>();
+    return box != nullptr && box->isVisible() && box->text() == QString::fromUtf8(text) ? box
+                                                                                         : nullptr;
+}
+
+// Counts WM_APP_COUNT on the dialog's procedure and answers with the count so far.
+struct Counter {
+    std::atomic<int> count{0};
+    std::atomic<bool> wrongThread{false};
+    std::thread::id guiThread = std::this_thread::get_id();
+
+    INT_PTR Handle(HWND dialog, UINT message) {
+        if (message != WM_APP_COUNT) {
+            return FALSE;
+        }
+        if (std::this_thread::get_id() != guiThread) {
+            wrongThread = true;
+        }
+        SetWindowLongPtr(dialog, DWLP_MSGRESULT, ++count);
+        return TRUE;
+    }
+};
+
+} // namespace
+
+namespace {
+
+std::vector<std::string> droppedPaths;
+UINT droppedCount = 0;
+UINT copiedIntoSmallBuffer = 0;
+HDROP lastDrop = nullptr;
+WNDPROC nameProcBefore = nullptr;
+
+LRESULT DropSpy(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DROPFILES) {
+        const auto drop = reinterpret_cast<HDROP>(wParam);
+        lastDrop = drop;
+        droppedCount = DragQueryFile(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < droppedCount; ++i) {
+            std::string path(DragQueryFile(drop, i, nullptr, 0), '\0');
+            DragQueryFile(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
+            droppedPaths.push_back(path);
+        }
+        char small[4];
+        copiedIntoSmallBuffer = DragQueryFile(drop, 0, small, sizeof small);
+    }
+    return CallWindowProc(nameProcBefore, window, message, wParam, lParam);
+}
+
+bool Send(QWidget* target, QDropEvent& event) {
+    event.setAccepted(false);
+    QApplication::sendEvent(target, &event);
+    return event.isAccepted();
+}
+
+} // namespace
+
+TEST(Drops, FilesOnTheAcceptingControlArriveAsOneWmDropFilesReleasedByDefault) {
+    droppedPaths.clear();
+    DialogRecorder recorder;
+    recorder.onMessage = [](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            nameProcBefore = reinterpret_cast<WNDPROC>(SetWindowLongPtr(
+                GetDlgItem(dialog, IDC_NAME), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DropSpy)));
+        }
+        return FALSE;
+    };
+    bool enterAccepted = false;
+    bool dropAccepted = false;
+    bool textRefused = false;
+    bool otherControlRefused = false;
+    ModalScript script;
+    script.When("the form is shown", DialogReady, [&] {
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile("/tmp/with blank.txt"),
+                       QUrl::fromLocalFile("/tmp/second.bin"), QUrl::fromLocalFile("/srv/third")});
+        QWidget* name = ItemWidget(recorder, IDC_NAME);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
+        enterAccepted = Send(name, enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
+        dropAccepted = Send(name, drop);
+
+        QMimeData text;
+        text.setText(QStringLiteral("just text"));
+        QDragEnterEvent textEnter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, {});
+        textRefused = !Send(name, textEnter);
+        QDropEvent elsewhere(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
+        otherControlRefused = !Send(ItemWidget(recorder, IDC_NOTE), elsewhere);
+        Key(Qt::Key_Escape);
+    });
+    EXPECT_EQ(RunForm(recorder), IDCANCEL);
+    EXPECT_TRUE(enterAccepted);
+    EXPECT_TRUE(dropAccepted);
+    EXPECT_TRUE(textRefused);
+    EXPECT_TRUE(otherControlRefused);
+    EXPECT_EQ(droppedCount, 3u);
+    EXPECT_EQ(droppedPaths,
+              (std::vector<std::string>{"/tmp/with blank.txt", "/tmp/second.bin", "/srv/third"}));
+    EXPECT_EQ(copiedIntoSmallBuffer, 3u);
+    // The edit's own procedure finished the drop once the spy passed it on.
+    EXPECT_EQ(DragQueryFile(lastDrop, 0xFFFFFFFF, nullptr, 0), 0u);
+}
+
+namespace {
+
+struct OpenRequest {
+    char file[260] = {};
+    char title[256] = {};
+    OPENFILENAME record;
+    QByteArray directory;
+
+    explicit OpenRequest(const QString& initialDirectory)
+        : directory(initialDirectory.toUtf8()) {
+        record.lStructSize = OPENFILENAME_SIZE_VERSION_500;
+        record.lpstrFile = file;
+        record.nMaxFile = sizeof file;
+        record.lpstrFileTitle = title;
+        record.nMaxFileTitle = sizeof title;
+        record.lpstrInitialDir = directory.constData();
+        record.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLEHOOK |
+                       OFN_ENABLESIZING;
+    }
+};
+
+void TypeIntoFileDialog(const char* name) {
+    auto* dialog = ActiveModal<QFileDialog>();
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClicks(edit, name);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+bool FileDialogShown() {
+    const auto* dialog = ActiveModal<QFileDialog>();
+    return dialog != nullptr && dialog->isVisible();
+}
+
+} // namespace
+
+TEST(OpenFileDialog, ReturnsANameTheUserTypedForAFileThatDoesNotExistYet) {
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    OpenRequest request(directory.path());
+    ModalScript script;
+    script.When("the file dialog is shown", FileDialogShown,
+                [] { TypeIntoFileDialog("new-file.bin"); });
+    ASSERT_NE(GetOpenFileName(&request.record), FALSE);
+    const std::string expected = directory.path().toStdString() + "/new-file.bin";
+    EXPECT_EQ(std::string(request.file), expected);
+    EXPECT_STREQ(request.title, "new-file.bin");
+    EXPECT_EQ(request.record.nFileOffset, expected.size() - 12);
+    EXPECT_EQ(request.record.nFileExtension, expected.size() - 3);
+}
+
+TEST(OpenFileDialog, CancelOrAPathLongerThanTheBufferReturnsZero) {
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    OpenRequest cancelled(directory.path());
+    ModalScript script;
+    script.When("the file dialog is shown", FileDialogShown,
+                [] { QTest::keyClick(ActiveModal<QFileDialog>(), Qt::Key_Escape); });
+    EXPECT_EQ(GetOpenFileName(&cancelled.record), FALSE);
+    EXPECT_EQ(CommDlgExtendedError(), 0u);
+
+    OpenRequest tooLong(directory.path());
+    tooLong.record.nMaxFile = 8;
+    script.When("the file dialog is shown again", FileDialogShown,
+                [] { TypeIntoFileDialog("a-rather-long-name.bin"); });
+    EXPECT_EQ(GetOpenFileName(&tooLong.record), FALSE);
+    EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
+
+    OpenRequest badSize(directory.path());
+    badSize.record.lStructSize = 12;
+    EXPECT_EQ(GetOpenFileName(&badSize.record), FALSE);
+    EXPECT_EQ(CommDlgExtendedError(), CDERR_STRUCTSIZE);
+}
+
+TEST(MessageBoxes, WorkerBoxIsShownInsideANestedBoxWhileOtherSendsAreHandled) {
+    constexpr int kSends = 200;
+    Counter counter;
+    DialogRecorder recorder;
+    recorder.onMessage = [&](HWND dialog, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
+        if (message == WM_COMMAND && LOWORD(wParam) == IDC_GO) {
+            MessageBox(dialog, "first", "", MB_OK);
+            return TRUE;
+        }
+        return counter.Handle(dialog, message);
+    };
+    std::thread boxWorker;
+    std::thread sender;
+    std::atomic<int> workerAnswer{-1};
+    std::atomic<bool> sendsAnsweredInOrder{true};
+    QString firstTitle = QStringLiteral("unset");
+    ModalScript script;
+    script.When("the form is shown", DialogReady, [&] {
+            SetFocus(Item(recorder, IDC_GO));
+            Key(Qt::Key_Space);
+        })
+        .When("the first box is shown", [] { return BoxSaying("first") != nullptr; }, [&] {
+            const HWND dialog = recorder.dialog;
+            boxWorker = std::thread([&, dialog] {
+                workerAnswer = MessageBox(dialog, "from the worker", "Error", MB_OK | MB_ICONERROR);
+            });
+            sender = std::thread([&, dialog] {
+                for (int i = 1; i <= kSends; ++i) {
+                    if (SendMessage(dialog, WM_APP_COUNT, 0, 0) != i) {
+                        sendsAnsweredInOrder = false;
+                    }
+                }
+            });
+        })
+        .When("the worker's box is shown and the sends are through",
+              [&] { return BoxSaying("from the worker") != nullptr && counter.count == kSends; },
+              [&] {
+                  QMessageBox* box = BoxSaying("from the worker");
+                  EXPECT_EQ(box->icon(), QMessageBox::Critical);
+                  EXPECT_EQ(box->windowTitle(), QStringLiteral("Error"));
+                  QTest::keyClick(box, Qt::Key_Return);
+              })
+        .When("the worker has its answer", [&] { return workerAnswer != -1; }, [&] {
+            QMessageBox* box = BoxSaying("first");
+            ASSERT_NE(box, nullptr);
+            firstTitle = box->windowTitle();
+            QTest::keyClick(box, Qt::Key_Escape);
+        })
+        .When("the form is back", DialogReady, [] { Key(Qt::Key_Escape); });
+    EXPECT_EQ(RunForm(recorder), IDCANCEL);
+    if (boxWorker.joinable()) {
+        boxWorker.join();
+    }
+    if (sender.joinable()) {
+        sender.join();
+    }
+    EXPECT_EQ(workerAnswer, IDOK);
+    EXPECT_EQ(counter.count, kSends);
+    EXPECT_TRUE(sendsAnsweredInOrder);
+    EXPECT_FALSE(counter.wrongThread);
+    EXPECT_TRUE(firstTitle.isEmpty());
+}
+
+TEST(MessageBoxes, WorkerBoxWithNoLoopRunningOrNoOwnerLeftReturnsZeroAtOnce) {
+    int withoutOwner = -1;
+    int withStaleOwner = -1;
+    const HWND stale = CreateMessageWindow(&DefWindowProc);
+    DestroyWindow(stale);
+    std::thread worker([&] {
+        withoutOwner = MessageBox(nullptr, "nobody shows this", "Error", MB_OK);
+        withStaleOwner = MessageBox(stale, "nor this", "Error", MB_OK);
+    });
+    worker.join();
+    EXPECT_EQ(withoutOwner, 0);
+    EXPECT_EQ(withStaleOwner, 0);
+}
+
+TEST(CrossThreadSend, ToTheDialogAfterItsLoopEndedReturnsZeroAtOnce) {
+    Counter counter;
+    DialogRecorder recorder;
+    recorder.onMessage = [&](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        return counter.Handle(dialog, message);
+    };
+    std::thread sender;
+    std::atomic<bool> senderDone{false};
+    ModalScript script;
+    script.When("the form is shown", DialogReady, [&] {
+            const HWND dialog = recorder.dialog;
+            sender = std::thread([&, dialog] {
+                while (SendMessage(dialog, WM_APP_COUNT, 0, 0) != 0) {
+                }
+                senderDone = true;
+            });
+        })
+        .When("messages are flowing", [&] { return counter.count > 1000; },
+              [] { Key(Qt::Key_Escape); });
+    EXPECT_EQ(RunForm(recorder), IDCANCEL);
+    sender.join();
+    EXPECT_TRUE(senderDone);
+    EXPECT_FALSE(counter.wrongThread);
+    EXPECT_EQ(SendMessage(recorder.dialog, WM_APP_COUNT, 0, 0), 0);
+}
+
+TEST(ColorKey, MaskLeavesOutTheKeyColouredSurfaceAndKeepsTheControls) {
+    constexpr COLORREF kKey = 0x030201;
+    bool fill = false;
+    BOOL layeredWithoutStyle = TRUE;
+    DialogRecorder recorder;
+    recorder.onMessage = [&](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            layeredWithoutStyle = SetLayeredWindowAttributes(dialog, kKey, 0, LWA_COLORKEY);
+            SetWindowLong(dialog, GWL_EXSTYLE,
+                          GetWindowLong(dialog, GWL_EXSTYLE) | static_cast<LONG>(WS_EX_LAYERED));
+            SetLayeredWindowAttributes(dialog, kKey, 0, LWA_COLORKEY);
+        }
+        if (message == WM_PAINT && fill) {
+            PAINTSTRUCT paint;
+            const HDC dc = BeginPaint(dialog, &paint);
+            RECT client;
+            GetClientRect(dialog, &client);
+            const HBRUSH brush = CreateSolidBrush(kKey);
+            FillRect(dc, &client, brush);
+            DeleteObject(brush);
+            EndPaint(dialog, &paint);
+        }
+        return FALSE;
+    };
+    const auto mask = [&] { return WidgetFromHandle(recorder.dialog)->mask(); };
+    const auto center = [&](int id) {
+        const QWidget* control = ItemWidget(recorder, id);
+        return control->geometry().center();
+    };
+    ModalScript script;
+    script.When("the form is shown", DialogReady, [&] {
+            EXPECT_TRUE(mask().isEmpty());
+            fill = true;
+            InvalidateRect(recorder.dialog, nullptr, TRUE);
+        })
+        .When("the mask is set", [&] { return !mask().isEmpty(); }, [&] {
+            const QRegion region = mask();
+            EXPECT_FALSE(region.contains(QPoint(2, 2)));
+            EXPECT_TRUE(region.contains(center(IDC_NAME)));
+            EXPECT_TRUE(region.contains(center(IDC_GO)));
+            fill = false;
+            InvalidateRect(recorder.dialog, nullptr, TRUE);
+        })
+        .When("the mask is gone", [&] { return mask().isEmpty(); },
+              [] { Key(Qt::Key_Escape); });
+    EXPECT_EQ(RunForm(recorder), IDCANCEL);
+    EXPECT_EQ(layeredWithoutStyle, FALSE);
+}
+
+TEST(Icons, LoadImagePicksTheClosestImageAndWmSetIconSetsTheWindowIcon) {
+    // Each test image's blue channel is its own size, so a pixel tells which one was used.
+    const auto sourceSize = [](HICON icon, int size) {
+        DialogRecorder recorder;
+        int blue = -1;
+        recorder.onMessage = [&](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
+            if (message == WM_INITDIALOG) {
+                EXPECT_EQ(SendMessage(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon)),
+                          0);
+                const QIcon shown = WidgetFromHandle(dialog)->windowIcon();
+                blue = shown.pixmap(size).toImage().pixelColor(0, 0).blue();
+                EndDialog(dialog, IDOK);
+            }
+            return FALSE;
+        };
+        EXPECT_EQ(RunForm(recorder), IDOK);
+        return blue;
+    };
+    EXPECT_EQ(GetSystemMetrics(SM_CXICON), 32);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), 16);
+    const HICON big = LoadImage(TestModule(), IDI_TEST, IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
+    const HICON between = LoadImage(TestModule(), IDI_TEST, IMAGE_ICON, 20, 20, 0);
+    const HICON huge = LoadImage(TestModule(), IDI_TEST, IMAGE_ICON, 64, 64, 0);
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(sourceSize(big, 32), 32);
+    EXPECT_EQ(sourceSize(between, 20), 32);
+    EXPECT_EQ(sourceSize(huge, 64), 48);
+    EXPECT_EQ(LoadImage(TestModule(), 4242, IMAGE_ICON, 32, 32, 0), nullptr);
+    EXPECT_NE(DestroyIcon(big), FALSE);
+    EXPECT_EQ(DestroyIcon(big), FALSE);
+}
+
+TEST(Geometry, RectanglesPositionAndPointsFollowTheWidgets) {
+    DialogRecorder recorder;
+    ModalScript script;
+    script.When("the form is shown", DialogReady, [&] {
+        const QWidget* dialog = WidgetFromHandle(recorder.dialog);
+        RECT client;
+        ASSERT_NE(GetClientRect(recorder.dialog, &client), FALSE);
+        EXPECT_EQ(client.left, 0);
+        EXPECT_EQ(client.top, 0);
+        EXPECT_EQ(client.right, dialog->width());
+        EXPECT_EQ(client.bottom, dialog->height());
+
+        SetWindowPos(recorder.dialog, nullptr, 30, 40, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT frame;
+        ASSERT_NE(GetWindowRect(recorder.dialog, &frame), FALSE);
+        EXPECT_EQ(frame.left, 30);
+        EXPECT_EQ(frame.top, 40);
+
+        POINT corner;
+        MapWindowPoints(Item(recorder, IDC_GO), recorder.dialog, &corner, 1);
+        EXPECT_EQ(corner.x, ItemWidget(recorder, IDC_GO)->x());
+        EXPECT_EQ(corner.y, ItemWidget(recorder, IDC_GO)->y());
+
+        RECT work;
+        ASSERT_NE(SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0), FALSE);
+        EXPECT_GT(work.right - work.left, 0);
+        EXPECT_GT(work.bottom - work.top, 0);
+        EXPECT_EQ(GetActiveWindow(), recorder.dialog);
+        Key(Qt::Key_Escape);
+    });
+    EXPECT_EQ(RunForm(recorder), IDCANCEL);
+}
+
+TEST(Version, ReportsAReleaseWithLayeredWindowsUnlessASeamSaysOtherwise) {
+    OSVERSIONINFO info;
+    info.dwOSVersionInfoSize = 148;
+    ASSERT_NE(GetVersionEx(&info), FALSE);
+    EXPECT_GE(info.dwMajorVersion, 5u);
+    EXPECT_GE(GetVersion() & 0xFF, 5u);
+    info.dwOSVersionInfoSize = 12;
+    EXPECT_EQ(GetVersionEx(&info), FALSE);
+
+    SetReportedVersionForTesting(4, 0);
+    EXPECT_EQ(GetVersion() & 0xFFFF, 4u);
+    info.dwOSVersionInfoSize = 148;
+    ASSERT_NE(GetVersionEx(&info), FALSE);
+    EXPECT_EQ(info.dwMajorVersion, 4u);
+    EXPECT_EQ(info.dwMinorVersion, 0u);
+    ResetReportedVersionForTesting();
+    EXPECT_GE(GetVersion() & 0xFF, 5u);
+}
+
+namespace {
+
+std::string RunProbe(const std::string& environment, int* status) {
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "
+                                "-u XDG_SESSION_TYPE " +
+                                environment + " '" VANTHE_NO_DISPLAY_PROBE "' 2>&1";
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        *status = -1;
+        return output;
+    }
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+    }
+    *status = pclose(pipe);
+    return output;
+}
+
+} // namespace
+
+TEST(NoDisplay, StartUpSaysSoInOneLineAndDialogsFailWithoutEndingTheProcess) {
+    int status = 0;
+    EXPECT_EQ(RunProbe("", &status),
+              "window_no_display_probe: cannot open the display (DISPLAY is not set)\n"
+              "Error: shown on standard error\n"
+              "init 0, dialog -1, box 1\n");
+    EXPECT_EQ(status, 0);
+
+    EXPECT_EQ(RunProbe("DISPLAY=:97", &status),
+              "window_no_display_probe: cannot open the display (no X server answers at :97)\n"
+              "Error: shown on standard error\n"
+              "init 0, dialog -1, box 1\n");
+    EXPECT_EQ(status, 0);
+}
