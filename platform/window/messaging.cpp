@@ -1,10 +1,10 @@
 #include "platform/window/messaging.h"
 
+#include "platform/window/text_copy.h"
 #include "platform/window/thread_inbox.h"
 #include "platform/window/window_registry.h"
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,19 +16,13 @@ using detail::WindowRegistry;
 
 namespace {
 
-bool IsChildStyle(LONG style) { return (static_cast<DWORD>(style) & WS_CHILD) != 0; }
+bool IsChildStyle(LONG style) {
+    return (static_cast<DWORD>(style) & WS_CHILD) != 0;
+}
 
-// Copies text into a caller's buffer of capacity bytes, always terminated; returns the bytes
-// copied without the terminator.
 LRESULT CopyText(const std::string& text, WPARAM capacity, LPARAM buffer) {
-    if (capacity == 0 || buffer == 0) {
-        return 0;
-    }
-    const std::size_t count = std::min<std::size_t>(text.size(), capacity - 1);
-    char* out = reinterpret_cast<char*>(buffer);
-    std::memcpy(out, text.data(), count);
-    out[count] = '\0';
-    return static_cast<LRESULT>(count);
+    return static_cast<LRESULT>(
+        detail::CopyToBuffer(text, reinterpret_cast<char*>(buffer), capacity));
 }
 
 LONG_PTR* DialogWord(WindowRecord& record, int index) {
@@ -61,8 +55,7 @@ BOOL DestroyWindow(HWND window) {
     {
         std::lock_guard lock(registry.Mutex());
         WindowRecord* record = registry.FindLocked(window);
-        if (record == nullptr || record->destroying ||
-            !record->inbox->IsOwnedByCallingThread()) {
+        if (record == nullptr || record->destroying || !record->inbox->IsOwnedByCallingThread()) {
             return FALSE;
         }
         record->destroying = true;

@@ -6,9 +6,13 @@ namespace platform {
 
 using detail::ThreadInbox;
 
-void OpenSentMessageInbox() { ThreadInbox::Current().Open(); }
+void OpenSentMessageInbox() {
+    ThreadInbox::Current().Open();
+}
 
-void CloseSentMessageInbox() { ThreadInbox::Current().Close(); }
+void CloseSentMessageInbox() {
+    ThreadInbox::Current().Close();
+}
 
 std::size_t PumpSentMessages() {
     std::size_t handled = 0;
@@ -16,9 +20,13 @@ std::size_t PumpSentMessages() {
     return handled;
 }
 
-bool SentMessagesWaiting() { return ThreadInbox::Current().HasQueued(); }
+bool SentMessagesWaiting() {
+    return ThreadInbox::Current().HasQueued();
+}
 
-void WaitForSentMessages() { ThreadInbox::Current().WaitForMessages(); }
+void WaitForSentMessages() {
+    ThreadInbox::Current().WaitForMessages();
+}
 
 void SetSentMessageWakeHook(std::function<void()> hook) {
     ThreadInbox::Current().SetWakeHook(std::move(hook));

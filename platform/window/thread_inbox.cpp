@@ -15,13 +15,27 @@ using Clock = std::chrono::steady_clock;
 // draining answers within a microsecond or two; a futex round trip costs several.
 constexpr std::chrono::microseconds kSenderSpin{40};
 
-void CpuRelax() {
+// One round of a polling loop. The first rounds only pause the core; later ones give the
+// processor away, so on a busy machine a poller does not keep the thread it waits for (often
+// on the same core) from running.
+class Backoff {
+public:
+    void Pause() {
+        if (++rounds_ < kSpinRounds) {
 #if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
+            __builtin_ia32_pause();
 #elif defined(__aarch64__)
-    __asm__ __volatile__("yield");
+            __asm__ __volatile__("yield");
 #endif
-}
+        } else {
+            std::this_thread::yield();
+        }
+    }
+
+private:
+    static constexpr unsigned kSpinRounds = 64;
+    unsigned rounds_ = 0;
+};
 
 struct InboxHolder {
     std::shared_ptr<ThreadInbox> inbox;
@@ -37,7 +51,9 @@ struct InboxHolder {
 
 thread_local InboxHolder t_inbox;
 
-std::mutex& RegistryMutex() { return WindowRegistry::Instance().Mutex(); }
+std::mutex& RegistryMutex() {
+    return WindowRegistry::Instance().Mutex();
+}
 
 LRESULT CallProcedureNoThrow(WNDPROC proc, const SentMessage& slot) noexcept {
     try {
@@ -152,17 +168,20 @@ std::vector<std::shared_ptr<SentMessage>> ThreadInbox::TakeForWindowLocked(HWND 
     return taken;
 }
 
-std::shared_ptr<SentMessage> ThreadInbox::PopFront() {
+std::shared_ptr<SentMessage> ThreadInbox::PopFront(WNDPROC* proc) {
     if (queued_.load() == 0) {
         return nullptr;
     }
-    std::lock_guard lock(RegistryMutex());
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
     if (queue_.empty()) {
         return nullptr;
     }
     std::shared_ptr<SentMessage> slot = std::move(queue_.front());
     queue_.pop_front();
     queued_.fetch_sub(1);
+    const WindowRecord* record = registry.FindLocked(slot->window);
+    *proc = record != nullptr ? record->proc : nullptr;
     return slot;
 }
 
@@ -174,25 +193,27 @@ bool ThreadInbox::Drain(const DrainPolicy& policy, std::size_t* handled) {
     const Clock::time_point start = Clock::now();
     std::size_t count = 0;
     bool more = false;
-    draining_.store(true);
     for (;;) {
-        if (std::shared_ptr<SentMessage> slot = PopFront()) {
-            // A handler may run a nested loop (a message box): while it runs, senders must
-            // wake this thread the ordinary way.
-            draining_.store(false);
-            Execute(slot);
+        // A nested loop inside a handler clears the flag (EnterNestedLoop); it is set again
+        // only then, so senders mostly read a line nobody writes.
+        if (!draining_.load(std::memory_order_relaxed)) {
             draining_.store(true);
+        }
+        WNDPROC proc = nullptr;
+        if (std::shared_ptr<SentMessage> slot = PopFront(&proc)) {
+            Execute(slot, proc);
             ++count;
         } else if (policy.idleSpin.count() > 0) {
             const Clock::time_point idleEnd = Clock::now() + policy.idleSpin;
             bool arrived = false;
+            Backoff backoff;
             for (unsigned spins = 0;; ++spins) {
                 if (queued_.load() != 0) {
                     arrived = true;
                     break;
                 }
-                CpuRelax();
-                if ((spins & 31) == 31 && Clock::now() >= idleEnd) {
+                backoff.Pause();
+                if ((spins & 7) == 7 && Clock::now() >= idleEnd) {
                     break;
                 }
             }
@@ -233,12 +254,13 @@ void ThreadInbox::Wake() {
 
 void ThreadInbox::AwaitCompletion(SentMessage& slot) {
     const Clock::time_point spinEnd = Clock::now() + kSenderSpin;
+    Backoff backoff;
     for (unsigned spins = 0;; ++spins) {
         if (slot.done.load(std::memory_order_acquire) != 0) {
             return;
         }
-        CpuRelax();
-        if ((spins & 31) == 31 && Clock::now() >= spinEnd) {
+        backoff.Pause();
+        if ((spins & 7) == 7 && Clock::now() >= spinEnd) {
             break;
         }
     }
@@ -273,7 +295,7 @@ void ThreadInbox::Complete(const std::shared_ptr<SentMessage>& slot, LRESULT res
     }
 }
 
-void ThreadInbox::Execute(const std::shared_ptr<SentMessage>& slot) {
+void ThreadInbox::Execute(const std::shared_ptr<SentMessage>& slot, WNDPROC proc) {
     if (slot->task) {
         try {
             slot->task();
@@ -282,8 +304,16 @@ void ThreadInbox::Execute(const std::shared_ptr<SentMessage>& slot) {
         Complete(slot, 1);
         return;
     }
-    WNDPROC proc = WindowRegistry::Instance().Procedure(slot->window);
     Complete(slot, proc != nullptr ? CallProcedureNoThrow(proc, *slot) : 0);
+}
+
+void ThreadInbox::EnterNestedLoop() {
+    // Paired with EnqueueLocked's load of draining_: either a sender sees false and wakes the
+    // nested loop, or this sees its message and asks for the wake itself.
+    draining_.store(false);
+    if (queued_.load() != 0) {
+        RequestWake();
+    }
 }
 
 namespace {
@@ -324,6 +354,9 @@ thread_local SlotLease::Pool SlotLease::pool_;
 bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
              const std::function<void()>* task, LRESULT* result) {
     *result = 0;
+    // Taken before the lock: the first send of a thread allocates its slot and inbox.
+    SlotLease lease;
+    SentMessage& slot = *lease.Slot();
     WindowRegistry& registry = WindowRegistry::Instance();
     std::unique_lock lock(registry.Mutex());
     WindowRecord* record = registry.FindLocked(window);
@@ -350,11 +383,6 @@ bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
         }
         return true;
     }
-    lock.unlock();
-
-    // Taking a slot may allocate and creates this thread's inbox, so not under the lock.
-    SlotLease lease;
-    SentMessage& slot = *lease.Slot();
     slot.window = window;
     slot.message = message;
     slot.wParam = wParam;
@@ -362,9 +390,7 @@ bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
     if (task != nullptr) {
         slot.task = *task;
     }
-    lock.lock();
-    record = registry.FindLocked(window);
-    if (record == nullptr || !record->inbox->EnqueueLocked(lease.Slot())) {
+    if (!record->inbox->EnqueueLocked(lease.Slot())) {
         return false;
     }
     lock.unlock();

@@ -72,13 +72,16 @@ public:
     // Waits for a slot queued elsewhere, handling this thread's own inbox meanwhile.
     void AwaitCompletion(SentMessage& slot);
 
+    // A handler is about to run a loop of its own: senders must wake it the ordinary way.
+    void EnterNestedLoop();
+
     static void Complete(const std::shared_ptr<SentMessage>& slot, LRESULT result);
-    static void Execute(const std::shared_ptr<SentMessage>& slot);
+    static void Execute(const std::shared_ptr<SentMessage>& slot, WNDPROC proc);
 
     void Shutdown();
 
 private:
-    std::shared_ptr<SentMessage> PopFront();
+    std::shared_ptr<SentMessage> PopFront(WNDPROC* proc);
     void CompleteAll(std::deque<std::shared_ptr<SentMessage>>& slots);
 
     const std::thread::id owner_;

@@ -62,16 +62,10 @@ void WindowRegistry::UnregisterLocked(HWND window) {
     records_.erase(it);
 }
 
-WNDPROC WindowRegistry::Procedure(HWND window) {
+void* WindowRegistry::PeerIfOwned(HWND window) {
     std::lock_guard lock(mutex_);
     const WindowRecord* record = FindLocked(window);
-    return record != nullptr ? record->proc : nullptr;
-}
-
-void* WindowRegistry::Peer(HWND window) {
-    std::lock_guard lock(mutex_);
-    const WindowRecord* record = FindLocked(window);
-    return record != nullptr ? record->peer : nullptr;
+    return record != nullptr && record->inbox->IsOwnedByCallingThread() ? record->peer : nullptr;
 }
 
 bool WindowRegistry::IsOwnedByCallingThread(HWND window) {

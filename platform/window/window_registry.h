@@ -26,9 +26,9 @@ struct WindowRecord {
     LONG exStyle = 0;
     LONG_PTR id = 0;
     HINSTANCE instance = nullptr;
-    HWND parent = nullptr;        // the parent of a child window, the owner of any other
-    std::vector<HWND> children;   // z-order, topmost first
-    std::string text;             // for windows whose procedure leaves text to DefWindowProc
+    HWND parent = nullptr;      // the parent of a child window, the owner of any other
+    std::vector<HWND> children; // z-order, topmost first
+    std::string text;           // for windows whose procedure leaves text to DefWindowProc
     std::shared_ptr<ThreadInbox> inbox;
     void* peer = nullptr;
     WindowDestroyHook onDestroyed = nullptr;
@@ -60,9 +60,9 @@ public:
     WindowRecord* FindLocked(HWND window);
     void UnregisterLocked(HWND window);
 
-    // Snapshot accessors that take the lock themselves.
-    WNDPROC Procedure(HWND window);
-    void* Peer(HWND window);
+    // Accessors that take the lock themselves. The peer is only for the window's own thread,
+    // the one allowed to touch it.
+    void* PeerIfOwned(HWND window);
     bool IsOwnedByCallingThread(HWND window);
     std::vector<HWND> Children(HWND window);
 
@@ -74,7 +74,11 @@ private:
     std::uintptr_t nextHandle_ = 0x10;
 };
 
-inline HWND ToHandle(std::uintptr_t value) { return reinterpret_cast<HWND>(value); }
-inline std::uintptr_t FromHandle(HWND window) { return reinterpret_cast<std::uintptr_t>(window); }
+inline HWND ToHandle(std::uintptr_t value) {
+    return reinterpret_cast<HWND>(value);
+}
+inline std::uintptr_t FromHandle(HWND window) {
+    return reinterpret_cast<std::uintptr_t>(window);
+}
 
 } // namespace platform::detail

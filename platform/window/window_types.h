@@ -43,8 +43,12 @@ using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 using LPOFNHOOKPROC = UINT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 
-constexpr WORD LOWORD(std::uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(std::uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(std::uintptr_t v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+constexpr WORD HIWORD(std::uintptr_t v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) {
     return static_cast<WPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
 }
@@ -55,9 +59,15 @@ constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
     return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) |
            (static_cast<COLORREF>(b) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
-constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
-constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
+constexpr BYTE GetRValue(COLORREF c) {
+    return static_cast<BYTE>(c & 0xFF);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+    return static_cast<BYTE>((c >> 8) & 0xFF);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+    return static_cast<BYTE>((c >> 16) & 0xFF);
+}
 
 struct POINT {
     LONG x = 0;

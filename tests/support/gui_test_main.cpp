@@ -4,10 +4,8 @@
 #include "platform/window/startup.h"
 
 #include <QApplication>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace {
 

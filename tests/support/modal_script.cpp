@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMenu>
-
 #include <gtest/gtest.h>
 
 namespace vanthe::test {
@@ -78,6 +77,8 @@ QWidget* FocusedWidget() {
     return QApplication::activeWindow();
 }
 
-QMenu* ActivePopupMenu() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
+QMenu* ActivePopupMenu() {
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
 
 } // namespace vanthe::test

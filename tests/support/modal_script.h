@@ -7,7 +7,6 @@
 
 #include <QPointer>
 #include <QTimer>
-
 #include <chrono>
 #include <deque>
 #include <functional>

@@ -1,5 +1,3 @@
-#include "test_dialogs.h"
-
 #include "modal_script.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/keyboard.h"
@@ -7,15 +5,14 @@
 #include "platform/window/messaging.h"
 #include "platform/window/qt_bridge.h"
 #include "platform/window/window_state.h"
+#include "test_dialogs.h"
 
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
-
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -24,7 +21,9 @@ using namespace vanthe::test;
 
 namespace {
 
-HWND Item(const DialogRecorder& recorder, int id) { return GetDlgItem(recorder.dialog, id); }
+HWND Item(const DialogRecorder& recorder, int id) {
+    return GetDlgItem(recorder.dialog, id);
+}
 
 QWidget* ItemWidget(const DialogRecorder& recorder, int id) {
     return WidgetFromHandle(Item(recorder, id));
@@ -36,7 +35,9 @@ bool DialogReady() {
     return dialog != nullptr && dialog->isVisible() && dialog->isActiveWindow();
 }
 
-int FocusedId() { return GetDlgCtrlID(GetFocus()); }
+int FocusedId() {
+    return GetDlgCtrlID(GetFocus());
+}
 
 void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(FocusedWidget(), key, modifiers);
@@ -140,8 +141,8 @@ TEST(DialogKeyboard, EnterOrSpaceOnAFocusedPushButtonClicksIt) {
         Key(Qt::Key_Escape);
     });
     EXPECT_EQ(RunForm(recorder), IDCANCEL);
-    EXPECT_EQ(senders, (std::vector<LPARAM>{reinterpret_cast<LPARAM>(go),
-                                            reinterpret_cast<LPARAM>(go)}));
+    EXPECT_EQ(senders,
+              (std::vector<LPARAM>{reinterpret_cast<LPARAM>(go), reinterpret_cast<LPARAM>(go)}));
     EXPECT_FALSE(recorder.HasCommand(IDOK, BN_CLICKED));
 }
 
@@ -176,23 +177,25 @@ TEST(DialogKeyboard, DisabledDialogTakesNoInputCannotCloseAndGetsItsFocusBack) {
     std::size_t commandsWhenDisabled = 0;
     ModalScript script;
     script.When("the form is shown", DialogReady, [&] { SetFocus(Item(recorder, IDC_NOTE)); })
-        .When("the note has the focus", [] { return FocusedId() == IDC_NOTE; },
-              [&] {
-                  EXPECT_EQ(EnableWindow(recorder.dialog, FALSE), FALSE);
-                  EXPECT_TRUE(recorder.HasCommand(IDC_NOTE, EN_KILLFOCUS));
-                  commandsWhenDisabled = recorder.Commands().size();
-                  QWidget* dialog = WidgetFromHandle(recorder.dialog);
-                  QTest::keyClick(dialog, Qt::Key_Escape);
-                  QTest::keyClick(ItemWidget(recorder, IDC_NOTE), Qt::Key_Return);
-                  QTest::mouseClick(ItemWidget(recorder, IDC_GO), Qt::LeftButton);
-                  dialog->close();
-                  EXPECT_EQ(recorder.Commands().size(), commandsWhenDisabled);
-                  EXPECT_EQ(recorder.Count(WM_SYSCOMMAND), 0);
-                  EXPECT_EQ(IsWindowEnabled(recorder.dialog), FALSE);
-                  EXPECT_NE(EnableWindow(recorder.dialog, TRUE), FALSE);
-              })
-        .When("the note has the focus again", [] { return FocusedId() == IDC_NOTE; },
-              [] { Key(Qt::Key_Escape); });
+        .When(
+            "the note has the focus", [] { return FocusedId() == IDC_NOTE; },
+            [&] {
+                EXPECT_EQ(EnableWindow(recorder.dialog, FALSE), FALSE);
+                EXPECT_TRUE(recorder.HasCommand(IDC_NOTE, EN_KILLFOCUS));
+                commandsWhenDisabled = recorder.Commands().size();
+                QWidget* dialog = WidgetFromHandle(recorder.dialog);
+                QTest::keyClick(dialog, Qt::Key_Escape);
+                QTest::keyClick(ItemWidget(recorder, IDC_NOTE), Qt::Key_Return);
+                QTest::mouseClick(ItemWidget(recorder, IDC_GO), Qt::LeftButton);
+                dialog->close();
+                EXPECT_EQ(recorder.Commands().size(), commandsWhenDisabled);
+                EXPECT_EQ(recorder.Count(WM_SYSCOMMAND), 0);
+                EXPECT_EQ(IsWindowEnabled(recorder.dialog), FALSE);
+                EXPECT_NE(EnableWindow(recorder.dialog, TRUE), FALSE);
+            })
+        .When(
+            "the note has the focus again", [] { return FocusedId() == IDC_NOTE; },
+            [] { Key(Qt::Key_Escape); });
     EXPECT_EQ(RunForm(recorder), IDCANCEL);
 }
 
@@ -228,11 +231,11 @@ TEST(DialogKeyboard, TabWalksTheTabStopsInZOrderAndBringWindowToTopReordersThem)
     EXPECT_EQ(reordered, (std::vector<int>{IDC_SECRET, IDC_NAME, IDC_PICK}));
 }
 
-TEST(DialogKeyboard, QueuedTabFromKeybdEventActsAfterTheHandlerReturns) {
+TEST(DialogKeyboard, QueuedTabFromKeybdEventActsAfterTheHandlerReturnsAsTypedThen) {
     DialogRecorder recorder;
     int focusRightAfter = 0;
     recorder.onMessage = [&](HWND, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
-        if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
+        if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDC_GO)) {
             keybd_event(VK_TAB, 0, 0, 0);
             focusRightAfter = FocusedId();
             return TRUE;
@@ -241,10 +244,23 @@ TEST(DialogKeyboard, QueuedTabFromKeybdEventActsAfterTheHandlerReturns) {
     };
     ModalScript script;
     script.When("the form is shown", DialogReady, [] { Key(Qt::Key_Return); })
-        .When("the Tab has moved the focus", [] { return FocusedId() == IDC_PICK; },
-              [] { Key(Qt::Key_Escape); });
+        .When(
+            "the Tab has moved the focus", [] { return FocusedId() == IDC_PICK; },
+            [&] {
+                EXPECT_EQ(focusRightAfter, IDC_NAME);
+                SetFocus(Item(recorder, IDC_GO));
+                // Shift is down when the queued key acts, so it acts as Shift+Tab.
+                QTest::keyPress(FocusedWidget(), Qt::Key_Shift, Qt::ShiftModifier);
+                SendMessage(Item(recorder, IDC_GO), BM_CLICK, 0, 0);
+            })
+        .When(
+            "the Shift+Tab has moved the focus back", [] { return FocusedId() == IDC_SECRET; },
+            [] {
+                QTest::keyRelease(FocusedWidget(), Qt::Key_Shift, Qt::ShiftModifier);
+                Key(Qt::Key_Escape);
+            });
     EXPECT_EQ(RunForm(recorder), IDCANCEL);
-    EXPECT_EQ(focusRightAfter, IDC_NAME);
+    EXPECT_EQ(focusRightAfter, IDC_GO);
 }
 
 TEST(DialogControls, AutoRadioIsCheckedWhenItsClickArrivesAndSetCheckIsSilent) {
@@ -259,7 +275,8 @@ TEST(DialogControls, AutoRadioIsCheckedWhenItsClickArrivesAndSetCheckIsSilent) {
     };
     ModalScript script;
     script.When("the form is shown", DialogReady, [&] {
-        EXPECT_NE(SendMessage(Item(recorder, IDC_SECOND), WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON, 0);
+        EXPECT_NE(SendMessage(Item(recorder, IDC_SECOND), WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON,
+                  0);
         EXPECT_EQ(SendMessage(Item(recorder, IDC_NAME), WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON, 0);
         SendMessage(Item(recorder, IDC_FIRST), BM_SETCHECK, BST_CHECKED, 0);
         const QPoint indicator(4, ItemWidget(recorder, IDC_SECOND)->height() / 2);
@@ -279,8 +296,8 @@ TEST(DialogControls, AutoRadioIsCheckedWhenItsClickArrivesAndSetCheckIsSilent) {
         Key(Qt::Key_Escape);
     });
     EXPECT_EQ(RunForm(recorder), IDCANCEL);
-    EXPECT_EQ(checksAtClick, (std::vector<std::pair<bool, bool>>{
-                                 {false, true}, {false, true}, {false, true}}));
+    EXPECT_EQ(checksAtClick,
+              (std::vector<std::pair<bool, bool>>{{false, true}, {false, true}, {false, true}}));
 }
 
 namespace {
@@ -380,14 +397,16 @@ TEST(SystemMenu, ShiftF10ShowsItAndAnAppendedItemArrivesAsWmSysCommand) {
     QStringList shown;
     ModalScript script;
     script.When("the form is shown", DialogReady, [] { Key(Qt::Key_F10, Qt::ShiftModifier); })
-        .When("the menu is open", [] { return ActivePopupMenu() != nullptr; }, [&] {
-            QMenu* menu = ActivePopupMenu();
-            for (QAction* action : menu->actions()) {
-                shown << (action->isSeparator() ? QStringLiteral("-") : action->text());
-            }
-            menu->setActiveAction(menu->actions().last());
-            QTest::keyClick(menu, Qt::Key_Return);
-        });
+        .When(
+            "the menu is open", [] { return ActivePopupMenu() != nullptr; },
+            [&] {
+                QMenu* menu = ActivePopupMenu();
+                for (QAction* action : menu->actions()) {
+                    shown << (action->isSeparator() ? QStringLiteral("-") : action->text());
+                }
+                menu->setActiveAction(menu->actions().last());
+                QTest::keyClick(menu, Qt::Key_Return);
+            });
     EXPECT_EQ(RunForm(recorder), static_cast<INT_PTR>(ID_TEST_ITEM));
     EXPECT_EQ(shown, (QStringList{"Minimize", "Close", "-", "About the form ..."}));
 }
@@ -396,15 +415,17 @@ TEST(SystemMenu, ItsCloseCancelsTheDialog) {
     DialogRecorder recorder;
     ModalScript script;
     script.When("the form is shown", DialogReady, [] { Key(Qt::Key_Menu); })
-        .When("the menu is open", [] { return ActivePopupMenu() != nullptr; }, [] {
-            QMenu* menu = ActivePopupMenu();
-            for (QAction* action : menu->actions()) {
-                if (action->text() == "Close") {
-                    menu->setActiveAction(action);
+        .When(
+            "the menu is open", [] { return ActivePopupMenu() != nullptr; },
+            [] {
+                QMenu* menu = ActivePopupMenu();
+                for (QAction* action : menu->actions()) {
+                    if (action->text() == "Close") {
+                        menu->setActiveAction(action);
+                    }
                 }
-            }
-            QTest::keyClick(menu, Qt::Key_Return);
-        });
+                QTest::keyClick(menu, Qt::Key_Return);
+            });
     EXPECT_EQ(RunForm(recorder), IDCANCEL);
     ASSERT_EQ(recorder.Count(WM_SYSCOMMAND), 1);
     EXPECT_TRUE(recorder.HasCommand(IDCANCEL, BN_CLICKED));
@@ -430,37 +451,43 @@ TEST(NestedDialog, SitsAtTheOwnersClientOriginWithTheOwnerDisabledUntilItEnds) {
         return FALSE;
     };
     ModalScript script;
-    script.When("the form is shown", DialogReady, [&] {
-            SetFocus(Item(form, IDC_GO));
-            Key(Qt::Key_Return);
-        })
-        .When("the box is shown", [&] { return RunningDialog() == box.dialog && DialogReady(); },
+    script
+        .When("the form is shown", DialogReady,
               [&] {
-                  EXPECT_EQ(IsWindowEnabled(form.dialog), FALSE);
-                  QWidget* boxWidget = WidgetFromHandle(box.dialog);
-                  const QFontMetrics metrics(boxWidget->font());
-                  const int baseX =
-                      (metrics.horizontalAdvance(
-                           "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
-                  const QPoint origin = WidgetFromHandle(form.dialog)->mapToGlobal(QPoint(0, 0));
-                  const QPoint expected = origin + QPoint(baseX, (6 * metrics.height() + 4) / 8);
-                  EXPECT_EQ(boxWidget->pos(), expected);
-                  // The default push button is the first tab stop and takes the focus.
-                  EXPECT_EQ(FocusedId(), IDOK);
-                  bool iconShown = false;
-                  for (const QLabel* label : boxWidget->findChildren<QLabel*>()) {
-                      if (!label->pixmap().isNull()) {
-                          iconShown = label->pixmap().size() == QSize(32, 32);
-                      }
-                  }
-                  EXPECT_TRUE(iconShown);
+                  SetFocus(Item(form, IDC_GO));
                   Key(Qt::Key_Return);
               })
-        .When("the form has its focus back", [&] { return FocusedId() == IDC_GO; },
-              [&] {
-                  EXPECT_NE(IsWindowEnabled(form.dialog), FALSE);
-                  Key(Qt::Key_Escape);
-              });
+        .When(
+            "the box is shown", [&] { return RunningDialog() == box.dialog && DialogReady(); },
+            [&] {
+                EXPECT_EQ(IsWindowEnabled(form.dialog), FALSE);
+                QWidget* boxWidget = WidgetFromHandle(box.dialog);
+                const QFontMetrics metrics(boxWidget->font());
+                const int baseX = (metrics.horizontalAdvance(
+                                       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") /
+                                       26 +
+                                   1) /
+                                  2;
+                const QPoint origin = WidgetFromHandle(form.dialog)->mapToGlobal(QPoint(0, 0));
+                const QPoint expected = origin + QPoint(baseX, (6 * metrics.height() + 4) / 8);
+                EXPECT_EQ(boxWidget->pos(), expected);
+                // The default push button is the first tab stop and takes the focus.
+                EXPECT_EQ(FocusedId(), IDOK);
+                bool iconShown = false;
+                for (const QLabel* label : boxWidget->findChildren<QLabel*>()) {
+                    if (!label->pixmap().isNull()) {
+                        iconShown = label->pixmap().size() == QSize(32, 32);
+                    }
+                }
+                EXPECT_TRUE(iconShown);
+                Key(Qt::Key_Return);
+            })
+        .When(
+            "the form has its focus back", [&] { return FocusedId() == IDC_GO; },
+            [&] {
+                EXPECT_NE(IsWindowEnabled(form.dialog), FALSE);
+                Key(Qt::Key_Escape);
+            });
     EXPECT_EQ(RunForm(form), IDCANCEL);
     EXPECT_EQ(boxResult, IDOK);
     EXPECT_TRUE(box.HasCommand(IDOK, BN_CLICKED));

@@ -2,13 +2,12 @@
 #include "platform/window/messaging.h"
 #include "platform/window/sent_messages.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <future>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -28,7 +27,9 @@ struct Trace {
     HWND forwardTo = nullptr;
 };
 
-Trace* TraceOf(HWND window) { return reinterpret_cast<Trace*>(GetWindowLongPtr(window, GWLP_USERDATA)); }
+Trace* TraceOf(HWND window) {
+    return reinterpret_cast<Trace*>(GetWindowLongPtr(window, GWLP_USERDATA));
+}
 
 LRESULT TracingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TEST || message == WM_TEST_FORWARD) {
@@ -204,8 +205,8 @@ TEST(CrossThreadSend, IsHandledOnTheOwnerThreadWhileTheSenderWaits) {
 
 TEST(CrossThreadSend, WaitsUntilTheOwnerHandlesTheMessage) {
     OwnerThread owner(OwnerThread::Mode::HoldInbox);
-    auto reply = std::async(std::launch::async,
-                            [&] { return SendMessage(owner.Window(), WM_TEST, 3, 0); });
+    auto reply =
+        std::async(std::launch::async, [&] { return SendMessage(owner.Window(), WM_TEST, 3, 0); });
     // The owner has not pumped: the sender must still be waiting.
     EXPECT_EQ(reply.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
     owner.Post([] {
@@ -233,8 +234,8 @@ TEST(CrossThreadSend, WindowDestroyedWhileTheSenderWaitsAnswersZero) {
 
 TEST(CrossThreadSend, ClosingTheLoopAnswersQueuedAndLaterMessagesWithZero) {
     OwnerThread owner(OwnerThread::Mode::HoldInbox);
-    auto reply = std::async(std::launch::async,
-                            [&] { return SendMessage(owner.Window(), WM_TEST, 3, 0); });
+    auto reply =
+        std::async(std::launch::async, [&] { return SendMessage(owner.Window(), WM_TEST, 3, 0); });
     owner.Post([] {
         while (!SentMessagesWaiting()) {
             WaitForSentMessages();

@@ -3,8 +3,6 @@
 // progress message, with the dialog painting a colour-keyed fill) against the same work
 // without messages. Prints the figures; it is not a test.
 
-#include "test_dialogs.h"
-
 #include "platform/window/dialogs.h"
 #include "platform/window/message_loop.h"
 #include "platform/window/messaging.h"
@@ -12,6 +10,7 @@
 #include "platform/window/sent_messages.h"
 #include "platform/window/startup.h"
 #include "platform/window/window_state.h"
+#include "test_dialogs.h"
 
 #include <algorithm>
 #include <array>
@@ -117,7 +116,8 @@ struct Progress {
     std::uint32_t total = 1;
     std::uint32_t position = 0;
     LONG Boundary(std::uint32_t p) const {
-        return height - static_cast<LONG>(static_cast<std::uint64_t>(p) * static_cast<std::uint64_t>(height) / total);
+        return height - static_cast<LONG>(static_cast<std::uint64_t>(p) *
+                                          static_cast<std::uint64_t>(height) / total);
     }
 };
 
@@ -128,7 +128,8 @@ double dialogJob = 0;
 INT_PTR BenchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG: {
-        SetWindowLong(dialog, GWL_EXSTYLE, GetWindowLong(dialog, GWL_EXSTYLE) | static_cast<LONG>(WS_EX_LAYERED));
+        SetWindowLong(dialog, GWL_EXSTYLE,
+                      GetWindowLong(dialog, GWL_EXSTYLE) | static_cast<LONG>(WS_EX_LAYERED));
         SetLayeredWindowAttributes(dialog, kKey, 0, LWA_COLORKEY);
         RECT client;
         GetClientRect(dialog, &client);

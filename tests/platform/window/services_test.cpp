@@ -1,5 +1,3 @@
-#include "test_dialogs.h"
-
 #include "modal_script.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/drops.h"
@@ -11,6 +9,7 @@
 #include "platform/window/system_info.h"
 #include "platform/window/test_seams.h"
 #include "platform/window/window_state.h"
+#include "test_dialogs.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -23,12 +22,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
+#include <gtest/gtest.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,7 +38,9 @@ namespace {
 
 constexpr UINT WM_APP_COUNT = WM_USER + 50;
 
-HWND Item(const DialogRecorder& recorder, int id) { return GetDlgItem(recorder.dialog, id); }
+HWND Item(const DialogRecorder& recorder, int id) {
+    return GetDlgItem(recorder.dialog, id);
+}
 
 QWidget* ItemWidget(const DialogRecorder& recorder, int id) {
     return WidgetFromHandle(Item(recorder, id));
@@ -58,7 +58,7 @@ void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
 QMessageBox* BoxSaying(const char* text) {
     auto* box = ActiveModal<QMessageBox>();
     return box != nullptr && box->isVisible() && box->text() == QString::fromUtf8(text) ? box
-                                                                                         : nullptr;
+                                                                                        : nullptr;
 }
 
 // Counts WM_APP_COUNT on the dialog's procedure and answers with the count so far.
@@ -167,8 +167,7 @@ struct OpenRequest {
     OPENFILENAME record;
     QByteArray directory;
 
-    explicit OpenRequest(const QString& initialDirectory)
-        : directory(initialDirectory.toUtf8()) {
+    explicit OpenRequest(const QString& initialDirectory) : directory(initialDirectory.toUtf8()) {
         record.lStructSize = OPENFILENAME_SIZE_VERSION_500;
         record.lpstrFile = file;
         record.nMaxFile = sizeof file;
@@ -250,37 +249,45 @@ TEST(MessageBoxes, WorkerBoxIsShownInsideANestedBoxWhileOtherSendsAreHandled) {
     std::atomic<bool> sendsAnsweredInOrder{true};
     QString firstTitle = QStringLiteral("unset");
     ModalScript script;
-    script.When("the form is shown", DialogReady, [&] {
-            SetFocus(Item(recorder, IDC_GO));
-            Key(Qt::Key_Space);
-        })
-        .When("the first box is shown", [] { return BoxSaying("first") != nullptr; }, [&] {
-            const HWND dialog = recorder.dialog;
-            boxWorker = std::thread([&, dialog] {
-                workerAnswer = MessageBox(dialog, "from the worker", "Error", MB_OK | MB_ICONERROR);
-            });
-            sender = std::thread([&, dialog] {
-                for (int i = 1; i <= kSends; ++i) {
-                    if (SendMessage(dialog, WM_APP_COUNT, 0, 0) != i) {
-                        sendsAnsweredInOrder = false;
-                    }
-                }
-            });
-        })
-        .When("the worker's box is shown and the sends are through",
-              [&] { return BoxSaying("from the worker") != nullptr && counter.count == kSends; },
+    script
+        .When("the form is shown", DialogReady,
               [&] {
-                  QMessageBox* box = BoxSaying("from the worker");
-                  EXPECT_EQ(box->icon(), QMessageBox::Critical);
-                  EXPECT_EQ(box->windowTitle(), QStringLiteral("Error"));
-                  QTest::keyClick(box, Qt::Key_Return);
+                  SetFocus(Item(recorder, IDC_GO));
+                  Key(Qt::Key_Space);
               })
-        .When("the worker has its answer", [&] { return workerAnswer != -1; }, [&] {
-            QMessageBox* box = BoxSaying("first");
-            ASSERT_NE(box, nullptr);
-            firstTitle = box->windowTitle();
-            QTest::keyClick(box, Qt::Key_Escape);
-        })
+        .When(
+            "the first box is shown", [] { return BoxSaying("first") != nullptr; },
+            [&] {
+                const HWND dialog = recorder.dialog;
+                boxWorker = std::thread([&, dialog] {
+                    workerAnswer =
+                        MessageBox(dialog, "from the worker", "Error", MB_OK | MB_ICONERROR);
+                });
+                sender = std::thread([&, dialog] {
+                    for (int i = 1; i <= kSends; ++i) {
+                        if (SendMessage(dialog, WM_APP_COUNT, 0, 0) != i) {
+                            sendsAnsweredInOrder = false;
+                        }
+                    }
+                });
+            })
+        .When(
+            "the worker's box is shown and the sends are through",
+            [&] { return BoxSaying("from the worker") != nullptr && counter.count == kSends; },
+            [&] {
+                QMessageBox* box = BoxSaying("from the worker");
+                EXPECT_EQ(box->icon(), QMessageBox::Critical);
+                EXPECT_EQ(box->windowTitle(), QStringLiteral("Error"));
+                QTest::keyClick(box, Qt::Key_Return);
+            })
+        .When(
+            "the worker has its answer", [&] { return workerAnswer != -1; },
+            [&] {
+                QMessageBox* box = BoxSaying("first");
+                ASSERT_NE(box, nullptr);
+                firstTitle = box->windowTitle();
+                QTest::keyClick(box, Qt::Key_Escape);
+            })
         .When("the form is back", DialogReady, [] { Key(Qt::Key_Escape); });
     EXPECT_EQ(RunForm(recorder), IDCANCEL);
     if (boxWorker.joinable()) {
@@ -310,6 +317,48 @@ TEST(MessageBoxes, WorkerBoxWithNoLoopRunningOrNoOwnerLeftReturnsZeroAtOnce) {
     EXPECT_EQ(withStaleOwner, 0);
 }
 
+TEST(CrossThreadSend, DialogKeepsRepaintingWhileAWorkerFloodsIt) {
+    using namespace std::chrono_literals;
+    Counter counter;
+    std::atomic<bool> flooding{false};
+    int paintsDuringFlood = 0;
+    DialogRecorder recorder;
+    recorder.onMessage = [&](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_PAINT && flooding) {
+            ++paintsDuringFlood;
+        }
+        if (message == WM_APP_COUNT && counter.count % 256 == 0) {
+            InvalidateRect(dialog, nullptr, TRUE);
+        }
+        return counter.Handle(dialog, message);
+    };
+    std::thread sender;
+    std::atomic<bool> senderDone{false};
+    ModalScript script;
+    script
+        .When("the form is shown", DialogReady,
+              [&] {
+                  const HWND dialog = recorder.dialog;
+                  flooding = true;
+                  sender = std::thread([&, dialog] {
+                      const auto end = std::chrono::steady_clock::now() + 300ms;
+                      while (std::chrono::steady_clock::now() < end) {
+                          SendMessage(dialog, WM_APP_COUNT, 0, 0);
+                      }
+                      flooding = false;
+                      senderDone = true;
+                  });
+              })
+        .When(
+            "the flood is over", [&] { return senderDone.load(); }, [] { Key(Qt::Key_Escape); });
+    EXPECT_EQ(RunForm(recorder), IDCANCEL);
+    sender.join();
+    // The stream is handled in slices, between which the event loop repaints.
+    EXPECT_GE(paintsDuringFlood, 3);
+    EXPECT_GT(counter.count, 1000);
+    EXPECT_FALSE(counter.wrongThread);
+}
+
 TEST(CrossThreadSend, ToTheDialogAfterItsLoopEndedReturnsZeroAtOnce) {
     Counter counter;
     DialogRecorder recorder;
@@ -317,23 +366,75 @@ TEST(CrossThreadSend, ToTheDialogAfterItsLoopEndedReturnsZeroAtOnce) {
         return counter.Handle(dialog, message);
     };
     std::thread sender;
-    std::atomic<bool> senderDone{false};
     ModalScript script;
-    script.When("the form is shown", DialogReady, [&] {
-            const HWND dialog = recorder.dialog;
-            sender = std::thread([&, dialog] {
-                while (SendMessage(dialog, WM_APP_COUNT, 0, 0) != 0) {
-                }
-                senderDone = true;
-            });
-        })
-        .When("messages are flowing", [&] { return counter.count > 1000; },
-              [] { Key(Qt::Key_Escape); });
+    script
+        .When("the form is shown", DialogReady,
+              [&] {
+                  const HWND dialog = recorder.dialog;
+                  sender = std::thread([dialog] {
+                      while (SendMessage(dialog, WM_APP_COUNT, 0, 0) != 0) {
+                      }
+                  });
+              })
+        .When(
+            "messages are flowing", [&] { return counter.count > 1000; },
+            [] { Key(Qt::Key_Escape); });
     EXPECT_EQ(RunForm(recorder), IDCANCEL);
+    // The sender stops on its first 0: the dialog's end released it.
     sender.join();
-    EXPECT_TRUE(senderDone);
-    EXPECT_FALSE(counter.wrongThread);
     EXPECT_EQ(SendMessage(recorder.dialog, WM_APP_COUNT, 0, 0), 0);
+}
+
+namespace {
+
+std::chrono::nanoseconds ProcessorTime() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+} // namespace
+
+TEST(CrossThreadSend, OnceMessagesStopTheDialogKeepsNoProcessorBusy) {
+    using namespace std::chrono_literals;
+    Counter counter;
+    DialogRecorder recorder;
+    recorder.onMessage = [&](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        return counter.Handle(dialog, message);
+    };
+    std::thread sender;
+    std::chrono::steady_clock::time_point idleFrom;
+    std::chrono::nanoseconds processorAtIdle{};
+    std::chrono::nanoseconds idleProcessor{};
+    ModalScript script;
+    script
+        .When("the form is shown", DialogReady,
+              [&] {
+                  const HWND dialog = recorder.dialog;
+                  sender = std::thread([dialog] {
+                      for (int i = 0; i < 20000; ++i) {
+                          SendMessage(dialog, WM_APP_COUNT, 0, 0);
+                      }
+                  });
+              })
+        .When(
+            "the burst is over", [&] { return counter.count == 20000; },
+            [&] {
+                sender.join();
+                idleFrom = std::chrono::steady_clock::now();
+                processorAtIdle = ProcessorTime();
+            })
+        .When(
+            "half a second has passed",
+            [&] { return std::chrono::steady_clock::now() - idleFrom > 500ms; },
+            [&] {
+                idleProcessor = ProcessorTime() - processorAtIdle;
+                Key(Qt::Key_Escape);
+            });
+    EXPECT_EQ(RunForm(recorder), IDCANCEL);
+    // Polling for the next message stops within microseconds of the last one; what is left
+    // is the script's own timer and the caret.
+    EXPECT_LT(idleProcessor, 100ms);
 }
 
 TEST(ColorKey, MaskLeavesOutTheKeyColouredSurfaceAndKeepsTheControls) {
@@ -366,21 +467,25 @@ TEST(ColorKey, MaskLeavesOutTheKeyColouredSurfaceAndKeepsTheControls) {
         return control->geometry().center();
     };
     ModalScript script;
-    script.When("the form is shown", DialogReady, [&] {
-            EXPECT_TRUE(mask().isEmpty());
-            fill = true;
-            InvalidateRect(recorder.dialog, nullptr, TRUE);
-        })
-        .When("the mask is set", [&] { return !mask().isEmpty(); }, [&] {
-            const QRegion region = mask();
-            EXPECT_FALSE(region.contains(QPoint(2, 2)));
-            EXPECT_TRUE(region.contains(center(IDC_NAME)));
-            EXPECT_TRUE(region.contains(center(IDC_GO)));
-            fill = false;
-            InvalidateRect(recorder.dialog, nullptr, TRUE);
-        })
-        .When("the mask is gone", [&] { return mask().isEmpty(); },
-              [] { Key(Qt::Key_Escape); });
+    script
+        .When("the form is shown", DialogReady,
+              [&] {
+                  EXPECT_TRUE(mask().isEmpty());
+                  fill = true;
+                  InvalidateRect(recorder.dialog, nullptr, TRUE);
+              })
+        .When(
+            "the mask is set", [&] { return !mask().isEmpty(); },
+            [&] {
+                const QRegion region = mask();
+                EXPECT_FALSE(region.contains(QPoint(2, 2)));
+                EXPECT_TRUE(region.contains(center(IDC_NAME)));
+                EXPECT_TRUE(region.contains(center(IDC_GO)));
+                fill = false;
+                InvalidateRect(recorder.dialog, nullptr, TRUE);
+            })
+        .When(
+            "the mask is gone", [&] { return mask().isEmpty(); }, [] { Key(Qt::Key_Escape); });
     EXPECT_EQ(RunForm(recorder), IDCANCEL);
     EXPECT_EQ(layeredWithoutStyle, FALSE);
 }

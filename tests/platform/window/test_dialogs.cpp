@@ -6,7 +6,6 @@
 
 #include <QBuffer>
 #include <QImage>
-
 #include <algorithm>
 #include <array>
 
@@ -24,10 +23,9 @@ constexpr DialogItemTemplate kFormItems[] = {
     {"BUTTON", ". . .", IDC_PICK, kChild | WS_TABSTOP | BS_FLAT, 0, 160, 19, 16, 14},
     {"BUTTON", "First", IDC_FIRST, kChild | WS_GROUP | BS_AUTORADIOBUTTON, 0, 20, 38, 40, 10},
     {"BUTTON", "Second", IDC_SECOND, kChild | BS_AUTORADIOBUTTON, 0, 80, 38, 40, 10},
-    {"EDIT", "", IDC_NOTE, kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_STATICEDGE, 7, 55, 150,
-     12},
-    {"EDIT", "", IDC_SECRET, kChild | WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
-     WS_EX_STATICEDGE, 7, 75, 150, 12},
+    {"EDIT", "", IDC_NOTE, kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_STATICEDGE, 7, 55, 150, 12},
+    {"EDIT", "", IDC_SECRET, kChild | WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL, WS_EX_STATICEDGE,
+     7, 75, 150, 12},
     {"BUTTON", "Go", IDC_GO, kChild | WS_TABSTOP, 0, 70, 95, 37, 14},
     {"STATIC", "Name", IDC_LABEL, kChild | WS_GROUP | SS_LEFT, 0, 8, 8, 40, 8},
 };
@@ -42,8 +40,8 @@ constexpr DialogItemTemplate kBoxItems[] = {
 constexpr DialogTemplate kDialogs[] = {
     {IDD_FORM, "Form", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_SETFONT, 0, 10, 10, 180, 115,
      "Microsoft Sans Serif", 8, 400, kFormItems},
-    {IDD_BOX, "Box", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 4, 6,
-     180, 80, "MS Sans Serif", 8, 0, kBoxItems},
+    {IDD_BOX, "Box", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 4, 6, 180,
+     80, "MS Sans Serif", 8, 0, kBoxItems},
 };
 
 QByteArray Png(int size) {
@@ -83,16 +81,14 @@ std::vector<std::pair<int, int>> DialogRecorder::Commands() const {
 }
 
 int DialogRecorder::Count(UINT message) const {
-    return static_cast<int>(std::count_if(messages.begin(), messages.end(),
-                                          [message](const SentToDialog& sent) {
-                                              return sent.message == message;
-                                          }));
+    return static_cast<int>(
+        std::count_if(messages.begin(), messages.end(),
+                      [message](const SentToDialog& sent) { return sent.message == message; }));
 }
 
 bool DialogRecorder::HasCommand(int id, int code) const {
     const auto commands = Commands();
-    return std::find(commands.begin(), commands.end(), std::make_pair(id, code)) !=
-           commands.end();
+    return std::find(commands.begin(), commands.end(), std::make_pair(id, code)) != commands.end();
 }
 
 INT_PTR RecordingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,0 +1,269 @@
+#include "platform/window/control_procedures.h"
+
+#include "platform/window/dialog_navigation.h"
+#include "platform/window/dialog_window.h"
+#include "platform/window/drops.h"
+#include "platform/window/icon_store.h"
+#include "platform/window/messaging.h"
+#include "platform/window/text_copy.h"
+#include "platform/window/window_object.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+
+namespace platform::detail {
+
+namespace {
+
+DWORD StyleOf(HWND window) {
+    return static_cast<DWORD>(GetWindowLong(window, GWL_STYLE));
+}
+DWORD ExStyleOf(HWND window) {
+    return static_cast<DWORD>(GetWindowLong(window, GWL_EXSTYLE));
+}
+
+template <typename Widget>
+Widget* WidgetAs(HWND window) {
+    return qobject_cast<Widget*>(WidgetFor(window));
+}
+
+void NotifyParent(HWND window, WORD code) {
+    const int id = GetDlgCtrlID(window);
+    SendMessage(GetParent(window), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), code),
+                reinterpret_cast<LPARAM>(window));
+}
+
+LRESULT GetText(const QString& text, WPARAM capacity, LPARAM buffer) {
+    const QByteArray bytes = text.toUtf8();
+    return static_cast<LRESULT>(CopyToBuffer(std::string_view(bytes.constData(), bytes.size()),
+                                             reinterpret_cast<char*>(buffer), capacity));
+}
+
+QString TextArgument(LPARAM lParam) {
+    const char* text = reinterpret_cast<const char*>(lParam);
+    return text != nullptr ? QString::fromUtf8(text) : QString();
+}
+
+QString ButtonText(const QAbstractButton* button, const QGroupBox* groupBox) {
+    if (button != nullptr) {
+        return button->text();
+    }
+    return groupBox != nullptr ? groupBox->title() : QString();
+}
+
+// What every control does with the messages its own procedure leaves alone.
+LRESULT DefControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_STYLECHANGED:
+        ApplyStyle(window);
+        return 0;
+    case WM_DROPFILES:
+        DragFinish(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+    case WM_SETFONT:
+        return 0;
+    default:
+        return DefWindowProc(window, message, wParam, lParam);
+    }
+}
+
+Qt::Alignment EditAlignment(DWORD style) {
+    if ((style & ES_CENTER) != 0) {
+        return Qt::AlignHCenter | Qt::AlignVCenter;
+    }
+    if ((style & ES_RIGHT) != 0) {
+        return Qt::AlignRight | Qt::AlignVCenter;
+    }
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+Qt::Alignment StaticAlignment(DWORD style) {
+    switch (style & SS_TYPEMASK) {
+    case SS_CENTER:
+        return Qt::AlignHCenter | Qt::AlignTop;
+    case SS_RIGHT:
+        return Qt::AlignRight | Qt::AlignTop;
+    default:
+        return Qt::AlignLeft | Qt::AlignTop;
+    }
+}
+
+} // namespace
+
+LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* edit = WidgetAs<QLineEdit>(window);
+    if (edit == nullptr) {
+        return DefControlProc(window, message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_SETTEXT:
+        edit->setText(TextArgument(lParam));
+        return TRUE;
+    case WM_GETTEXT:
+        return GetText(edit->text(), wParam, lParam);
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(edit->text().toUtf8().size());
+    case WM_GETDLGCODE:
+        return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+    case WM_SETFOCUS:
+        NotifyParent(window, EN_SETFOCUS);
+        return 0;
+    case WM_KILLFOCUS:
+        NotifyParent(window, EN_KILLFOCUS);
+        return 0;
+    default:
+        return DefControlProc(window, message, wParam, lParam);
+    }
+}
+
+LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    QWidget* widget = WidgetFor(window);
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    auto* groupBox = qobject_cast<QGroupBox*>(widget);
+    const DWORD type = StyleOf(window) & BS_TYPEMASK;
+    switch (message) {
+    case WM_SETTEXT:
+        if (button != nullptr) {
+            button->setText(TextArgument(lParam));
+        } else if (groupBox != nullptr) {
+            groupBox->setTitle(TextArgument(lParam));
+        }
+        return TRUE;
+    case WM_GETTEXT:
+        return GetText(ButtonText(button, groupBox), wParam, lParam);
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(ButtonText(button, groupBox).toUtf8().size());
+    case WM_GETDLGCODE:
+        switch (type) {
+        case BS_PUSHBUTTON:
+            return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+        case BS_DEFPUSHBUTTON:
+            return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+        case BS_RADIOBUTTON:
+        case BS_AUTORADIOBUTTON:
+            return DLGC_BUTTON | DLGC_RADIOBUTTON;
+        case BS_GROUPBOX:
+            return DLGC_STATIC;
+        default:
+            return DLGC_BUTTON;
+        }
+    case BM_GETCHECK:
+        return button != nullptr && button->isCheckable() && button->isChecked()
+                   ? static_cast<LRESULT>(BST_CHECKED)
+                   : static_cast<LRESULT>(BST_UNCHECKED);
+    case BM_SETCHECK:
+        // Sets this button only, and reports nothing.
+        if (button != nullptr && button->isCheckable()) {
+            button->setChecked(wParam == BST_CHECKED);
+        }
+        return 0;
+    case BM_CLICK:
+        if (button != nullptr && button->isEnabled()) {
+            button->click();
+        }
+        return 0;
+    default:
+        return DefControlProc(window, message, wParam, lParam);
+    }
+}
+
+LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* label = WidgetAs<QLabel>(window);
+    WindowObject* object = ObjectFor(window);
+    if (label == nullptr || object == nullptr) {
+        return DefControlProc(window, message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_SETTEXT:
+        if ((StyleOf(window) & SS_TYPEMASK) != SS_ICON) {
+            label->setText(TextArgument(lParam));
+        }
+        return TRUE;
+    case WM_GETTEXT:
+        return GetText(label->text(), wParam, lParam);
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(label->text().toUtf8().size());
+    case WM_GETDLGCODE:
+        return DLGC_STATIC;
+    case STM_SETICON: {
+        const HICON previous = object->icon;
+        object->icon = reinterpret_cast<HICON>(wParam);
+        const QImage image = IconImageOf(object->icon);
+        label->setPixmap(QPixmap::fromImage(image));
+        if (!image.isNull()) {
+            label->resize(image.size());
+        }
+        return reinterpret_cast<LRESULT>(previous);
+    }
+    case STM_GETICON:
+        return reinterpret_cast<LRESULT>(object->icon);
+    default:
+        return DefControlProc(window, message, wParam, lParam);
+    }
+}
+
+void OnButtonClicked(HWND button) {
+    auto* widget = WidgetAs<QAbstractButton>(button);
+    if (widget == nullptr) {
+        return;
+    }
+    const DWORD type = StyleOf(button) & BS_TYPEMASK;
+    if (type == BS_AUTORADIOBUTTON) {
+        // The toolkit's own exclusivity cannot clear every radio of a group, which
+        // BM_SETCHECK must be able to do; so the group is the layer's, bounded by WS_GROUP.
+        for (HWND other : GroupOf(button)) {
+            if (other != button && (StyleOf(other) & BS_TYPEMASK) == BS_AUTORADIOBUTTON) {
+                SendMessage(other, BM_SETCHECK, BST_UNCHECKED, 0);
+            }
+        }
+        widget->setChecked(true);
+    } else if (type == BS_RADIOBUTTON || type == BS_CHECKBOX) {
+        // Buttons that are not automatic keep their state: their owner sets it.
+        widget->setChecked(!widget->isChecked());
+    }
+    NotifyParent(button, BN_CLICKED);
+}
+
+void ApplyStyle(HWND window) {
+    WindowObject* object = ObjectFor(window);
+    if (object == nullptr || object->widget == nullptr) {
+        return;
+    }
+    QWidget* widget = object->widget;
+    const DWORD style = StyleOf(window);
+    const DWORD exStyle = ExStyleOf(window);
+    widget->setAcceptDrops((exStyle & WS_EX_ACCEPTFILES) != 0);
+    if (object->kind == WindowKind::Dialog) {
+        if (auto* dialog = dynamic_cast<DialogWindow*>(widget)) {
+            dialog->ScheduleMaskUpdate();
+        }
+        return;
+    }
+    widget->setEnabled((style & WS_DISABLED) == 0);
+    widget->setVisible((style & WS_VISIBLE) != 0);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setEchoMode((style & ES_PASSWORD) != 0 ? QLineEdit::Password : QLineEdit::Normal);
+        edit->setReadOnly((style & ES_READONLY) != 0);
+        edit->setAlignment(EditAlignment(style));
+        // Only the frame's presence follows the edge styles; its look is the toolkit's.
+        edit->setFrame((exStyle & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE)) != 0 ||
+                       (style & WS_BORDER) != 0);
+    } else if (auto* push = qobject_cast<QPushButton*>(widget)) {
+        // Themed push buttons draw BS_FLAT like any other, as the program's manifest asks.
+        push->setDefault((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        if ((style & SS_TYPEMASK) != SS_ICON) {
+            label->setAlignment(StaticAlignment(style));
+            label->setWordWrap((style & SS_TYPEMASK) != SS_LEFTNOWORDWRAP);
+        }
+    }
+}
+
+} // namespace platform::detail

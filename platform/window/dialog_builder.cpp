@@ -1,0 +1,264 @@
+#include "platform/window/dialog_builder.h"
+
+#include "platform/window/control_procedures.h"
+#include "platform/window/dialog_event_filter.h"
+#include "platform/window/dialog_window.h"
+#include "platform/window/dialogs.h"
+#include "platform/window/icon_store.h"
+#include "platform/window/menus_icons.h"
+#include "platform/window/messaging.h"
+#include "platform/window/modal_owner_scope.h"
+#include "platform/window/window_object.h"
+#include "platform/window/window_state.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+namespace platform::detail {
+
+namespace {
+
+// a * b / c rounded to the nearest integer, halves away from zero, as MulDiv does.
+int MulDiv(int a, int b, int c) {
+    return c == 0 ? 0 : static_cast<int>(std::lround(static_cast<double>(a) * b / c));
+}
+
+bool IsWindowsUiFace(std::string_view face) {
+    constexpr std::array<std::string_view, 7> faces = {
+        "",       "MS Shell Dlg", "MS Shell Dlg 2", "MS Sans Serif", "Microsoft Sans Serif",
+        "Tahoma", "Segoe UI"};
+    for (std::string_view known : faces) {
+        if (face == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The desktop's own sans font stands in for the platform's dialog faces. The platform's
+// 8-point bitmap face reads larger than an 8-point outline font does here, hence one point
+// more; dialog units follow the font, so the layout scales with it.
+QFont DialogFont(const DialogTemplate& dialogTemplate) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    if ((dialogTemplate.style & DS_SETFONT) == 0 || dialogTemplate.pointSize == 0) {
+        return font;
+    }
+    const std::string_view face = dialogTemplate.fontFace != nullptr ? dialogTemplate.fontFace : "";
+    if (!IsWindowsUiFace(face)) {
+        font.setFamily(QString::fromUtf8(face.data(), static_cast<qsizetype>(face.size())));
+    }
+    font.setPointSizeF(dialogTemplate.pointSize * 9.0 / 8.0);
+    if (dialogTemplate.weight >= 100 && dialogTemplate.weight <= 900) {
+        font.setWeight(static_cast<QFont::Weight>(dialogTemplate.weight));
+    }
+    return font;
+}
+
+DialogUnits MeasureUnits(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    DialogUnits units;
+    units.baseX = (width / 26 + 1) / 2;
+    units.baseY = metrics.height();
+    return units;
+}
+
+Qt::WindowFlags WindowFlagsFor(DWORD style, bool owned) {
+    Qt::WindowFlags flags = owned ? Qt::Dialog : Qt::Window;
+    flags |= Qt::CustomizeWindowHint;
+    if ((style & WS_CAPTION) == WS_CAPTION) {
+        flags |= Qt::WindowTitleHint;
+    }
+    if ((style & WS_SYSMENU) != 0) {
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    }
+    if ((style & WS_MINIMIZEBOX) != 0 && (style & WS_SYSMENU) != 0) {
+        flags |= Qt::WindowMinimizeButtonHint;
+    }
+    if ((style & WS_MAXIMIZEBOX) != 0 && (style & WS_SYSMENU) != 0) {
+        flags |= Qt::WindowMaximizeButtonHint;
+    }
+    return flags;
+}
+
+struct ControlClass {
+    QWidget* widget = nullptr;
+    WindowKind kind = WindowKind::Static;
+    WNDPROC proc = nullptr;
+};
+
+ControlClass CreateControl(const DialogItemTemplate& item, QWidget* parent) {
+    const std::string_view windowClass = item.windowClass != nullptr ? item.windowClass : "";
+    const QString text = QString::fromUtf8(item.text != nullptr ? item.text : "");
+    const auto equals = [windowClass](std::string_view name) {
+        return windowClass.size() == name.size() &&
+               std::equal(windowClass.begin(), windowClass.end(), name.begin(), [](char a, char b) {
+                   return std::toupper(static_cast<unsigned char>(a)) ==
+                          std::toupper(static_cast<unsigned char>(b));
+               });
+    };
+    ControlClass control;
+    if (equals("EDIT")) {
+        auto* edit = new QLineEdit(parent);
+        edit->setText(text);
+        edit->setFocusPolicy(Qt::StrongFocus);
+        control = {edit, WindowKind::Edit, &EditProc};
+    } else if (equals("BUTTON")) {
+        QAbstractButton* button = nullptr;
+        switch (item.style & BS_TYPEMASK) {
+        case BS_GROUPBOX: {
+            auto* box = new QGroupBox(text, parent);
+            box->setFocusPolicy(Qt::NoFocus);
+            // A group box frames its neighbours without covering them or their clicks.
+            box->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return {box, WindowKind::Button, &ButtonProc};
+        }
+        case BS_RADIOBUTTON:
+        case BS_AUTORADIOBUTTON:
+            button = new QRadioButton(text, parent);
+            button->setAutoExclusive(false);
+            break;
+        case BS_CHECKBOX:
+        case BS_AUTOCHECKBOX:
+            button = new QCheckBox(text, parent);
+            break;
+        default: {
+            auto* push = new QPushButton(text, parent);
+            push->setAutoDefault(false);
+            button = push;
+            break;
+        }
+        }
+        button->setFocusPolicy(Qt::StrongFocus);
+        control = {button, WindowKind::Button, &ButtonProc};
+    } else if (equals("STATIC")) {
+        auto* label = new QLabel(parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setFocusPolicy(Qt::NoFocus);
+        if ((item.style & SS_TYPEMASK) != SS_ICON) {
+            label->setText(text);
+        }
+        control = {label, WindowKind::Static, &StaticProc};
+    }
+    return control;
+}
+
+// An SS_ICON static's text names its icon as "#<id>".
+void LoadStaticIcon(HWND control, const DialogItemTemplate& item, HINSTANCE instance) {
+    const char* text = item.text != nullptr ? item.text : "";
+    if (text[0] != '#') {
+        return;
+    }
+    const int iconId = std::atoi(text + 1);
+    const HICON icon = LoadImage(instance, iconId, IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                 GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
+    if (icon != nullptr) {
+        SendMessage(control, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+    }
+}
+
+} // namespace
+
+int DialogUnits::X(int units) const {
+    return MulDiv(units, baseX, 4);
+}
+int DialogUnits::Y(int units) const {
+    return MulDiv(units, baseY, 8);
+}
+
+DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instance, HWND owner,
+                          DLGPROC dialogProc) {
+    const DWORD style = dialogTemplate.style & ~(WS_VISIBLE | WS_DISABLED);
+    const bool owned = owner != nullptr && (style & WS_CHILD) == 0;
+    auto* dialog = new DialogWindow(WindowFlagsFor(style, owned));
+    const QFont font = DialogFont(dialogTemplate);
+    dialog->setFont(font);
+    const DialogUnits units = MeasureUnits(font);
+
+    WindowCreation creation;
+    creation.proc = &DefDlgProc;
+    creation.style = static_cast<LONG>(style);
+    creation.exStyle = static_cast<LONG>(dialogTemplate.exStyle);
+    creation.instance = instance;
+    creation.parent = owned ? owner : nullptr;
+    const HWND handle = RegisterWidget(dialog, WindowKind::Dialog, creation);
+    dialog->SetHandle(handle);
+    dialog->State().owner = owned ? owner : nullptr;
+    dialog->State().instance = instance;
+    SetWindowLongPtr(handle, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(dialogProc));
+
+    dialog->setWindowTitle(
+        QString::fromUtf8(dialogTemplate.caption != nullptr ? dialogTemplate.caption : ""));
+    const QSize client(units.X(dialogTemplate.cx), units.Y(dialogTemplate.cy));
+    if ((style & WS_THICKFRAME) != 0) {
+        dialog->resize(client);
+    } else {
+        dialog->setFixedSize(client);
+    }
+    QPoint position(units.X(dialogTemplate.x), units.Y(dialogTemplate.y));
+    if (owned && (style & DS_ABSALIGN) == 0) {
+        // Relative to the owner's client area, as the platform places an owned dialog.
+        POINT origin;
+        if (ClientToScreen(owner, &origin) != FALSE) {
+            position += QPoint(origin.x, origin.y);
+        }
+    }
+    dialog->move(position);
+    SetTransientOwner(dialog, owned ? owner : nullptr);
+
+    auto* filter = new DialogEventFilter(dialog);
+    dialog->installEventFilter(filter);
+    for (const DialogItemTemplate& item : dialogTemplate.items) {
+        const ControlClass control = CreateControl(item, dialog);
+        if (control.widget == nullptr) {
+            DestroyWindow(handle);
+            return nullptr;
+        }
+        WindowCreation child;
+        child.proc = control.proc;
+        child.style = static_cast<LONG>(item.style | WS_CHILD);
+        child.exStyle = static_cast<LONG>(item.exStyle);
+        child.id = item.id;
+        child.instance = instance;
+        child.parent = handle;
+        const HWND controlHandle = RegisterWidget(control.widget, control.kind, child);
+        control.widget->setGeometry(units.X(item.x), units.Y(item.y), units.X(item.cx),
+                                    units.Y(item.cy));
+        control.widget->installEventFilter(filter);
+        if (auto* button = qobject_cast<QAbstractButton*>(control.widget)) {
+            QObject::connect(button, &QAbstractButton::clicked, button,
+                             [controlHandle] { OnButtonClicked(controlHandle); });
+        } else if (auto* edit = qobject_cast<QLineEdit*>(control.widget)) {
+            QObject::connect(edit, &QLineEdit::textChanged, edit, [controlHandle] {
+                SendMessage(GetParent(controlHandle), WM_COMMAND,
+                            MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(controlHandle)), EN_CHANGE),
+                            reinterpret_cast<LPARAM>(controlHandle));
+            });
+        } else if (qobject_cast<QGroupBox*>(control.widget) != nullptr) {
+            control.widget->lower();
+        }
+        ApplyStyle(controlHandle);
+        if ((item.style & SS_TYPEMASK) == SS_ICON &&
+            qobject_cast<QLabel*>(control.widget) != nullptr) {
+            LoadStaticIcon(controlHandle, item, instance);
+        }
+    }
+    ApplyStyle(handle);
+    return dialog;
+}
+
+} // namespace platform::detail

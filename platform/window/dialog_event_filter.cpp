@@ -1,0 +1,226 @@
+#include "platform/window/dialog_event_filter.h"
+
+#include "platform/window/dialog_window.h"
+#include "platform/window/dialogs.h"
+#include "platform/window/drop_store.h"
+#include "platform/window/focus_change.h"
+#include "platform/window/messaging.h"
+#include "platform/window/window_object.h"
+#include "platform/window/window_state.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <string>
+#include <vector>
+
+namespace platform::detail {
+
+namespace {
+
+bool IsInputEvent(QEvent::Type type) {
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::vector<std::string> LocalFiles(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (data == nullptr || !data->hasUrls()) {
+        return paths;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            paths.push_back(url.toLocalFile().toStdString());
+        }
+    }
+    return paths;
+}
+
+LRESULT DialogCode(HWND window) {
+    return window != nullptr ? SendMessage(window, WM_GETDLGCODE, 0, 0) : 0;
+}
+
+} // namespace
+
+DialogEventFilter::DialogEventFilter(DialogWindow* dialog) : QObject(dialog), dialog_(dialog) {}
+
+bool DialogEventFilter::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr) {
+        return false;
+    }
+    const QEvent::Type type = event->type();
+    if (IsInputEvent(type) && !dialog_->isEnabled()) {
+        event->ignore();
+        return true;
+    }
+    const HWND target = widget == dialog_ ? nullptr : HandleFor(widget);
+    switch (type) {
+    case QEvent::KeyPress:
+        return HandleKey(target, *static_cast<QKeyEvent*>(event));
+    case QEvent::ShortcutOverride: {
+        // Keys the dialog manager owns must reach it as key presses.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter ||
+            key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+            event->accept();
+        }
+        return false;
+    }
+    case QEvent::ContextMenu:
+        // The menu keys were taken as keys already.
+        return static_cast<QContextMenuEvent*>(event)->reason() != QContextMenuEvent::Mouse;
+    case QEvent::FocusIn:
+    case QEvent::FocusOut: {
+        const auto* focus = static_cast<QFocusEvent*>(event);
+        // A popup menu does not take the focus on the platform; neither does it here.
+        if (target == nullptr || focus->reason() == Qt::PopupFocusReason) {
+            return false;
+        }
+        if (type == QEvent::FocusIn) {
+            SendMessage(target, WM_SETFOCUS, 0, 0);
+        } else {
+            const HWND next = HandleFor(QApplication::focusWidget());
+            SendMessage(target, WM_KILLFOCUS, reinterpret_cast<WPARAM>(next), 0);
+        }
+        return false;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return target != nullptr && HandleDrop(target, event);
+    default:
+        return false;
+    }
+}
+
+bool DialogEventFilter::HandleKey(HWND target, const QKeyEvent& key) {
+    const HWND dialog = dialog_->Handle();
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    switch (key.key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: {
+        if ((modifiers & (Qt::ControlModifier | Qt::AltModifier)) != 0) {
+            return false;
+        }
+        const bool previous = key.key() == Qt::Key_Backtab || (modifiers & Qt::ShiftModifier) != 0;
+        if (const HWND next = GetNextDlgTabItem(dialog, target, previous ? TRUE : FALSE)) {
+            FocusWindow(next, previous ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+        }
+        return true;
+    }
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if ((modifiers & Qt::AltModifier) != 0) {
+            return false;
+        }
+        HandleEnter(target);
+        return true;
+    case Qt::Key_Escape:
+        SendMessage(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                    reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+        return true;
+    case Qt::Key_F10:
+        if (modifiers != Qt::ShiftModifier) {
+            return false;
+        }
+        dialog_->ShowSystemMenu(dialog_->mapToGlobal(QPoint(0, 0)), 0);
+        return true;
+    case Qt::Key_Menu:
+        dialog_->ShowSystemMenu(dialog_->mapToGlobal(QPoint(0, 0)), 0);
+        return true;
+    case Qt::Key_Space:
+        if (modifiers != Qt::AltModifier) {
+            return false;
+        }
+        dialog_->ShowSystemMenu(dialog_->mapToGlobal(QPoint(0, 0)), 0);
+        return true;
+    case Qt::Key_F4:
+        if (modifiers != Qt::AltModifier) {
+            return false;
+        }
+        SendMessage(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+        if (modifiers != Qt::NoModifier || (DialogCode(target) & DLGC_RADIOBUTTON) == 0) {
+            return false;
+        }
+        MoveInGroup(target, key.key() == Qt::Key_Up || key.key() == Qt::Key_Left);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void DialogEventFilter::HandleEnter(HWND target) {
+    const HWND dialog = dialog_->Handle();
+    // A focused push button is the default button while it has the focus.
+    if ((DialogCode(target) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
+        SendMessage(dialog, WM_COMMAND,
+                    MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(target)), BN_CLICKED),
+                    reinterpret_cast<LPARAM>(target));
+        return;
+    }
+    const LRESULT defaultId = SendMessage(dialog, DM_GETDEFID, 0, 0);
+    const WORD id = HIWORD(static_cast<std::uintptr_t>(defaultId)) == DC_HASDEFID
+                        ? LOWORD(static_cast<std::uintptr_t>(defaultId))
+                        : static_cast<WORD>(IDOK);
+    const HWND button = GetDlgItem(dialog, id);
+    if (button != nullptr && IsWindowEnabled(button) == FALSE) {
+        QApplication::beep();
+        return;
+    }
+    SendMessage(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+void DialogEventFilter::MoveInGroup(HWND target, bool previous) {
+    const HWND next = GetNextDlgGroupItem(dialog_->Handle(), target, previous ? TRUE : FALSE);
+    if (next == nullptr || next == target) {
+        return;
+    }
+    FocusWindow(next, Qt::OtherFocusReason);
+    // An automatic radio button that gets the focus from the arrows is chosen as well.
+    const DWORD style = static_cast<DWORD>(GetWindowLong(next, GWL_STYLE));
+    if ((style & BS_TYPEMASK) == BS_AUTORADIOBUTTON && (DialogCode(next) & DLGC_RADIOBUTTON) != 0) {
+        SendMessage(next, BM_CLICK, 0, 0);
+    }
+}
+
+bool DialogEventFilter::HandleDrop(HWND target, QEvent* event) {
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLong(target, GWL_EXSTYLE));
+    auto* drop = static_cast<QDropEvent*>(event);
+    const std::vector<std::string> files = LocalFiles(drop->mimeData());
+    // Only registered controls take drops, and only of files: a toolkit edit would take text.
+    if ((exStyle & WS_EX_ACCEPTFILES) == 0 || files.empty()) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop) {
+        SendMessage(target, WM_DROPFILES, reinterpret_cast<WPARAM>(CreateDrop(files)), 0);
+    }
+    return true;
+}
+
+} // namespace platform::detail

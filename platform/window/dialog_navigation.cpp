@@ -1,0 +1,94 @@
+#include "platform/window/dialog_navigation.h"
+
+#include "platform/window/dialogs.h"
+#include "platform/window/messaging.h"
+
+namespace platform::detail {
+
+namespace {
+
+DWORD StyleOf(HWND window) {
+    return static_cast<DWORD>(GetWindowLong(window, GWL_STYLE));
+}
+
+} // namespace
+
+std::vector<HWND> GroupOf(HWND control) {
+    std::vector<HWND> group;
+    if (control == nullptr) {
+        return group;
+    }
+    HWND start = control;
+    while ((StyleOf(start) & WS_GROUP) == 0) {
+        HWND previous = GetWindow(start, GW_HWNDPREV);
+        if (previous == nullptr) {
+            break;
+        }
+        start = previous;
+    }
+    for (HWND window = start; window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+        if (window != start && (StyleOf(window) & WS_GROUP) != 0) {
+            break;
+        }
+        group.push_back(window);
+    }
+    return group;
+}
+
+bool IsUsable(HWND control) {
+    const DWORD style = StyleOf(control);
+    return IsWindow(control) && (style & WS_VISIBLE) != 0 && (style & WS_DISABLED) == 0;
+}
+
+} // namespace platform::detail
+
+namespace platform {
+
+HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
+    std::vector<HWND> order;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        order.push_back(child);
+    }
+    if (order.empty()) {
+        return nullptr;
+    }
+    const std::size_t count = order.size();
+    std::size_t index = previous != FALSE ? 0 : count - 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (order[i] == control) {
+            index = i;
+            break;
+        }
+    }
+    for (std::size_t step = 1; step <= count; ++step) {
+        const std::size_t at =
+            previous != FALSE ? (index + count - step) % count : (index + step) % count;
+        if ((detail::StyleOf(order[at]) & WS_TABSTOP) != 0 && detail::IsUsable(order[at])) {
+            return order[at];
+        }
+    }
+    return nullptr;
+}
+
+HWND GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous) {
+    (void)dialog;
+    const std::vector<HWND> group = detail::GroupOf(control);
+    const std::size_t count = group.size();
+    std::size_t index = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (group[i] == control) {
+            index = i;
+        }
+    }
+    for (std::size_t step = 1; step <= count; ++step) {
+        const std::size_t at =
+            previous != FALSE ? (index + count - step) % count : (index + step) % count;
+        if (detail::IsUsable(group[at])) {
+            return group[at];
+        }
+    }
+    return control;
+}
+
+} // namespace platform

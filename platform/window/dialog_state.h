@@ -1,0 +1,40 @@
+#pragma once
+
+// What the dialog manager keeps per dialog. Internal to the layer.
+
+#include "platform/window/window_types.h"
+
+#include <QRect>
+#include <cstdint>
+
+class QEventLoop;
+class QPainter;
+
+namespace platform::detail {
+
+struct DialogState {
+    // The modal run.
+    QEventLoop* loop = nullptr;
+    bool ended = false;
+    INT_PTR result = 0;
+    HWND owner = nullptr;
+    bool ownerDisabled = false;
+    // The control that had the focus when the dialog was disabled.
+    HWND savedFocus = nullptr;
+    HINSTANCE instance = nullptr;
+    HMENU systemMenu = nullptr;
+    HICON icons[2] = {nullptr, nullptr}; // ICON_SMALL, ICON_BIG
+    // The layered window's attributes.
+    DWORD layeredFlags = 0;
+    COLORREF colorKey = 0;
+    BYTE alpha = 255;
+    bool maskUpdatePending = false;
+    bool renderingMask = false;
+    // The paint in progress: contexts handed out carry its serial number, so one kept past
+    // EndPaint paints nothing.
+    QPainter* painter = nullptr;
+    QRect paintRect;
+    std::uint64_t paintSerial = 0;
+};
+
+} // namespace platform::detail

@@ -1,0 +1,191 @@
+#include "platform/window/dialog_window.h"
+
+#include "platform/window/menu_store.h"
+#include "platform/window/menus_icons.h"
+#include "platform/window/messaging.h"
+
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QImage>
+#include <QMenu>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QRegion>
+#include <QTimer>
+#include <algorithm>
+#include <vector>
+
+namespace platform::detail {
+
+namespace {
+
+std::vector<QPointer<DialogWindow>>& RunningDialogs() {
+    static std::vector<QPointer<DialogWindow>> dialogs;
+    return dialogs;
+}
+
+QRgb ToRgb(COLORREF color) {
+    return qRgb(GetRValue(color), GetGValue(color), GetBValue(color));
+}
+
+using Runs = std::vector<std::pair<int, int>>;
+
+// The pixels of image that are not exactly key, as bands of rows with equal runs: the banded
+// rectangle list a region is made of, so it is built in one pass.
+QRegion KeptRegion(const QImage& image, QRgb key) {
+    const int width = image.width();
+    const int height = image.height();
+    std::vector<QRect> rects;
+    Runs band;
+    Runs runs;
+    int bandTop = 0;
+    const auto closeBand = [&](int bottom) {
+        for (const auto& [left, right] : band) {
+            rects.emplace_back(left, bandTop, right - left, bottom - bandTop);
+        }
+    };
+    for (int y = 0; y < height; ++y) {
+        runs.clear();
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < width;) {
+            while (x < width && line[x] == key) {
+                ++x;
+            }
+            const int start = x;
+            while (x < width && line[x] != key) {
+                ++x;
+            }
+            if (x > start) {
+                runs.emplace_back(start, x);
+            }
+        }
+        if (y == 0 || runs != band) {
+            closeBand(y);
+            band.swap(runs);
+            bandTop = y;
+        }
+    }
+    closeBand(height);
+    QRegion region;
+    region.setRects(rects.data(), static_cast<int>(rects.size()));
+    return region;
+}
+
+} // namespace
+
+DialogWindow::DialogWindow(Qt::WindowFlags flags) : QWidget(nullptr, flags) {}
+
+void DialogWindow::ScheduleMaskUpdate() {
+    if (state_.maskUpdatePending || state_.renderingMask) {
+        return;
+    }
+    state_.maskUpdatePending = true;
+    // Deferred and coalesced: a burst of invalidations costs one render.
+    QTimer::singleShot(0, this, [this] { UpdateMask(); });
+}
+
+void DialogWindow::UpdateMask() {
+    state_.maskUpdatePending = false;
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtr(handle_, GWL_EXSTYLE));
+    if ((exStyle & WS_EX_LAYERED) == 0 || (state_.layeredFlags & LWA_COLORKEY) == 0) {
+        clearMask();
+        return;
+    }
+    // Render what the window would show without its mask, in logical pixels, and keep every
+    // pixel that is not exactly the key.
+    QImage image(size(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(1.0);
+    state_.renderingMask = true;
+    render(&image, QPoint(), QRegion(),
+           QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);
+    state_.renderingMask = false;
+    const QRegion region = KeptRegion(image, ToRgb(state_.colorKey));
+    if (region == QRegion(rect())) {
+        clearMask();
+    } else {
+        setMask(region);
+    }
+}
+
+void DialogWindow::ShowSystemMenu(const QPoint& globalPosition, LPARAM lParam) {
+    const HMENU systemMenu = GetSystemMenu(handle_, FALSE);
+    if (systemMenu == nullptr || !isEnabled()) {
+        return;
+    }
+    QMenu menu(this);
+    for (const MenuItem& item : MenuItems(systemMenu)) {
+        if ((item.flags & MF_SEPARATOR) != 0) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(QString::fromStdString(item.text));
+        action->setData(QVariant::fromValue(static_cast<qulonglong>(item.id)));
+        action->setEnabled((item.flags & (MF_GRAYED | MF_DISABLED)) == 0);
+    }
+    const QPointer<DialogWindow> self(this);
+    QAction* chosen = menu.exec(globalPosition);
+    if (chosen != nullptr && self) {
+        SendMessage(handle_, WM_SYSCOMMAND, static_cast<WPARAM>(chosen->data().toULongLong()),
+                    lParam);
+    }
+}
+
+DialogWindow* DialogWindow::Innermost() {
+    auto& dialogs = RunningDialogs();
+    for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it) {
+        if (*it) {
+            return it->data();
+        }
+    }
+    return nullptr;
+}
+
+void DialogWindow::PushRunning(DialogWindow* dialog) {
+    RunningDialogs().emplace_back(dialog);
+}
+
+void DialogWindow::PopRunning(DialogWindow* dialog) {
+    auto& dialogs = RunningDialogs();
+    dialogs.erase(std::remove_if(dialogs.begin(), dialogs.end(),
+                                 [dialog](const QPointer<DialogWindow>& running) {
+                                     return !running || running.data() == dialog;
+                                 }),
+                  dialogs.end());
+}
+
+void DialogWindow::paintEvent(QPaintEvent* event) {
+    // The toolkit has filled the background already; the procedure paints on top of it.
+    QPainter painter(this);
+    state_.painter = &painter;
+    state_.paintRect = event->rect();
+    ++state_.paintSerial;
+    SendMessage(handle_, WM_PAINT, 0, 0);
+    state_.painter = nullptr;
+    ++state_.paintSerial;
+}
+
+void DialogWindow::closeEvent(QCloseEvent* event) {
+    // The dialog ends only through EndDialog; closing is a request to its procedure.
+    event->ignore();
+    if (isEnabled()) {
+        SendMessage(handle_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+}
+
+void DialogWindow::contextMenuEvent(QContextMenuEvent* event) {
+    // The keyboard's menu keys are handled as keys; a right click counts only on the bare
+    // surface, not over a control.
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Mouse && childAt(event->pos()) == nullptr) {
+        const QPoint at = event->globalPos();
+        ShowSystemMenu(at, MAKELPARAM(static_cast<WORD>(at.x()), static_cast<WORD>(at.y())));
+    }
+}
+
+void DialogWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    ScheduleMaskUpdate();
+}
+
+} // namespace platform::detail

@@ -1,0 +1,43 @@
+#pragma once
+
+// The widget of a dialog: it hands painting, closing and its system menu to the dialog's
+// window procedure. Internal to the layer.
+
+#include "platform/window/dialog_state.h"
+#include "platform/window/window_types.h"
+
+#include <QWidget>
+
+namespace platform::detail {
+
+class DialogWindow : public QWidget {
+public:
+    explicit DialogWindow(Qt::WindowFlags flags);
+
+    HWND Handle() const { return handle_; }
+    void SetHandle(HWND handle) { handle_ = handle; }
+    DialogState& State() { return state_; }
+
+    // Recomputes the colour-key mask once the current event has been handled.
+    void ScheduleMaskUpdate();
+    void UpdateMask();
+    // Shows the system menu; lParam is what WM_SYSCOMMAND carries for the chosen item.
+    void ShowSystemMenu(const QPoint& globalPosition, LPARAM lParam);
+
+    // The dialogs whose modal loop runs on this thread, innermost last.
+    static DialogWindow* Innermost();
+    static void PushRunning(DialogWindow* dialog);
+    static void PopRunning(DialogWindow* dialog);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    HWND handle_ = nullptr;
+    DialogState state_;
+};
+
+} // namespace platform::detail

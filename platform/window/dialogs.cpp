@@ -1,0 +1,264 @@
+#include "platform/window/dialogs.h"
+
+#include "platform/window/control_procedures.h"
+#include "platform/window/dialog_builder.h"
+#include "platform/window/dialog_window.h"
+#include "platform/window/drops.h"
+#include "platform/window/gui_application.h"
+#include "platform/window/icon_store.h"
+#include "platform/window/menus_icons.h"
+#include "platform/window/messaging.h"
+#include "platform/window/modal_loop_scope.h"
+#include "platform/window/text_copy.h"
+#include "platform/window/window_object.h"
+#include "platform/window/window_state.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QIcon>
+#include <QPixmap>
+
+namespace platform {
+
+using detail::DialogWindow;
+
+namespace {
+
+DialogWindow* DialogFor(HWND window) {
+    return dynamic_cast<DialogWindow*>(detail::WidgetFor(window));
+}
+
+// A dialog procedure that reports a message as handled returns its result this way, except
+// for the few messages whose result is the procedure's own return value.
+bool ReturnsItsOwnResult(UINT message) {
+    return message == WM_INITDIALOG;
+}
+
+void ReenableOwner(DialogWindow& dialog) {
+    detail::DialogState& state = dialog.State();
+    if (state.ownerDisabled) {
+        state.ownerDisabled = false;
+        EnableWindow(state.owner, TRUE);
+    }
+}
+
+void SetWindowIcons(DialogWindow& dialog) {
+    QIcon icon;
+    for (HICON handle : dialog.State().icons) {
+        const QImage image = detail::IconImageOf(handle);
+        if (!image.isNull()) {
+            icon.addPixmap(QPixmap::fromImage(image));
+        }
+    }
+    dialog.setWindowIcon(icon);
+}
+
+// What the dialog manager does with a message the dialog procedure left alone.
+LRESULT DefaultDialogProcessing(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DialogWindow* dialog = DialogFor(window);
+    switch (message) {
+    case WM_CLOSE:
+        // A dialog closes by its Cancel command, which its procedure turns into EndDialog.
+        SendMessage(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                    reinterpret_cast<LPARAM>(GetDlgItem(window, IDCANCEL)));
+        return 0;
+    case WM_SYSCOMMAND:
+        switch (wParam & 0xFFF0) {
+        case SC_MINIMIZE:
+            ShowWindow(window, SW_MINIMIZE);
+            return 0;
+        case SC_RESTORE:
+            ShowWindow(window, SW_RESTORE);
+            return 0;
+        default:
+            return DefWindowProc(window, message, wParam, lParam);
+        }
+    case WM_SETICON: {
+        if (dialog == nullptr || wParam > ICON_BIG) {
+            return 0;
+        }
+        HICON& slot = dialog->State().icons[wParam];
+        const HICON previous = slot;
+        slot = reinterpret_cast<HICON>(lParam);
+        SetWindowIcons(*dialog);
+        return reinterpret_cast<LRESULT>(previous);
+    }
+    case WM_SETTEXT:
+        if (dialog != nullptr) {
+            const char* text = reinterpret_cast<const char*>(lParam);
+            dialog->setWindowTitle(QString::fromUtf8(text != nullptr ? text : ""));
+        }
+        return DefWindowProc(window, message, wParam, lParam);
+    case WM_STYLECHANGED:
+        detail::ApplyStyle(window);
+        return 0;
+    case WM_NEXTDLGCTL: {
+        const HWND next = lParam != 0 ? reinterpret_cast<HWND>(wParam)
+                                      : GetNextDlgTabItem(window, GetFocus(), wParam != 0);
+        if (next != nullptr) {
+            SetFocus(next);
+        }
+        return 0;
+    }
+    case DM_GETDEFID:
+        for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            if ((SendMessage(child, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0) {
+                return static_cast<LRESULT>(
+                    MAKELPARAM(static_cast<WORD>(GetDlgCtrlID(child)), DC_HASDEFID));
+            }
+        }
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_DROPFILES:
+        DragFinish(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    default:
+        return DefWindowProc(window, message, wParam, lParam);
+    }
+}
+
+} // namespace
+
+LRESULT DefDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto dialogProc = reinterpret_cast<DLGPROC>(GetWindowLongPtr(dialog, DWLP_DLGPROC));
+    if (dialogProc != nullptr) {
+        SetWindowLongPtr(dialog, DWLP_MSGRESULT, 0);
+        INT_PTR handled = 0;
+        try {
+            handled = dialogProc(dialog, message, wParam, lParam);
+        } catch (...) {
+            handled = 0;
+        }
+        if (handled != 0) {
+            return ReturnsItsOwnResult(message) ? handled
+                                                : GetWindowLongPtr(dialog, DWLP_MSGRESULT);
+        }
+        if (IsWindow(dialog) == FALSE) {
+            return 0;
+        }
+    }
+    if (message == WM_INITDIALOG) {
+        return 0;
+    }
+    try {
+        return DefaultDialogProcessing(dialog, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
+INT_PTR DialogBoxParam(HINSTANCE instance, int templateId, HWND owner, DLGPROC dialogProc,
+                       LPARAM param) {
+    try {
+        if (detail::EnsureApplication() == nullptr || !detail::IsGuiThread()) {
+            return -1;
+        }
+        const DialogTemplate* dialogTemplate = FindDialogTemplate(instance, templateId);
+        if (dialogTemplate == nullptr) {
+            return -1;
+        }
+        if (owner != nullptr && detail::WidgetFor(owner) == nullptr) {
+            owner = nullptr;
+        }
+        // The owner is disabled before the dialog exists, as the platform does.
+        const bool disableOwner = owner != nullptr && IsWindowEnabled(owner) != FALSE;
+        if (disableOwner) {
+            EnableWindow(owner, FALSE);
+        }
+        DialogWindow* dialog = detail::BuildDialog(*dialogTemplate, instance, owner, dialogProc);
+        if (dialog == nullptr) {
+            if (disableOwner) {
+                EnableWindow(owner, TRUE);
+            }
+            return -1;
+        }
+        const HWND window = dialog->Handle();
+        dialog->State().ownerDisabled = disableOwner;
+
+        const HWND firstTabStop = GetNextDlgTabItem(window, nullptr, FALSE);
+        const LRESULT focusDefault =
+            SendMessage(window, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop), param);
+        if (IsWindow(window) == FALSE) {
+            return -1;
+        }
+        if (focusDefault != 0) {
+            // The procedure may have changed the tab order, so the first stop is found again.
+            if (const HWND focus = GetNextDlgTabItem(window, nullptr, FALSE)) {
+                SetFocus(focus);
+            }
+        }
+
+        INT_PTR result = 0;
+        {
+            detail::ModalLoopScope loopScope;
+            DialogWindow::PushRunning(dialog);
+            if (!dialog->State().ended) {
+                ShowWindow(window, SW_SHOWNORMAL);
+                dialog->activateWindow();
+                QEventLoop loop;
+                dialog->State().loop = &loop;
+                if (!dialog->State().ended) {
+                    loop.exec(QEventLoop::DialogExec);
+                }
+                dialog->State().loop = nullptr;
+            }
+            DialogWindow::PopRunning(dialog);
+            result = dialog->State().result;
+        }
+        ReenableOwner(*dialog);
+        DestroyWindow(window);
+        return result;
+    } catch (...) {
+        return -1;
+    }
+}
+
+BOOL EndDialog(HWND dialog, INT_PTR result) {
+    return detail::OnWindowThread(dialog, FALSE, [dialog, result] {
+        DialogWindow* window = DialogFor(dialog);
+        if (window == nullptr) {
+            return FALSE;
+        }
+        detail::DialogState& state = window->State();
+        state.ended = true;
+        state.result = result;
+        // The owner comes back before this dialog goes, so the focus returns to it.
+        ReenableOwner(*window);
+        ShowWindow(dialog, SW_HIDE);
+        if (state.loop != nullptr) {
+            state.loop->exit();
+        }
+        return TRUE;
+    });
+}
+
+BOOL SetDlgItemText(HWND dialog, int id, const char* text) {
+    const HWND control = GetDlgItem(dialog, id);
+    if (control == nullptr) {
+        return FALSE;
+    }
+    return SendMessage(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE : FALSE;
+}
+
+UINT GetDlgItemText(HWND dialog, int id, char* buffer, int maxCount) {
+    const HWND control = GetDlgItem(dialog, id);
+    if (control == nullptr) {
+        if (buffer != nullptr && maxCount > 0) {
+            buffer[0] = '\0';
+        }
+        return 0;
+    }
+    return static_cast<UINT>(GetWindowText(control, buffer, maxCount));
+}
+
+BOOL MessageBeep(UINT type) {
+    (void)type;
+    if (detail::HaveApplication() && detail::IsGuiThread()) {
+        QApplication::beep();
+    }
+    return TRUE;
+}
+
+} // namespace platform

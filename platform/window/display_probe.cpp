@@ -1,0 +1,122 @@
+#include "platform/window/display_probe.h"
+
+#include <QDir>
+#include <QLibraryInfo>
+#include <QString>
+#include <QStringList>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+namespace platform::detail {
+
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// libxcb is loaded only for this question, so the layer needs no X headers to build.
+bool XcbConnects(const std::string& display) {
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    void* library = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        return false;
+    }
+    auto connect = reinterpret_cast<Connect>(dlsym(library, "xcb_connect"));
+    auto hasError = reinterpret_cast<HasError>(dlsym(library, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<Disconnect>(dlsym(library, "xcb_disconnect"));
+    bool connected = false;
+    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
+        void* connection = connect(display.c_str(), nullptr);
+        connected = connection != nullptr && hasError(connection) == 0;
+        if (connection != nullptr) {
+            disconnect(connection);
+        }
+    }
+    dlclose(library);
+    return connected;
+}
+
+bool PluginInstalled(const std::string& name) {
+    QStringList directories;
+    const QString extra = qEnvironmentVariable("QT_PLUGIN_PATH");
+    if (!extra.isEmpty()) {
+        directories = extra.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    }
+    directories << QLibraryInfo::path(QLibraryInfo::PluginsPath);
+    const QStringList pattern{QStringLiteral("libq%1*.so").arg(QString::fromStdString(name))};
+    for (const QString& directory : directories) {
+        if (!QDir(directory + QStringLiteral("/platforms")).entryList(pattern).isEmpty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool WaylandReachable() {
+    std::string socket = Environment("WAYLAND_DISPLAY");
+    if (socket.empty()) {
+        return false;
+    }
+    if (socket.front() != '/') {
+        socket = Environment("XDG_RUNTIME_DIR") + "/" + socket;
+    }
+    struct stat info {};
+    return stat(socket.c_str(), &info) == 0;
+}
+
+// The platforms the toolkit will try, in its order.
+QStringList Candidates(const std::string& argvPlatform) {
+    std::string spec = argvPlatform.empty() ? Environment("QT_QPA_PLATFORM") : argvPlatform;
+    if (spec.empty()) {
+        spec = "xcb";
+        if (Environment("XDG_SESSION_TYPE") == "wayland") {
+            spec = "wayland;xcb";
+        }
+    }
+    QStringList names;
+    for (const QString& entry : QString::fromStdString(spec).split(QLatin1Char(';'))) {
+        const QString name = entry.section(QLatin1Char(':'), 0, 0).trimmed();
+        if (!name.isEmpty()) {
+            names << name;
+        }
+    }
+    return names;
+}
+
+} // namespace
+
+bool CanOpenDisplay(const std::string& argvPlatform, std::string& reason) {
+    reason = "no usable platform";
+    for (const QString& candidate : Candidates(argvPlatform)) {
+        const std::string name = candidate.toStdString();
+        if (name == "xcb") {
+            const std::string display = Environment("DISPLAY");
+            if (!PluginInstalled(name)) {
+                reason = "the platform plugin xcb is not installed";
+            } else if (display.empty()) {
+                reason = "DISPLAY is not set";
+            } else if (!XcbConnects(display)) {
+                reason = "no X server answers at " + display;
+            } else {
+                return true;
+            }
+        } else if (name.rfind("wayland", 0) == 0) {
+            if (PluginInstalled(name) && WaylandReachable()) {
+                return true;
+            }
+            reason = "no Wayland compositor answers";
+        } else if (PluginInstalled(name)) {
+            return true;
+        } else {
+            reason = "the platform plugin " + name + " is not installed";
+        }
+    }
+    return false;
+}
+
+} // namespace platform::detail

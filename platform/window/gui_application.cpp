@@ -1,0 +1,126 @@
+#include "platform/window/gui_application.h"
+
+#include "platform/window/display_probe.h"
+#include "platform/window/messaging.h"
+
+#include <QApplication>
+#include <QMessageLogContext>
+#include <QThread>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace platform::detail {
+
+namespace {
+
+char defaultName[] = "vanthe";
+char* defaultArgv[] = {defaultName, nullptr};
+int defaultArgc = 1;
+
+int* storedArgc = &defaultArgc;
+char** storedArgv = defaultArgv;
+
+std::atomic<bool> applicationReady{false};
+// Kept apart from the toolkit so that a worker can ask, even while the process ends, without
+// calling into it.
+std::atomic<std::thread::id> guiThread{};
+bool displayFailed = false;
+std::atomic<HWND> applicationWindow{nullptr};
+QtMessageHandler previousHandler = nullptr;
+
+void ReportNoDisplay(const std::string& reason) {
+    std::fprintf(stderr, "%s: cannot open the display (%s)\n", ProgramName().c_str(),
+                 reason.c_str());
+}
+
+// The probe comes first; this only catches a platform that failed all the same, which the
+// toolkit would answer with abort(). Ending with one line is kinder than a core dump.
+void CreationMessageHandler(QtMsgType type, const QMessageLogContext& context,
+                            const QString& message) {
+    if (type == QtFatalMsg) {
+        ReportNoDisplay(message.toStdString());
+        std::_Exit(255);
+    }
+    if (previousHandler != nullptr) {
+        previousHandler(type, context, message);
+    } else {
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    }
+}
+
+std::string PlatformArgument() {
+    for (int i = 1; i + 1 < *storedArgc; ++i) {
+        if (storedArgv[i] != nullptr && std::strcmp(storedArgv[i], "-platform") == 0 &&
+            storedArgv[i + 1] != nullptr) {
+            return storedArgv[i + 1];
+        }
+    }
+    return {};
+}
+
+void CreateApplicationWindow() {
+    if (applicationWindow.load() == nullptr) {
+        applicationWindow.store(CreateMessageWindow(&DefWindowProc));
+    }
+}
+
+} // namespace
+
+void StoreArguments(int& argc, char** argv) {
+    if (argc > 0 && argv != nullptr) {
+        storedArgc = &argc;
+        storedArgv = argv;
+    }
+}
+
+std::string ProgramName() {
+    const char* path = *storedArgc > 0 && storedArgv[0] != nullptr ? storedArgv[0] : defaultName;
+    const char* slash = std::strrchr(path, '/');
+    return slash != nullptr ? slash + 1 : path;
+}
+
+QApplication* EnsureApplication() {
+    if (QCoreApplication* existing = QCoreApplication::instance()) {
+        auto* application = qobject_cast<QApplication*>(existing);
+        if (application != nullptr && QThread::currentThread() == application->thread()) {
+            guiThread.store(std::this_thread::get_id());
+            applicationReady.store(true);
+            CreateApplicationWindow();
+        }
+        return application;
+    }
+    if (displayFailed) {
+        return nullptr;
+    }
+    std::string reason;
+    if (!CanOpenDisplay(PlatformArgument(), reason)) {
+        displayFailed = true;
+        ReportNoDisplay(reason);
+        return nullptr;
+    }
+    previousHandler = qInstallMessageHandler(&CreationMessageHandler);
+    // Lives until the process ends; the arguments it keeps are the caller's or static.
+    auto* application = new QApplication(*storedArgc, storedArgv);
+    qInstallMessageHandler(previousHandler);
+    guiThread.store(std::this_thread::get_id());
+    applicationReady.store(true);
+    CreateApplicationWindow();
+    return application;
+}
+
+bool HaveApplication() {
+    return applicationReady.load();
+}
+
+bool IsGuiThread() {
+    return applicationReady.load() && guiThread.load() == std::this_thread::get_id();
+}
+
+HWND ApplicationWindow() {
+    return applicationWindow.load();
+}
+
+} // namespace platform::detail

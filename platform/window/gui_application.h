@@ -1,0 +1,25 @@
+#pragma once
+
+// The toolkit's application object and its thread. Internal to the layer.
+
+#include "platform/window/window_types.h"
+
+#include <string>
+
+class QApplication;
+
+namespace platform::detail {
+
+// The application object, created on first need. Null when no display can be opened (one
+// line on standard error says so, once) or when a non-widget application object exists.
+QApplication* EnsureApplication();
+// Whether an application object exists and was usable; callable from any thread.
+bool HaveApplication();
+bool IsGuiThread();
+// A message window of the toolkit's thread: where work for that thread without an owner
+// window goes (a message box without owner asked for by a worker).
+HWND ApplicationWindow();
+void StoreArguments(int& argc, char** argv);
+std::string ProgramName();
+
+} // namespace platform::detail

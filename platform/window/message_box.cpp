@@ -1,0 +1,106 @@
+#include "platform/window/dialogs.h"
+#include "platform/window/gui_application.h"
+#include "platform/window/messaging.h"
+#include "platform/window/modal_loop_scope.h"
+#include "platform/window/modal_owner_scope.h"
+#include "platform/window/sent_messages.h"
+
+#include <QMessageBox>
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+namespace {
+
+QMessageBox::StandardButtons ButtonsFor(UINT type) {
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MB_YESNOCANCEL:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MB_YESNO:
+        return QMessageBox::Yes | QMessageBox::No;
+    default:
+        return QMessageBox::Ok;
+    }
+}
+
+QMessageBox::Icon IconFor(UINT type) {
+    switch (type & MB_ICONMASK) {
+    case MB_ICONERROR:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONWARNING:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+int CommandFor(int button) {
+    switch (button) {
+    case QMessageBox::Ok:
+        return IDOK;
+    case QMessageBox::Cancel:
+        return IDCANCEL;
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    default:
+        return IDCANCEL;
+    }
+}
+
+int ShowBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+    QMessageBox box(IconFor(type), QString::fromStdString(caption), QString::fromStdString(text),
+                    ButtonsFor(type));
+    // An OK-only box answers Escape with OK, as on the platform.
+    if ((type & MB_TYPEMASK) == MB_OK) {
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+    int answer = QMessageBox::Cancel;
+    {
+        detail::ModalLoopScope loopScope;
+        detail::ModalOwnerScope ownerScope(owner, &box);
+        answer = box.exec();
+    }
+    return CommandFor(answer);
+}
+
+} // namespace
+
+int MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    try {
+        const std::string body = text != nullptr ? text : "";
+        const std::string title = caption != nullptr ? caption : "Error";
+        if (owner != nullptr && IsWindow(owner) == FALSE) {
+            return 0;
+        }
+        if (!detail::HaveApplication()) {
+            // Nobody can show it: with no display the text goes where a user may still read it.
+            std::fprintf(stderr, "%s%s%s\n", title.c_str(), title.empty() ? "" : ": ",
+                         body.c_str());
+            return IDOK;
+        }
+        if (detail::IsGuiThread()) {
+            return ShowBox(owner, body, title, type);
+        }
+        // Another thread's box is shown by the toolkit's thread while this one waits.
+        const HWND target = owner != nullptr ? owner : detail::ApplicationWindow();
+        int answer = 0;
+        if (target == nullptr ||
+            !CallOnWindowThread(target, [&] { answer = ShowBox(owner, body, title, type); })) {
+            return 0;
+        }
+        return answer;
+    } catch (...) {
+        return 0;
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,49 @@
+#include "platform/window/sent_message_pump.h"
+
+#include "platform/window/thread_inbox.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+
+namespace platform::detail {
+
+namespace {
+
+const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// Once woken, the thread keeps polling a little after the last message, because a worker
+// sending one message per chunk comes back within microseconds, and a trip through the event
+// loop costs far more. It returns to the loop at least every slice so the dialog repaints.
+constexpr DrainPolicy kGuiPolicy{std::chrono::microseconds(150), std::chrono::milliseconds(10)};
+
+} // namespace
+
+SentMessagePump::SentMessagePump() : QObject(QCoreApplication::instance()) {}
+
+SentMessagePump* SentMessagePump::Instance() {
+    static QPointer<SentMessagePump> pump;
+    if (pump == nullptr) {
+        pump = new SentMessagePump();
+    }
+    return pump.data();
+}
+
+void SentMessagePump::Post() {
+    // Low priority: queued behind the repaints its own handlers requested, so a stream of
+    // messages cannot starve painting.
+    QCoreApplication::postEvent(this, new QEvent(kWakeEvent), Qt::LowEventPriority);
+}
+
+bool SentMessagePump::event(QEvent* event) {
+    if (event->type() != kWakeEvent) {
+        return QObject::event(event);
+    }
+    ThreadInbox& inbox = ThreadInbox::Current();
+    if (inbox.Drain(kGuiPolicy, nullptr)) {
+        inbox.RequestWake();
+    }
+    return true;
+}
+
+} // namespace platform::detail

@@ -1,0 +1,29 @@
+#include "platform/window/startup.h"
+
+#include "platform/window/gui_application.h"
+
+namespace platform {
+
+void SetApplicationArguments(int& argc, char** argv) {
+    detail::StoreArguments(argc, argv);
+}
+
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
+    if (init == nullptr || init->dwSize != sizeof(INITCOMMONCONTROLSEX)) {
+        return FALSE;
+    }
+    try {
+        return detail::EnsureApplication() != nullptr ? TRUE : FALSE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+HRESULT CoInitialize(void* reserved) {
+    (void)reserved;
+    return S_OK;
+}
+
+void CoUninitialize() {}
+
+} // namespace platform

@@ -1,0 +1,29 @@
+#pragma once
+
+// Process-wide start-up of the window system.
+
+#include "platform/window/window_types.h"
+
+namespace platform {
+
+struct INITCOMMONCONTROLSEX {
+    DWORD dwSize = 0; // 8
+    DWORD dwICC = 0;
+};
+
+inline constexpr DWORD ICC_BAR_CLASSES = 0x00000004;
+inline constexpr DWORD ICC_WIN95_CLASSES = 0x000000FF;
+inline constexpr DWORD ICC_STANDARD_CLASSES = 0x00004000;
+
+// The arguments the toolkit's application object is built with; both must outlive it.
+void SetApplicationArguments(int& argc, char** argv);
+
+// Creates the toolkit's application object if there is none. FALSE when no display can be
+// opened: one line on standard error says so, and dialogs then fail with -1.
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
+
+// Nothing to set up on Linux; kept so start-up reads as designed.
+HRESULT CoInitialize(void* reserved);
+void CoUninitialize();
+
+} // namespace platform

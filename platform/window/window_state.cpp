@@ -1,0 +1,359 @@
+#include "platform/window/window_state.h"
+
+#include "platform/window/dialog_window.h"
+#include "platform/window/focus_change.h"
+#include "platform/window/gui_application.h"
+#include "platform/window/window_object.h"
+#include "platform/window/window_registry.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <algorithm>
+#include <mutex>
+
+namespace platform {
+
+using detail::DialogWindow;
+using detail::OnWindowThread;
+using detail::WidgetFor;
+
+namespace {
+
+DWORD StyleOf(HWND window) {
+    return static_cast<DWORD>(GetWindowLong(window, GWL_STYLE));
+}
+
+// Style bits the layer keeps in step with the widget without announcing them, as the platform
+// does for visibility and enabled state.
+void SetStyleBits(HWND window, DWORD bits, bool on) {
+    detail::WindowRegistry& registry = detail::WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    if (detail::WindowRecord* record = registry.FindLocked(window)) {
+        const DWORD style = static_cast<DWORD>(record->style);
+        record->style = static_cast<LONG>(on ? style | bits : style & ~bits);
+    }
+}
+
+bool EnabledChain(HWND window) {
+    for (HWND at = window; at != nullptr; at = GetParent(at)) {
+        const DWORD style = StyleOf(at);
+        if ((style & WS_DISABLED) != 0) {
+            return false;
+        }
+        if ((style & WS_CHILD) == 0) {
+            break;
+        }
+    }
+    return true;
+}
+
+RECT ToRect(const QRect& rect) {
+    RECT result;
+    result.left = rect.left();
+    result.top = rect.top();
+    result.right = rect.left() + rect.width();
+    result.bottom = rect.top() + rect.height();
+    return result;
+}
+
+} // namespace
+
+namespace detail {
+
+HWND FocusWindow(HWND window, Qt::FocusReason reason) {
+    if (!IsGuiThread()) {
+        return nullptr;
+    }
+    const HWND previous = GetFocus();
+    if (window == nullptr) {
+        if (QWidget* focused = QApplication::focusWidget()) {
+            focused->clearFocus();
+        }
+        return previous;
+    }
+    QWidget* widget = WidgetFor(window);
+    if (widget == nullptr || !EnabledChain(window)) {
+        return nullptr;
+    }
+    QWidget* top = widget->window();
+    if (top->isVisible() && !top->isActiveWindow()) {
+        top->activateWindow();
+    }
+    widget->setFocus(reason);
+    return previous;
+}
+
+} // namespace detail
+
+int GetWindowText(HWND window, char* buffer, int maxCount) {
+    if (buffer == nullptr || maxCount <= 0) {
+        return 0;
+    }
+    buffer[0] = '\0';
+    return static_cast<int>(SendMessage(window, WM_GETTEXT, static_cast<WPARAM>(maxCount),
+                                        reinterpret_cast<LPARAM>(buffer)));
+}
+
+int GetWindowTextLength(HWND window) {
+    return static_cast<int>(SendMessage(window, WM_GETTEXTLENGTH, 0, 0));
+}
+
+BOOL SetWindowText(HWND window, const char* text) {
+    return SendMessage(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE : FALSE;
+}
+
+HWND SetFocus(HWND window) {
+    try {
+        return detail::FocusWindow(window, Qt::OtherFocusReason);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+HWND GetFocus() {
+    if (!detail::HaveApplication() || !detail::IsGuiThread()) {
+        return nullptr;
+    }
+    if (QApplication::activeWindow() != nullptr) {
+        return detail::HandleFor(QApplication::focusWidget());
+    }
+    // No window is active (no window manager, or activation still on its way): the focus is
+    // where the innermost dialog will put it.
+    const DialogWindow* dialog = DialogWindow::Innermost();
+    return dialog != nullptr ? detail::HandleFor(dialog->focusWidget()) : nullptr;
+}
+
+HWND GetActiveWindow() {
+    if (!detail::HaveApplication() || !detail::IsGuiThread()) {
+        return nullptr;
+    }
+    if (QWidget* active = QApplication::activeWindow()) {
+        return detail::HandleFor(active);
+    }
+    DialogWindow* dialog = DialogWindow::Innermost();
+    return dialog != nullptr && dialog->isVisible() ? dialog->Handle() : nullptr;
+}
+
+BOOL BringWindowToTop(HWND window) {
+    if ((StyleOf(window) & WS_CHILD) != 0) {
+        detail::WindowRegistry& registry = detail::WindowRegistry::Instance();
+        std::lock_guard lock(registry.Mutex());
+        detail::WindowRecord* record = registry.FindLocked(window);
+        detail::WindowRecord* parent =
+            record != nullptr ? registry.FindLocked(record->parent) : nullptr;
+        if (parent == nullptr) {
+            return FALSE;
+        }
+        auto& siblings = parent->children;
+        const auto it = std::find(siblings.begin(), siblings.end(), window);
+        if (it != siblings.end()) {
+            std::rotate(siblings.begin(), it, it + 1);
+        }
+        return TRUE;
+    }
+    return OnWindowThread(window, FALSE, [window] {
+        QWidget* widget = WidgetFor(window);
+        if (widget == nullptr) {
+            return FALSE;
+        }
+        widget->raise();
+        widget->activateWindow();
+        return TRUE;
+    });
+}
+
+BOOL EnableWindow(HWND window, BOOL enable) {
+    return OnWindowThread(window, FALSE, [window, enable] {
+        const bool wasDisabled = (StyleOf(window) & WS_DISABLED) != 0;
+        const bool enabling = enable != FALSE;
+        QWidget* widget = WidgetFor(window);
+        if (wasDisabled == !enabling || widget == nullptr) {
+            if (widget == nullptr && IsWindow(window)) {
+                SetStyleBits(window, WS_DISABLED, !enabling);
+            }
+            return wasDisabled ? TRUE : FALSE;
+        }
+        auto* dialog = dynamic_cast<DialogWindow*>(widget);
+        if (dialog != nullptr && !enabling) {
+            const HWND focus = GetFocus();
+            dialog->State().savedFocus = IsChild(window, focus) != FALSE ? focus : nullptr;
+        }
+        SetStyleBits(window, WS_DISABLED, !enabling);
+        // Disabling takes the focus away from the controls, which hear WM_KILLFOCUS.
+        widget->setEnabled(enabling);
+        SendMessage(window, WM_ENABLE, enabling ? TRUE : FALSE, 0);
+        if (dialog != nullptr && enabling) {
+            const HWND saved = dialog->State().savedFocus;
+            dialog->State().savedFocus = nullptr;
+            if (saved != nullptr && IsChild(window, saved) != FALSE) {
+                detail::FocusWindow(saved, Qt::ActiveWindowFocusReason);
+            }
+        }
+        return wasDisabled ? TRUE : FALSE;
+    });
+}
+
+BOOL IsWindowEnabled(HWND window) {
+    return IsWindow(window) != FALSE && (StyleOf(window) & WS_DISABLED) == 0 ? TRUE : FALSE;
+}
+
+BOOL ShowWindow(HWND window, int command) {
+    return OnWindowThread(window, FALSE, [window, command] {
+        const BOOL wasVisible = (StyleOf(window) & WS_VISIBLE) != 0 ? TRUE : FALSE;
+        QWidget* widget = WidgetFor(window);
+        if (widget == nullptr) {
+            return wasVisible;
+        }
+        switch (command) {
+        case SW_HIDE:
+            SetStyleBits(window, WS_VISIBLE, false);
+            widget->hide();
+            break;
+        case SW_MINIMIZE:
+        case SW_SHOWMINIMIZED:
+            SetStyleBits(window, WS_VISIBLE, true);
+            widget->showMinimized();
+            break;
+        case SW_RESTORE:
+        case SW_SHOWNORMAL:
+            SetStyleBits(window, WS_VISIBLE, true);
+            if (widget->isWindow()) {
+                widget->showNormal();
+            } else {
+                widget->show();
+            }
+            break;
+        default:
+            SetStyleBits(window, WS_VISIBLE, true);
+            widget->show();
+            break;
+        }
+        return wasVisible;
+    });
+}
+
+BOOL IsWindowVisible(HWND window) {
+    if (IsWindow(window) == FALSE) {
+        return FALSE;
+    }
+    for (HWND at = window; at != nullptr; at = GetParent(at)) {
+        const DWORD style = StyleOf(at);
+        if ((style & WS_VISIBLE) == 0) {
+            return FALSE;
+        }
+        if ((style & WS_CHILD) == 0) {
+            break;
+        }
+    }
+    return TRUE;
+}
+
+BOOL IsIconic(HWND window) {
+    return OnWindowThread(window, FALSE, [window] {
+        const QWidget* widget = WidgetFor(window);
+        return widget != nullptr && widget->isWindow() && widget->isMinimized() ? TRUE : FALSE;
+    });
+}
+
+BOOL GetClientRect(HWND window, RECT* rect) {
+    if (rect == nullptr) {
+        return FALSE;
+    }
+    return OnWindowThread(window, FALSE, [window, rect] {
+        const QWidget* widget = WidgetFor(window);
+        if (widget == nullptr) {
+            return FALSE;
+        }
+        *rect = ToRect(QRect(QPoint(0, 0), widget->size()));
+        return TRUE;
+    });
+}
+
+BOOL GetWindowRect(HWND window, RECT* rect) {
+    if (rect == nullptr) {
+        return FALSE;
+    }
+    return OnWindowThread(window, FALSE, [window, rect] {
+        const QWidget* widget = WidgetFor(window);
+        if (widget == nullptr) {
+            return FALSE;
+        }
+        *rect = widget->isWindow()
+                    ? ToRect(widget->frameGeometry())
+                    : ToRect(QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()));
+        return TRUE;
+    });
+}
+
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    if ((flags & SWP_NOZORDER) == 0 && insertAfter == nullptr) {
+        BringWindowToTop(window);
+    }
+    return OnWindowThread(window, FALSE, [=] {
+        QWidget* widget = WidgetFor(window);
+        if (widget == nullptr) {
+            return FALSE;
+        }
+        if ((flags & SWP_NOMOVE) == 0) {
+            widget->move(x, y); // a window's frame, a control's rectangle in its parent
+        }
+        if ((flags & SWP_NOSIZE) == 0) {
+            const QSize frameExtra =
+                widget->isWindow() ? widget->frameGeometry().size() - widget->size() : QSize(0, 0);
+            const QSize client(std::max(0, cx - frameExtra.width()),
+                               std::max(0, cy - frameExtra.height()));
+            if (widget->isWindow() && widget->minimumSize() == widget->maximumSize()) {
+                widget->setFixedSize(client);
+            } else {
+                widget->resize(client);
+            }
+        }
+        if ((flags & SWP_SHOWWINDOW) != 0) {
+            ShowWindow(window, SW_SHOW);
+        } else if ((flags & SWP_HIDEWINDOW) != 0) {
+            ShowWindow(window, SW_HIDE);
+        }
+        if ((flags & SWP_NOACTIVATE) == 0 && widget->isWindow() && widget->isVisible()) {
+            widget->activateWindow();
+        }
+        return TRUE;
+    });
+}
+
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
+    if (!detail::IsGuiThread()) {
+        return 0;
+    }
+    const QWidget* source = from != nullptr ? WidgetFor(from) : nullptr;
+    const QWidget* target = to != nullptr ? WidgetFor(to) : nullptr;
+    if ((from != nullptr && source == nullptr) || (to != nullptr && target == nullptr)) {
+        return 0;
+    }
+    const QPoint origin = source != nullptr ? source->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
+    const QPoint destination = target != nullptr ? target->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
+    const QPoint offset = origin - destination;
+    for (UINT i = 0; points != nullptr && i < count; ++i) {
+        points[i].x += offset.x();
+        points[i].y += offset.y();
+    }
+    return static_cast<int>(
+        MAKELPARAM(static_cast<WORD>(offset.x()), static_cast<WORD>(offset.y())));
+}
+
+BOOL ClientToScreen(HWND window, POINT* point) {
+    if (point == nullptr || WidgetFor(window) == nullptr) {
+        return FALSE;
+    }
+    MapWindowPoints(window, nullptr, point, 1);
+    return TRUE;
+}
+
+BOOL ScreenToClient(HWND window, POINT* point) {
+    if (point == nullptr || WidgetFor(window) == nullptr) {
+        return FALSE;
+    }
+    MapWindowPoints(nullptr, window, point, 1);
+    return TRUE;
+}
+
+} // namespace platform

@@ -1,0 +1,41 @@
+#pragma once
+
+// Text, focus, order, state and geometry of windows. Geometry is in logical pixels.
+
+#include "platform/window/messaging.h"
+#include "platform/window/window_types.h"
+
+namespace platform {
+
+// Through WM_GETTEXT: copies at most maxCount - 1 bytes and a zero; returns the bytes copied.
+int GetWindowText(HWND window, char* buffer, int maxCount);
+int GetWindowTextLength(HWND window);
+BOOL SetWindowText(HWND window, const char* text);
+
+// Returns the window that had the focus. When the window is active, WM_KILLFOCUS and
+// WM_SETFOCUS arrive before the call returns. A disabled window cannot take the focus.
+HWND SetFocus(HWND window);
+HWND GetFocus();
+HWND GetActiveWindow();
+
+// A control moves to the top of its dialog's z-order, and so first in tab order; a dialog is
+// raised and activated.
+BOOL BringWindowToTop(HWND window);
+
+// Returns nonzero when the window was disabled before. A disabled dialog takes no input and
+// cannot be closed; it remembers its focused control and gives it back when enabled again.
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL IsWindowEnabled(HWND window);
+BOOL ShowWindow(HWND window, int command);
+BOOL IsWindowVisible(HWND window);
+BOOL IsIconic(HWND window);
+
+BOOL GetClientRect(HWND window, RECT* rect);
+BOOL GetWindowRect(HWND window, RECT* rect); // screen coordinates, frame included
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+// Converts points from one window's client coordinates to another's (null: the screen).
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
+BOOL ClientToScreen(HWND window, POINT* point);
+BOOL ScreenToClient(HWND window, POINT* point);
+
+} // namespace platform
