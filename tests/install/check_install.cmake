@@ -1,0 +1,32 @@
+# Installs the build into a scratch prefix and checks that a desktop finds Vanthe: the two
+# programs, the menu entry with its icon, the metadata and the .enx file type.
+# cmake -DBUILD_DIR=... -DPREFIX=... -P check_install.cmake
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}"
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed")
+endif()
+set(expected
+    bin/vanthe
+    bin/vanthe-cli
+    share/applications/org.vanthe.Vanthe.desktop
+    share/metainfo/org.vanthe.Vanthe.metainfo.xml
+    share/mime/packages/org.vanthe.Vanthe.xml
+    share/icons/hicolor/scalable/apps/org.vanthe.Vanthe.svg
+    share/icons/hicolor/48x48/apps/org.vanthe.Vanthe.png
+    share/icons/hicolor/256x256/apps/org.vanthe.Vanthe.png)
+foreach(path IN LISTS expected)
+    if(NOT EXISTS "${PREFIX}/${path}")
+        message(FATAL_ERROR "not installed: ${path}")
+    endif()
+endforeach()
+file(READ "${PREFIX}/share/applications/org.vanthe.Vanthe.desktop" entry)
+foreach(line "Exec=vanthe %f" "Icon=org.vanthe.Vanthe" "Type=Application")
+    string(FIND "${entry}" "${line}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "the menu entry lacks '${line}'")
+    endif()
+endforeach()
+file(REMOVE_RECURSE "${PREFIX}")
+message(STATUS "installation complete")
