@@ -12,13 +12,18 @@ class QPainter;
 
 namespace platform::detail {
 
+// How a modal run ended. It lives with the run, not the window, which may be destroyed first.
+struct DialogOutcome {
+    bool ended = false;
+    INT_PTR result = 0;
+    bool ownerDisabled = false;
+};
+
 struct DialogState {
     // The modal run.
     QEventLoop* loop = nullptr;
-    bool ended = false;
-    INT_PTR result = 0;
+    DialogOutcome* outcome = nullptr;
     HWND owner = nullptr;
-    bool ownerDisabled = false;
     // The control that had the focus when the dialog was disabled.
     HWND savedFocus = nullptr;
     HINSTANCE instance = nullptr;

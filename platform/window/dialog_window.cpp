@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QEventLoop>
 #include <QImage>
 #include <QMenu>
 #include <QPaintEvent>
@@ -75,6 +76,13 @@ QRegion KeptRegion(const QImage& image, QRgb key) {
 } // namespace
 
 DialogWindow::DialogWindow(Qt::WindowFlags flags) : QWidget(nullptr, flags) {}
+
+DialogWindow::~DialogWindow() {
+    // Destroyed while its modal loop runs: the loop ends, without a result of its own.
+    if (state_.loop != nullptr) {
+        state_.loop->exit();
+    }
+}
 
 void DialogWindow::ScheduleMaskUpdate() {
     if (state_.maskUpdatePending || state_.renderingMask) {

@@ -13,6 +13,9 @@ namespace platform::detail {
 class DialogWindow : public QWidget {
 public:
     explicit DialogWindow(Qt::WindowFlags flags);
+    DialogWindow(const DialogWindow&) = delete;
+    DialogWindow& operator=(const DialogWindow&) = delete;
+    ~DialogWindow() override;
 
     HWND Handle() const { return handle_; }
     void SetHandle(HWND handle) { handle_ = handle; }

@@ -6,10 +6,8 @@
 #include "platform/window/drops.h"
 #include "platform/window/gui_application.h"
 #include "platform/window/icon_store.h"
-#include "platform/window/menus_icons.h"
 #include "platform/window/messaging.h"
 #include "platform/window/modal_loop_scope.h"
-#include "platform/window/text_copy.h"
 #include "platform/window/window_object.h"
 #include "platform/window/window_state.h"
 
@@ -17,6 +15,7 @@
 #include <QEventLoop>
 #include <QIcon>
 #include <QPixmap>
+#include <QPointer>
 
 namespace platform {
 
@@ -34,11 +33,10 @@ bool ReturnsItsOwnResult(UINT message) {
     return message == WM_INITDIALOG;
 }
 
-void ReenableOwner(DialogWindow& dialog) {
-    detail::DialogState& state = dialog.State();
-    if (state.ownerDisabled) {
-        state.ownerDisabled = false;
-        EnableWindow(state.owner, TRUE);
+void ReenableOwner(HWND owner, detail::DialogOutcome& outcome) {
+    if (outcome.ownerDisabled) {
+        outcome.ownerDisabled = false;
+        EnableWindow(owner, TRUE);
     }
 }
 
@@ -163,53 +161,54 @@ INT_PTR DialogBoxParam(HINSTANCE instance, int templateId, HWND owner, DLGPROC d
             owner = nullptr;
         }
         // The owner is disabled before the dialog exists, as the platform does.
-        const bool disableOwner = owner != nullptr && IsWindowEnabled(owner) != FALSE;
-        if (disableOwner) {
+        detail::DialogOutcome outcome;
+        outcome.ownerDisabled = owner != nullptr && IsWindowEnabled(owner) != FALSE;
+        if (outcome.ownerDisabled) {
             EnableWindow(owner, FALSE);
         }
-        DialogWindow* dialog = detail::BuildDialog(*dialogTemplate, instance, owner, dialogProc);
+        const QPointer<DialogWindow> dialog =
+            detail::BuildDialog(*dialogTemplate, instance, owner, dialogProc);
         if (dialog == nullptr) {
-            if (disableOwner) {
-                EnableWindow(owner, TRUE);
-            }
+            ReenableOwner(owner, outcome);
             return -1;
         }
         const HWND window = dialog->Handle();
-        dialog->State().ownerDisabled = disableOwner;
+        dialog->State().outcome = &outcome;
 
         const HWND firstTabStop = GetNextDlgTabItem(window, nullptr, FALSE);
         const LRESULT focusDefault =
             SendMessage(window, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop), param);
-        if (IsWindow(window) == FALSE) {
-            return -1;
-        }
-        if (focusDefault != 0) {
+        if (IsWindow(window) != FALSE && focusDefault != 0) {
             // The procedure may have changed the tab order, so the first stop is found again.
             if (const HWND focus = GetNextDlgTabItem(window, nullptr, FALSE)) {
                 SetFocus(focus);
             }
         }
-
-        INT_PTR result = 0;
-        {
+        if (IsWindow(window) == FALSE) {
+            // Destroyed by its own initialisation: it could not be created after all.
+            ReenableOwner(owner, outcome);
+            return outcome.ended ? outcome.result : -1;
+        }
+        if (!outcome.ended) {
             detail::ModalLoopScope loopScope;
             DialogWindow::PushRunning(dialog);
-            if (!dialog->State().ended) {
-                ShowWindow(window, SW_SHOWNORMAL);
-                dialog->activateWindow();
-                QEventLoop loop;
-                dialog->State().loop = &loop;
-                if (!dialog->State().ended) {
-                    loop.exec(QEventLoop::DialogExec);
-                }
+            ShowWindow(window, SW_SHOWNORMAL);
+            dialog->activateWindow();
+            QEventLoop loop;
+            dialog->State().loop = &loop;
+            loop.exec(QEventLoop::DialogExec);
+            if (dialog != nullptr) {
                 dialog->State().loop = nullptr;
             }
             DialogWindow::PopRunning(dialog);
-            result = dialog->State().result;
         }
-        ReenableOwner(*dialog);
+        ReenableOwner(owner, outcome);
+        if (dialog != nullptr) {
+            dialog->State().outcome = nullptr;
+        }
         DestroyWindow(window);
-        return result;
+        // A dialog destroyed without EndDialog ends its run with 0.
+        return outcome.ended ? outcome.result : 0;
     } catch (...) {
         return -1;
     }
@@ -222,10 +221,12 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
             return FALSE;
         }
         detail::DialogState& state = window->State();
-        state.ended = true;
-        state.result = result;
-        // The owner comes back before this dialog goes, so the focus returns to it.
-        ReenableOwner(*window);
+        if (state.outcome != nullptr) {
+            state.outcome->ended = true;
+            state.outcome->result = result;
+            // The owner comes back before this dialog goes, so the focus returns to it.
+            ReenableOwner(state.owner, *state.outcome);
+        }
         ShowWindow(dialog, SW_HIDE);
         if (state.loop != nullptr) {
             state.loop->exit();

@@ -71,15 +71,15 @@ bool WaylandReachable() {
 
 // The platforms the toolkit will try, in its order.
 QStringList Candidates(const std::string& argvPlatform) {
-    std::string spec = argvPlatform.empty() ? Environment("QT_QPA_PLATFORM") : argvPlatform;
-    if (spec.empty()) {
-        spec = "xcb";
+    std::string platforms = argvPlatform.empty() ? Environment("QT_QPA_PLATFORM") : argvPlatform;
+    if (platforms.empty()) {
+        platforms = "xcb";
         if (Environment("XDG_SESSION_TYPE") == "wayland") {
-            spec = "wayland;xcb";
+            platforms = "wayland;xcb";
         }
     }
     QStringList names;
-    for (const QString& entry : QString::fromStdString(spec).split(QLatin1Char(';'))) {
+    for (const QString& entry : QString::fromStdString(platforms).split(QLatin1Char(';'))) {
         const QString name = entry.section(QLatin1Char(':'), 0, 0).trimmed();
         if (!name.isEmpty()) {
             names << name;

@@ -8,9 +8,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QPointer>
 #include <QStringList>
-#include <atomic>
 #include <cstring>
 
 namespace platform {

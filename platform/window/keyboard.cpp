@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMetaObject>
-#include <QPointer>
 
 namespace platform {
 

@@ -8,9 +8,14 @@ namespace {
 
 const char* const kHandleProperty = "vantheWindowHandle";
 
+// The handle is gone at once; the widget goes once the event being handled is done with it,
+// since a window may well be destroyed from one of its own handlers.
 void DeleteWindowObject(HWND, void* peer) {
     auto* object = static_cast<WindowObject*>(peer);
-    delete object->widget.data();
+    if (QWidget* widget = object->widget) {
+        widget->hide();
+        widget->deleteLater();
+    }
     delete object;
 }
 

@@ -106,6 +106,32 @@ TEST(DialogBox, MissingTemplateCannotBeCreated) {
     EXPECT_EQ(RunningDialog(), nullptr);
 }
 
+TEST(DialogBox, DestroyedByItsOwnProcedureEndsTheRunInsteadOfCrashing) {
+    DialogRecorder duringInit;
+    duringInit.onMessage = [](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            DestroyWindow(dialog);
+        }
+        return FALSE;
+    };
+    EXPECT_EQ(RunForm(duringInit), -1);
+
+    DialogRecorder duringLoop;
+    duringLoop.onMessage = [](HWND dialog, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
+        if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
+            DestroyWindow(dialog);
+            return TRUE;
+        }
+        return FALSE;
+    };
+    ModalScript script;
+    script.When("the form is shown", DialogReady, [] { Key(Qt::Key_Return); });
+    EXPECT_EQ(RunForm(duringLoop), 0);
+    EXPECT_EQ(duringLoop.Count(WM_DESTROY), 1);
+    EXPECT_EQ(IsWindow(duringLoop.dialog), FALSE);
+    EXPECT_EQ(RunningDialog(), nullptr);
+}
+
 TEST(DialogKeyboard, EnterInAnEditIsIdOkAndNeverClicksAButton) {
     DialogRecorder recorder;
     ModalScript script;

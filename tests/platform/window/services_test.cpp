@@ -130,8 +130,8 @@ TEST(Drops, FilesOnTheAcceptingControlArriveAsOneWmDropFilesReleasedByDefault) {
     ModalScript script;
     script.When("the form is shown", DialogReady, [&] {
         QMimeData files;
-        files.setUrls({QUrl::fromLocalFile("/tmp/with blank.txt"),
-                       QUrl::fromLocalFile("/tmp/second.bin"), QUrl::fromLocalFile("/srv/third")});
+        files.setUrls({QUrl::fromLocalFile("/data/with blank.txt"),
+                       QUrl::fromLocalFile("/data/second.bin"), QUrl::fromLocalFile("/srv/third")});
         QWidget* name = ItemWidget(recorder, IDC_NAME);
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
         enterAccepted = Send(name, enter);
@@ -153,7 +153,7 @@ TEST(Drops, FilesOnTheAcceptingControlArriveAsOneWmDropFilesReleasedByDefault) {
     EXPECT_TRUE(otherControlRefused);
     EXPECT_EQ(droppedCount, 3u);
     EXPECT_EQ(droppedPaths,
-              (std::vector<std::string>{"/tmp/with blank.txt", "/tmp/second.bin", "/srv/third"}));
+              (std::vector<std::string>{"/data/with blank.txt", "/data/second.bin", "/srv/third"}));
     EXPECT_EQ(copiedIntoSmallBuffer, 3u);
     // The edit's own procedure finished the drop once the spy passed it on.
     EXPECT_EQ(DragQueryFile(lastDrop, 0xFFFFFFFF, nullptr, 0), 0u);
