@@ -171,6 +171,21 @@ void LoadStaticIcon(HWND control, const DialogItemTemplate& item, HINSTANCE inst
     }
 }
 
+// The templates were laid out for the platform's narrower dialog font: a left-aligned
+// one-line label that would wrap or clip here grows to its text instead.
+void FitSingleLineLabel(QWidget* widget, const DialogItemTemplate& item) {
+    auto* label = qobject_cast<QLabel*>(widget);
+    if (label == nullptr || (item.style & SS_TYPEMASK) != SS_LEFT ||
+        label->text().contains(QLatin1Char('\n'))) {
+        return;
+    }
+    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 2;
+    if (needed > label->width()) {
+        label->setWordWrap(false);
+        label->resize(needed, label->height());
+    }
+}
+
 } // namespace
 
 int DialogUnits::X(int units) const {
@@ -252,6 +267,7 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
             control.widget->lower();
         }
         ApplyStyle(controlHandle);
+        FitSingleLineLabel(control.widget, item);
         if ((item.style & SS_TYPEMASK) == SS_ICON &&
             qobject_cast<QLabel*>(control.widget) != nullptr) {
             LoadStaticIcon(controlHandle, item, instance);

@@ -61,6 +61,11 @@ TEST_F(StartUp, WithoutASourceTheFieldsAreEmptyAndTheFirstTabStopHasTheFocus) {
         EXPECT_EQ(dialog.overlayActive, 0);
         EXPECT_EQ(qobject_cast<QLineEdit*>(ControlWidget(dialog, IDC_PASSWORD))->echoMode(),
                   QLineEdit::Password);
+        // Every label shows its whole text, whatever the font.
+        for (QLabel* label : WidgetFromHandle(dialog.window())->findChildren<QLabel*>()) {
+            EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
+                << label->text().toStdString();
+        }
         std::vector<std::string> menu = SystemMenuItems(dialog.window());
         ASSERT_GE(menu.size(), 2u);
         EXPECT_EQ(menu[menu.size() - 2], "");
