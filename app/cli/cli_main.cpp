@@ -6,6 +6,7 @@
 #include "app/cli/progress_meter.h"
 #include "engine/file_transform.h"
 #include "platform/files/file_api.h"
+#include "res/version.h"
 
 #include <cerrno>
 #include <csignal>
@@ -197,7 +198,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     case Command::Version:
-        std::printf("vanthe-cli %s\n", VANTHE_VERSION);
+        std::printf("vanthe-cli %s\n", kVersionText);
         return 0;
     default:
         return Run(options);

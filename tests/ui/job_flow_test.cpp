@@ -4,6 +4,7 @@
 #include "dialog_fixture.h"
 #include "engine/file_transform.h"
 #include "jobs/job_runner.h"
+#include "platform/files/file_faults.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/messaging.h"
 #include "platform/window/qt_bridge.h"
@@ -70,6 +71,29 @@ TEST_F(Checks, OneBoxPerClickInTheFixedOrder) {
         EXPECT_EQ(box.icon, QMessageBox::NoIcon);
         EXPECT_FALSE(JobUnderWay());
     }
+}
+
+TEST_F(Checks, AThreadThatCannotBeCreatedIsReportedWithItsErrorNumber) {
+    TempDir dir;
+    WriteBytes(dir / "plain", Pattern(10));
+    MainDialog dialog;
+    SeenBox box;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        Fill(dialog, dir / "plain", dir / "out", "pw");
+        InjectFileFailure(FileCall::CreateThread, 11);
+        Click(ControlWidget(dialog, IDC_RUN));
+    });
+    AnswerBox(script, box, &dialog);
+    script.When(
+        "the box is gone", [&] { return RunningDialog() == dialog.window(); },
+        [&] { Key(Qt::Key_Escape); });
+    dialog.RunModal(nullptr, 0);
+    ClearFileFailures();
+    EXPECT_EQ(box.text, "Cannot create thread. Error: 11");
+    EXPECT_EQ(box.title, "");
+    EXPECT_FALSE(JobUnderWay());
+    EXPECT_FALSE(testing_support::PathExists(dir / "out"));
 }
 
 using Jobs = MainDialogTest;
