@@ -24,6 +24,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -149,11 +150,10 @@ int main(int argc, char** argv) {
     }
     appModule.Init(RegisterModuleResources(ProgramResources()));
 
-    char folder[] = "/tmp/vanthe-bench-XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
+    std::string dir = (std::filesystem::temp_directory_path() / "vanthe-bench-XXXXXX").string();
+    if (mkdtemp(dir.data()) == nullptr) {
         return 1;
     }
-    std::string dir = folder;
     std::string source = dir + "/source";
     {
         std::ofstream out(source, std::ios::binary);
