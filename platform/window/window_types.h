@@ -2,7 +2,7 @@
 
 // The window system's basic types and the message numbers, notification codes and style
 // bits the program uses. Qt-free, so code below the dialog can name windows and messages.
-// Numeric values are the classic desktop API's, so message maps read like their originals.
+// Numeric values are the classic desktop API's, so message maps read as they do there.
 
 // BYTE, WORD, DWORD, UINT, LONG, BOOL, TRUE, FALSE, HRESULT (32-bit unsigned), S_OK and HANDLE
 // come from here: the file and crypto layers share them, so one translation unit can use all.
