@@ -6,7 +6,9 @@ set -euo pipefail
 cli="${1:-build/app/vanthe-cli}"
 mib="${2:-256}"
 runs=5
-command -v /usr/bin/time >/dev/null || { echo "needs GNU time (apt-get install time)"; exit 2; }
+for tool in /usr/bin/time bc openssl; do
+    command -v "$tool" >/dev/null || { echo "needs $tool (apt-get install time bc openssl)"; exit 2; }
+done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -189,6 +189,15 @@ int main(int argc, char** argv) {
     std::printf("dialog job median: %.3f s (%.0f MB/s)\n", d, mib * 1.048576 / d);
     std::printf("vanthe-cli median: %.3f s (%.0f MB/s)\n", c, mib * 1.048576 / c);
     std::printf("ratio dialog / vanthe-cli: %.3f (target <= 1.50)\n", d / c);
+    std::printf("dialog runs:");
+    for (double t : dialogTimes) {
+        std::printf(" %.3f", t);
+    }
+    std::printf("\nvanthe-cli runs:");
+    for (double t : cliTimes) {
+        std::printf(" %.3f", t);
+    }
+    std::printf("\n");
     std::printf("repaints of the dialog during its jobs: %.1f per job\n",
                 static_cast<double>(paints) / runs);
     std::printf("CPU used while idle after a job: %.1f%% of one core (worst run)\n", idleCpu);

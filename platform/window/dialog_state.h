@@ -5,6 +5,7 @@
 #include "platform/window/window_types.h"
 
 #include <QRect>
+#include <chrono>
 #include <cstdint>
 
 class QEventLoop;
@@ -35,6 +36,7 @@ struct DialogState {
     BYTE alpha = 255;
     bool maskUpdatePending = false;
     bool renderingMask = false;
+    std::chrono::steady_clock::time_point lastMaskUpdate;
     // The paint in progress: contexts handed out carry its serial number, so one kept past
     // EndPaint paints nothing.
     QPainter* painter = nullptr;

@@ -89,12 +89,21 @@ void DialogWindow::ScheduleMaskUpdate() {
         return;
     }
     state_.maskUpdatePending = true;
-    // Deferred and coalesced: a burst of invalidations costs one render.
-    QTimer::singleShot(0, this, [this] { UpdateMask(); });
+    // Deferred and coalesced: a burst of invalidations costs one render. A render takes the
+    // dialog's thread a millisecond or more, and a job's worker waits on that thread for every
+    // chunk, so renders come at most about 30 times a second.
+    constexpr std::chrono::milliseconds kMaskInterval(33);
+    const auto since = std::chrono::steady_clock::now() - state_.lastMaskUpdate;
+    const auto delay =
+        since >= kMaskInterval
+            ? std::chrono::milliseconds(0)
+            : std::chrono::duration_cast<std::chrono::milliseconds>(kMaskInterval - since);
+    QTimer::singleShot(delay, this, [this] { UpdateMask(); });
 }
 
 void DialogWindow::UpdateMask() {
     state_.maskUpdatePending = false;
+    state_.lastMaskUpdate = std::chrono::steady_clock::now();
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtr(handle_, GWL_EXSTYLE));
     if ((exStyle & WS_EX_LAYERED) == 0 || (state_.layeredFlags & LWA_COLORKEY) == 0) {
         clearMask();
