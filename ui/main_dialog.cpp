@@ -12,6 +12,7 @@
 #include "ui/app_module.h"
 #include "ui/resource_ids.h"
 
+#include <algorithm>
 #include <new>
 
 namespace vanthe {
@@ -172,7 +173,8 @@ bool MainDialog::ExchangeText(int id, std::string& member, bool save) {
         } catch (const std::bad_alloc&) {
             member.clear();
         }
-        member.resize(member.find('\0') == std::string::npos ? member.size() : member.find('\0'));
+        // The member ends at the first zero the copy left, as a C string would.
+        member.resize(std::min(member.size(), member.find('\0')));
         ok = copied >= length;
     } else {
         ok = SetDlgItemText(window(), id, member.c_str()) != 0;
