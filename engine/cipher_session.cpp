@@ -66,28 +66,32 @@ bool CipherSession::SetKey(const std::string& password) {
 }
 
 bool CipherSession::Encrypt(unsigned char* data, std::uint32_t length, bool final) {
-    if (key_ == nullptr) {
-        errorText_ = "Call SetKey at first.";
+    if (!HasKey()) {
         return false;
     }
     DWORD inOut = length;
-    HRESULT hr = CryptEncrypt(key_, nullptr, final, 0, data, &inOut, length);
-    if (hr != S_OK) {
-        errorText_ = FormatText("Encrypt error. HR:%X", hr);
+    return Succeeded(CryptEncrypt(key_, nullptr, final, 0, data, &inOut, length), "Encrypt");
+}
+
+bool CipherSession::Decrypt(unsigned char* data, std::uint32_t length, bool final) {
+    if (!HasKey()) {
+        return false;
+    }
+    DWORD inOut = length;
+    return Succeeded(CryptDecrypt(key_, nullptr, final, 0, data, &inOut), "Decrypt");
+}
+
+bool CipherSession::HasKey() {
+    if (key_ == nullptr) {
+        errorText_ = "Call SetKey at first.";
         return false;
     }
     return true;
 }
 
-bool CipherSession::Decrypt(unsigned char* data, std::uint32_t length, bool final) {
-    if (key_ == nullptr) {
-        errorText_ = "Call SetKey at first.";
-        return false;
-    }
-    DWORD inOut = length;
-    HRESULT hr = CryptDecrypt(key_, nullptr, final, 0, data, &inOut);
+bool CipherSession::Succeeded(HRESULT hr, const char* operation) {
     if (hr != S_OK) {
-        errorText_ = FormatText("Decrypt error. HR:%X", hr);
+        errorText_ = FormatText("%s error. HR:%X", operation, hr);
         return false;
     }
     return true;

@@ -28,6 +28,11 @@ public:
     const std::string& errorText() const { return errorText_; }
 
 private:
+    // Encrypt and Decrypt are the same RC4 step: they differ only in the service call and the
+    // word in their failure text.
+    bool HasKey();
+    bool Succeeded(platform::HRESULT hr, const char* operation);
+
     platform::HCRYPTPROV provider_ = nullptr;
     platform::HCRYPTKEY key_ = nullptr;
     std::string errorText_;
