@@ -1,8 +1,10 @@
-# vanthe_embed_files(<output.cpp> <namespace> <symbol>=<file> ...)
+# vanthe_embed_files(<output.cpp> <output.h> <namespace> <symbol>=<file> ...)
 # Writes a C++ file that holds each file's bytes as `const unsigned char <symbol>[]` and its
-# size as `<symbol>Size`, so resources travel inside the executable.
-function(vanthe_embed_files output namespace)
+# size as `<symbol>Size`, and a header declaring them, so resources travel inside the
+# executable.
+function(vanthe_embed_files output header namespace)
     set(body "// Generated from files under res/; edit those instead.\n#include <cstddef>\n\nnamespace ${namespace} {\n")
+    set(declarations "#pragma once\n// Generated from files under res/; edit those instead.\n#include <cstddef>\n\nnamespace ${namespace} {\n")
     foreach(pair IN LISTS ARGN)
         string(REPLACE "=" ";" parts "${pair}")
         list(GET parts 0 symbol)
@@ -13,8 +15,12 @@ function(vanthe_embed_files output namespace)
         string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
         string(APPEND body "extern const unsigned char ${symbol}[] = {${bytes}};\n")
         string(APPEND body "extern const std::size_t ${symbol}Size = ${size};\n")
+        string(APPEND declarations "extern const unsigned char ${symbol}[];\n")
+        string(APPEND declarations "extern const std::size_t ${symbol}Size;\n")
         set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${file}")
     endforeach()
     string(APPEND body "} // namespace ${namespace}\n")
+    string(APPEND declarations "} // namespace ${namespace}\n")
     file(CONFIGURE OUTPUT "${output}" CONTENT "${body}" @ONLY)
+    file(CONFIGURE OUTPUT "${header}" CONTENT "${declarations}" @ONLY)
 endfunction()

@@ -1,27 +1,11 @@
 #include "res/program_resources.h"
 
+#include "res/icon_data.h"
 #include "ui/resource_ids.h"
 
 #include <cstddef>
 
 namespace vanthe {
-
-namespace icon_data {
-extern const unsigned char icon16[];
-extern const std::size_t icon16Size;
-extern const unsigned char icon24[];
-extern const std::size_t icon24Size;
-extern const unsigned char icon32[];
-extern const std::size_t icon32Size;
-extern const unsigned char icon48[];
-extern const std::size_t icon48Size;
-extern const unsigned char icon64[];
-extern const std::size_t icon64Size;
-extern const unsigned char icon128[];
-extern const std::size_t icon128Size;
-extern const unsigned char icon256[];
-extern const std::size_t icon256Size;
-} // namespace icon_data
 
 const char kAboutText[] = "Vanthe Application v2.0\n\n(C) 2026 Vanthe\nAll rights reserved.";
 
