@@ -16,7 +16,7 @@ public:
     void Post();
 
 protected:
-    bool event(QEvent* event) override;
+    void customEvent(QEvent* event) override;
 
 private:
     SentMessagePump();
