@@ -63,6 +63,15 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, UIN
     if ((type & MB_TYPEMASK) == MB_OK) {
         box.setEscapeButton(QMessageBox::Ok);
     }
+    // A Yes/No box has no Cancel: Escape answers No, as on the platform.
+    if ((type & MB_TYPEMASK) == MB_YESNO) {
+        box.setEscapeButton(QMessageBox::No);
+    }
+    if ((type & MB_DEFMASK) == MB_DEFBUTTON2) {
+        // The boxes the program asks with are Yes/No or OK/Cancel; the second is the safe one.
+        box.setDefaultButton((type & MB_TYPEMASK) == MB_OKCANCEL ? QMessageBox::Cancel
+                                                                 : QMessageBox::No);
+    }
     int answer = QMessageBox::Cancel;
     {
         detail::ModalLoopScope loopScope;

@@ -319,6 +319,9 @@ inline constexpr UINT MB_ICONQUESTION = 0x20;
 inline constexpr UINT MB_ICONWARNING = 0x30;
 inline constexpr UINT MB_ICONINFORMATION = 0x40;
 inline constexpr UINT MB_ICONMASK = 0xF0;
+inline constexpr UINT MB_DEFBUTTON1 = 0x000;
+inline constexpr UINT MB_DEFBUTTON2 = 0x100;
+inline constexpr UINT MB_DEFMASK = 0xF00;
 
 // Virtual keys and keybd_event flags.
 inline constexpr BYTE VK_BACK = 0x08;
