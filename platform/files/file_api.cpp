@@ -40,22 +40,6 @@ struct PlannedFailure {
 std::mutex faultMutex;
 std::array<PlannedFailure, static_cast<std::size_t>(FileCall::Count)> plannedFailures;
 
-// True when a planned failure is due for this call; the last-error value is then set.
-bool PlannedFailureDue(FileCall call) {
-    std::lock_guard lock(faultMutex);
-    PlannedFailure& plan = plannedFailures[static_cast<std::size_t>(call)];
-    if (!plan.armed) {
-        return false;
-    }
-    if (plan.skip > 0) {
-        --plan.skip;
-        return false;
-    }
-    plan.armed = false;
-    lastError = plan.error;
-    return true;
-}
-
 bool Fail(int error) {
     lastError = static_cast<DWORD>(error);
     return false;
@@ -210,6 +194,27 @@ std::string commandLine;
 bool commandLineSet = false;
 
 } // namespace
+
+namespace detail {
+
+bool PlannedFailureDue(FileCall call) {
+    std::lock_guard lock(faultMutex);
+    PlannedFailure& plan = plannedFailures[static_cast<std::size_t>(call)];
+    if (!plan.armed) {
+        return false;
+    }
+    if (plan.skip > 0) {
+        --plan.skip;
+        return false;
+    }
+    plan.armed = false;
+    lastError = plan.error;
+    return true;
+}
+
+} // namespace detail
+
+using detail::PlannedFailureDue;
 
 DWORD GetLastError() {
     return lastError;
@@ -438,6 +443,54 @@ BOOL CloseHandle(HANDLE handle) {
         return FALSE;
     }
     return released ? TRUE : FALSE;
+}
+
+HANDLE HandleFromDescriptor(int fd, DWORD access) {
+    if (fd < 0 || (access & (GENERIC_READ | GENERIC_WRITE)) == 0) {
+        Fail(EBADF);
+        return nullptr;
+    }
+    auto* file = new (std::nothrow) FileObject;
+    if (file == nullptr) {
+        Fail(ENOMEM);
+        return nullptr;
+    }
+    file->fd = fd;
+    file->access = access;
+    return file;
+}
+
+HANDLE GetStdHandle(DWORD which) {
+    int fd = which == STD_INPUT_HANDLE    ? STDIN_FILENO
+             : which == STD_OUTPUT_HANDLE ? STDOUT_FILENO
+                                          : -1;
+    if (fd < 0) {
+        Fail(EINVAL);
+        return nullptr;
+    }
+    int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    if (copy < 0) {
+        Fail(errno);
+        return nullptr;
+    }
+    HANDLE handle = HandleFromDescriptor(copy, fd == STDIN_FILENO ? GENERIC_READ : GENERIC_WRITE);
+    if (handle == nullptr) {
+        ::close(copy);
+    }
+    return handle;
+}
+
+int DescriptorOf(HANDLE handle) {
+    FileObject* file = AsFile(handle);
+    return file != nullptr ? file->fd : -1;
+}
+
+BOOL FlushFileBuffers(HANDLE handle) {
+    FileObject* file = AsFile(handle);
+    if (file == nullptr || (file->access & GENERIC_WRITE) == 0) {
+        return Fail(EBADF);
+    }
+    return file->Flush() ? TRUE : FALSE;
 }
 
 HANDLE FindFirstFile(const char* pattern, WIN32_FIND_DATA* data) {

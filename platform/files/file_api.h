@@ -29,7 +29,6 @@ inline constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
 
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
-inline constexpr DWORD ERROR_HANDLE_EOF = 38;
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
@@ -48,6 +47,18 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* bytesWritten
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 // FALSE when buffered data could not be written; the handle is gone either way.
 BOOL CloseHandle(HANDLE object);
+
+// Adopts an open descriptor as a file handle (closed with the handle); null on failure.
+HANDLE HandleFromDescriptor(int fd, DWORD access);
+// The descriptor behind a file handle, -1 for anything else.
+int DescriptorOf(HANDLE file);
+// Writes out what a handle has buffered; FALSE with the write's error number.
+BOOL FlushFileBuffers(HANDLE file);
+
+inline constexpr DWORD STD_INPUT_HANDLE = static_cast<DWORD>(-10);
+inline constexpr DWORD STD_OUTPUT_HANDLE = static_cast<DWORD>(-11);
+// A handle of its own on standard input or output (any kind of file), to be closed after use.
+HANDLE GetStdHandle(DWORD which);
 
 struct WIN32_FIND_DATA {
     DWORD dwFileAttributes = 0;

@@ -6,10 +6,20 @@
 
 namespace platform {
 
-enum class FileCall { Create, Read, Write, GetSize, Close, CreateThread, Count };
+enum class FileCall { Create, Read, Write, GetSize, Close, CreateThread, Publish, Count };
 
 // The call of that kind made after `skip` unaffected ones fails with `error`.
 void InjectFileFailure(FileCall call, DWORD error, unsigned skip = 0);
 void ClearFileFailures();
+
+// Results get a temporary name even where the file system has unnamed files, and the hook
+// runs once that name exists: a test can then do what another local user could.
+void ForceNamedTemporaryForTesting(bool force);
+void SetTemporaryCreatedHookForTesting(void (*hook)(const char* folder, const char* name));
+
+namespace detail {
+// True when a planned failure is due for this call; the last-error value is then set.
+bool PlannedFailureDue(FileCall call);
+} // namespace detail
 
 } // namespace platform

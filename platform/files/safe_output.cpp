@@ -1,0 +1,320 @@
+#include "platform/files/safe_output.h"
+
+#include "platform/files/file_faults.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// Named temporary results, for RemoveUnpublishedResults: a fixed table, since a signal
+// handler may neither allocate nor lock.
+constexpr int kSlots = 64;
+constexpr std::size_t kNameSize = 32;
+struct Slot {
+    std::atomic<bool> used{false};
+    std::atomic<int> folder{-1};
+    char name[kNameSize] = {};
+};
+Slot slots[kSlots];
+
+int TakeSlot(int folder, const std::string& name) {
+    for (int i = 0; i < kSlots; ++i) {
+        bool expected = false;
+        if (slots[i].used.compare_exchange_strong(expected, true)) {
+            std::snprintf(slots[i].name, kNameSize, "%s", name.c_str());
+            slots[i].folder.store(folder);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void ReleaseSlot(int slot) {
+    if (slot >= 0) {
+        slots[slot].folder.store(-1);
+        slots[slot].used.store(false);
+    }
+}
+
+// Blocks every signal for the few calls that must not be cut in half.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &previous_);
+    }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Short and of fixed length, so any destination name that fits the folder fits here too.
+std::string TemporaryName() {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    std::string name = ".vanthe-";
+    for (int i = 0; i < 8; ++i) {
+        name += kLetters[random() % (sizeof kLetters - 1)];
+    }
+    return name;
+}
+
+bool forceNamedTemporary = false;
+void (*afterTemporaryCreated)(const char* folder, const char* name) = nullptr;
+
+} // namespace
+
+void ForceNamedTemporaryForTesting(bool force) {
+    forceNamedTemporary = force;
+}
+
+void SetTemporaryCreatedHookForTesting(void (*hook)(const char* folder, const char* name)) {
+    afterTemporaryCreated = hook;
+}
+
+ResultFile::~ResultFile() {
+    Discard();
+}
+
+bool ResultFile::Fail(int error) {
+    SetLastError(static_cast<DWORD>(error));
+    return false;
+}
+
+bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
+    Discard();
+    if (detail::PlannedFailureDue(FileCall::Create)) {
+        return false;
+    }
+    if (destination == nullptr || *destination == '\0') {
+        return Fail(ENOENT);
+    }
+    const std::string path(destination);
+    name_ = NameOf(path);
+    if (name_.empty() || name_ == "." || name_ == "..") {
+        return Fail(EISDIR);
+    }
+    replace_ = replace;
+    folder_ = ::open(FolderOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ < 0) {
+        return Fail(errno);
+    }
+
+    struct stat sourceInfo {};
+    bool haveSource = source != nullptr && ::fstat(DescriptorOf(source), &sourceInfo) == 0;
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    permissions_ = (haveSource ? sourceInfo.st_mode & 0777 : 0666) & ~mask;
+
+    struct stat existing {};
+    if (::fstatat(folder_, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (haveSource && existing.st_dev == sourceInfo.st_dev &&
+            existing.st_ino == sourceInfo.st_ino) {
+            return Fail(static_cast<int>(ERROR_SHARING_VIOLATION));
+        }
+        if (!S_ISREG(existing.st_mode)) {
+            return Fail(static_cast<int>(ERROR_CANT_ACCESS_FILE));
+        }
+        if (!replace_) {
+            return Fail(EEXIST);
+        }
+    } else if (errno != ENOENT) {
+        return Fail(errno);
+    }
+
+    if (!forceNamedTemporary) {
+        fd_ = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    }
+    if (fd_ < 0) {
+        // The file system has no unnamed files: a new name that nothing else can be behind.
+        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+            std::string name = TemporaryName();
+            SignalsHeld held;
+            fd_ = ::openat(folder_, name.c_str(),
+                           O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC, 0600);
+            if (fd_ >= 0) {
+                temporary_ = name;
+                slot_ = TakeSlot(folder_, name);
+            } else if (errno != EEXIST) {
+                return Fail(errno);
+            }
+        }
+        if (fd_ < 0) {
+            return Fail(EEXIST);
+        }
+        if (afterTemporaryCreated != nullptr) {
+            afterTemporaryCreated(FolderOf(path).c_str(), temporary_.c_str());
+        }
+    }
+    handle_ = HandleFromDescriptor(fd_, GENERIC_WRITE);
+    if (handle_ == nullptr) {
+        int error = static_cast<int>(GetLastError());
+        ::close(fd_);
+        fd_ = -1;
+        Discard();
+        return Fail(error);
+    }
+    return true;
+}
+
+bool ResultFile::Publish() {
+    if (handle_ == nullptr) {
+        return Fail(EBADF);
+    }
+    if (!FlushFileBuffers(handle_)) {
+        return false;
+    }
+    if (detail::PlannedFailureDue(FileCall::Publish)) {
+        return false;
+    }
+    if (::fchmod(fd_, permissions_) != 0) {
+        return Fail(errno);
+    }
+    struct stat existing {};
+    bool replacing = ::fstatat(folder_, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (replacing) {
+        if (!replace_) {
+            return Fail(EEXIST);
+        }
+        if (!S_ISREG(existing.st_mode)) {
+            return Fail(static_cast<int>(ERROR_CANT_ACCESS_FILE));
+        }
+        // The old content must survive a crash: the new one is on disk before the rename.
+        if (::fsync(fd_) != 0) {
+            return Fail(errno);
+        }
+    }
+
+    SignalsHeld held;
+    if (temporary_.empty()) {
+        // An unnamed file gets a name by linking its descriptor; a link never replaces.
+        char self[64];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+        if (!replacing) {
+            if (::linkat(AT_FDCWD, self, folder_, name_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                return Fail(errno);
+            }
+        } else {
+            std::string name;
+            int linked = -1;
+            for (int attempt = 0; attempt < 100 && linked != 0; ++attempt) {
+                name = TemporaryName();
+                linked = ::linkat(AT_FDCWD, self, folder_, name.c_str(), AT_SYMLINK_FOLLOW);
+                if (linked != 0 && errno != EEXIST) {
+                    return Fail(errno);
+                }
+            }
+            if (linked != 0) {
+                return Fail(EEXIST);
+            }
+            if (::renameat(folder_, name.c_str(), folder_, name_.c_str()) != 0) {
+                int error = errno;
+                ::unlinkat(folder_, name.c_str(), 0);
+                return Fail(error);
+            }
+        }
+    } else {
+        // The name must still be ours: a link planted in its place is not published.
+        struct stat named {};
+        struct stat opened {};
+        if (::fstatat(folder_, temporary_.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+            ::fstat(fd_, &opened) != 0 || named.st_dev != opened.st_dev ||
+            named.st_ino != opened.st_ino) {
+            return Fail(ESTALE);
+        }
+        int renamed = ::renameat2(folder_, temporary_.c_str(), folder_, name_.c_str(),
+                                  replacing ? 0 : RENAME_NOREPLACE);
+        if (renamed != 0 && !replacing && (errno == EINVAL || errno == ENOSYS)) {
+            // The file system cannot refuse atomically; a hard link can.
+            renamed = ::linkat(folder_, temporary_.c_str(), folder_, name_.c_str(), 0);
+            if (renamed == 0) {
+                ::unlinkat(folder_, temporary_.c_str(), 0);
+            }
+        }
+        if (renamed != 0) {
+            return Fail(errno);
+        }
+        temporary_.clear();
+        ReleaseSlot(slot_);
+        slot_ = -1;
+    }
+    if (replacing) {
+        ::fsync(folder_);
+    }
+    HANDLE handle = handle_;
+    handle_ = nullptr;
+    fd_ = -1;
+    bool closed = CloseHandle(handle) != FALSE;
+    ::close(folder_);
+    folder_ = -1;
+    return closed;
+}
+
+void ResultFile::Discard() {
+    if (handle_ != nullptr) {
+        CloseHandle(handle_);
+        handle_ = nullptr;
+        fd_ = -1;
+    }
+    if (!temporary_.empty() && folder_ >= 0) {
+        ::unlinkat(folder_, temporary_.c_str(), 0);
+        temporary_.clear();
+    }
+    ReleaseSlot(slot_);
+    slot_ = -1;
+    if (folder_ >= 0) {
+        ::close(folder_);
+        folder_ = -1;
+    }
+}
+
+Existing DestinationState(const char* destination, const char* source) {
+    struct stat named {};
+    if (destination == nullptr || ::lstat(destination, &named) != 0) {
+        return Existing::Nothing;
+    }
+    struct stat original {};
+    if (source != nullptr && ::stat(source, &original) == 0 && original.st_dev == named.st_dev &&
+        original.st_ino == named.st_ino) {
+        return Existing::Source;
+    }
+    return S_ISREG(named.st_mode) ? Existing::RegularFile : Existing::NotRegular;
+}
+
+void RemoveUnpublishedResults() {
+    for (Slot& slot : slots) {
+        int folder = slot.folder.load();
+        if (slot.used.load() && folder >= 0) {
+            ::unlinkat(folder, slot.name, 0);
+        }
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,61 @@
+#pragma once
+
+// One safe way to write a result. The result is a new file in the destination's folder that
+// nobody else can reach by name while it is written (an unnamed O_TMPFILE where the file system
+// has it, else an exclusive, no-follow temporary name with mode 0600). It is written through
+// its own descriptor and takes the destination's name in one step, only when published; a
+// result that is never published leaves nothing behind.
+
+#include "platform/files/file_api.h"
+
+#include <string>
+
+namespace platform {
+
+// A destination that is no regular file: the Windows number, which no errno value reaches.
+inline constexpr DWORD ERROR_CANT_ACCESS_FILE = 1920;
+
+class ResultFile {
+public:
+    ResultFile() = default;
+    ~ResultFile();
+    ResultFile(const ResultFile&) = delete;
+    ResultFile& operator=(const ResultFile&) = delete;
+
+    // Starts a result for `destination`. Fails, with the last-error value set, when the
+    // destination exists and is not a regular file (ERROR_CANT_ACCESS_FILE), is the open
+    // `source` itself (ERROR_SHARING_VIOLATION), exists while `replace` is false (EEXIST), or
+    // when its folder takes no new file. `source` may be null; the result gets its permission
+    // bits, limited by the umask (0666 less the umask without a source).
+    bool Create(const char* destination, HANDLE source, bool replace);
+    // Written through this handle with WriteFile; owned by the result.
+    HANDLE handle() const { return handle_; }
+    // Writes out what is buffered, gives the result its permissions and its name. A result that
+    // replaces a file is synced first, so a crash cannot leave an empty file in its place.
+    // Without `replace`, a destination that appeared meanwhile is kept (EEXIST).
+    bool Publish();
+    // Drops an unpublished result. Also done by the destructor.
+    void Discard();
+
+private:
+    bool Fail(int error);
+
+    HANDLE handle_ = nullptr;
+    int fd_ = -1;
+    int folder_ = -1;
+    int slot_ = -1;
+    bool replace_ = false;
+    unsigned permissions_ = 0600;
+    std::string name_;      // the destination's last component
+    std::string temporary_; // empty for an unnamed result
+};
+
+// What stands at a destination's name, as a result for it would find it.
+enum class Existing { Nothing, RegularFile, Source, NotRegular };
+// `source` may be null. The name itself is looked at: a symlink is NotRegular.
+Existing DestinationState(const char* destination, const char* source);
+
+// Unlinks the temporary names of results not yet published. Safe in a signal handler.
+void RemoveUnpublishedResults();
+
+} // namespace platform
