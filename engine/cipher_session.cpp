@@ -6,11 +6,19 @@ namespace vanthe {
 
 using namespace platform;
 
+namespace {
+// The key length in bits sits in the upper word of the flags.
+constexpr DWORD kKeyBits = 40;
+// 40 bits, exportable, and the provider's default salting.
+constexpr DWORD kKeyFlags = (kKeyBits << 16) | CRYPT_EXPORTABLE;
+} // namespace
+
 CipherSession::CipherSession() {
     HRESULT hr =
         CryptAcquireContext(&provider_, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
     if (hr != S_OK) {
         provider_ = nullptr;
+        failureCode_ = hr;
         errorText_ = FormatText("Init error. HR%X", hr);
     }
 }
@@ -46,8 +54,7 @@ bool CipherSession::SetKey(const std::string& password) {
                            static_cast<DWORD>(password.size()), 0);
     }
     if (hr == S_OK) {
-        // 40 bits in the upper word, exportable, and the provider's default salting.
-        hr = CryptDeriveKey(provider_, CALG_RC4, hash, 0x00280001, &key_);
+        hr = CryptDeriveKey(provider_, CALG_RC4, hash, kKeyFlags, &key_);
         if (hr != S_OK) {
             key_ = nullptr;
         }
@@ -59,6 +66,7 @@ bool CipherSession::SetKey(const std::string& password) {
         CryptDestroyHash(hash);
     }
     if (hr != S_OK) {
+        failureCode_ = hr;
         errorText_ = FormatText("Setkey error. HR:%X", hr);
         return false;
     }
@@ -91,6 +99,7 @@ bool CipherSession::HasKey() {
 
 bool CipherSession::Succeeded(HRESULT hr, const char* operation) {
     if (hr != S_OK) {
+        failureCode_ = hr;
         errorText_ = FormatText("%s error. HR:%X", operation, hr);
         return false;
     }

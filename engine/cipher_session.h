@@ -26,6 +26,8 @@ public:
     // Null when the service refused a context; errorText() then says why.
     platform::HCRYPTPROV provider() const { return provider_; }
     const std::string& errorText() const { return errorText_; }
+    // The crypto service's code behind errorText; 0 for a refusal of the session's own.
+    platform::HRESULT failureCode() const { return failureCode_; }
 
 private:
     // Encrypt and Decrypt are the same RC4 step: they differ only in the service call and the
@@ -36,6 +38,7 @@ private:
     platform::HCRYPTPROV provider_ = nullptr;
     platform::HCRYPTKEY key_ = nullptr;
     std::string errorText_;
+    platform::HRESULT failureCode_ = 0;
 };
 
 } // namespace vanthe

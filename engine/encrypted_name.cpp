@@ -12,4 +12,11 @@ bool HasEncryptedMarker(const std::string& path) {
     return platform::lstrcmpi(tail.c_str(), kEncryptedMarker) == 0;
 }
 
+Proposal ProposeFor(const std::string& source) {
+    if (!HasEncryptedMarker(source)) {
+        return {0, source + kEncryptedMarker};
+    }
+    return {1, source.substr(0, source.size() - kEncryptedMarkerLength)};
+}
+
 } // namespace vanthe

@@ -12,4 +12,12 @@ inline constexpr std::size_t kEncryptedMarkerLength = sizeof kEncryptedMarker - 
 // True when the path's last four bytes are the marker in any ASCII case.
 bool HasEncryptedMarker(const std::string& path);
 
+// The naming rule shared by both programs: a ".enx" source is decrypted into its name without
+// the marker, anything else is encrypted into its name with the marker appended.
+struct Proposal {
+    int mode = 0; // 0 encrypt, 1 decrypt
+    std::string destination;
+};
+Proposal ProposeFor(const std::string& source);
+
 } // namespace vanthe

@@ -16,6 +16,15 @@ HRESULT FileHandle::Create(const char* name, DWORD access, DWORD shareMode, DWOR
     return 0;
 }
 
+HRESULT FileHandle::Adopt(HANDLE handle) {
+    if (handle == nullptr) {
+        return HResultFromLastError();
+    }
+    Close();
+    handle_ = handle;
+    return 0;
+}
+
 HRESULT FileHandle::Read(void* buffer, DWORD count, DWORD* bytesRead) {
     return ReadFile(handle_, buffer, count, bytesRead, nullptr) ? 0 : HResultFromLastError();
 }

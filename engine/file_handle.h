@@ -21,11 +21,14 @@ public:
     platform::HRESULT Read(void* buffer, platform::DWORD count, platform::DWORD* bytesRead);
     platform::HRESULT Write(const void* buffer, platform::DWORD count,
                             platform::DWORD* bytesWritten);
+    // Takes over a handle opened elsewhere; a null one is the last-error value's failure.
+    platform::HRESULT Adopt(platform::HANDLE handle);
     platform::HRESULT GetSize(std::uint64_t* size);
     // Writes are buffered below, so closing can be the moment a write fails.
     platform::HRESULT Close();
 
     bool IsOpen() const { return handle_ != nullptr; }
+    platform::HANDLE handle() const { return handle_; }
 
 private:
     platform::HANDLE handle_ = nullptr;

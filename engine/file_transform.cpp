@@ -2,18 +2,38 @@
 
 #include "engine/cipher_session.h"
 #include "engine/file_handle.h"
+#include "engine/plausibility.h"
 #include "engine/text_format.h"
-#include "platform/window/messaging.h"
+#include "platform/files/safe_output.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace vanthe {
 
 using namespace platform;
 
 namespace {
+
 constexpr DWORD kChunkSize = 1024;
+
+class NoObserver final : public JobObserver {
+public:
+    void OnJobStarted(std::uint64_t) override {}
+    void OnChunkDone(std::uint64_t, std::uint64_t) override {}
+    void OnJobFinished(bool) override {}
+};
+
+// Writes a whole block to a handle, as the last-error value's failure code.
+HRESULT WriteBlock(HANDLE output, const unsigned char* data, std::size_t size) {
+    DWORD written = 0;
+    return WriteFile(output, data, static_cast<DWORD>(size), &written, nullptr) != FALSE
+               ? 0
+               : HResultFromLastError();
 }
+
+} // namespace
 
 bool FileTransform::EncryptFile(const std::string& source, const std::string& destination,
                                 const std::string& password) {
@@ -27,86 +47,156 @@ bool FileTransform::DecryptFile(const std::string& source, const std::string& de
 
 bool FileTransform::Transform(const std::string& source, const std::string& destination,
                               const std::string& password, int mode) {
+    NoObserver silent;
+    JobObserver& events = observer != nullptr ? *observer : silent;
+    const bool encrypting = mode == kModeEncrypt;
+    failure = JobFailure{};
+
     CipherSession session;
     FileHandle sourceFile;
-    FileHandle destinationFile;
+    ResultFile result;
+    FileHandle standardOutput;
+    HANDLE output = nullptr;
     HRESULT code = 0;
     bool ok = true;
+    // The step whose file call failed, for `failure`.
+    JobStep fileStep = JobStep::None;
 
     std::uint64_t size = 0;
     bool filesOpen = false;
-    if (session.provider() == nullptr || !session.SetKey(password)) {
+    if (session.provider() == nullptr) {
         ok = false;
+        failure = {JobStep::CryptoContext, session.failureCode()};
+    } else if (!session.SetKey(password)) {
+        ok = false;
+        failure = {JobStep::SetKey, session.failureCode()};
     } else {
-        code = sourceFile.Create(source.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL);
+        fileStep = JobStep::OpenSource;
+        code = sourceIsStandardInput
+                   ? sourceFile.Adopt(GetStdHandle(STD_INPUT_HANDLE))
+                   : sourceFile.Create(source.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL);
         if (code == 0) {
+            fileStep = JobStep::SizeSource;
             code = sourceFile.GetSize(&size);
         }
         if (code == 0) {
-            code = destinationFile.Create(destination.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE,
-                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+            fileStep = JobStep::CreateDestination;
+            if (destinationIsStandardOutput) {
+                code = standardOutput.Adopt(GetStdHandle(STD_OUTPUT_HANDLE));
+                output = standardOutput.handle();
+            } else if (result.Create(destination.c_str(), sourceFile.handle(), replaceExisting)) {
+                output = result.handle();
+            } else {
+                code = HResultFromLastError();
+                DWORD error = GetLastError();
+                fileStep = error == ERROR_SHARING_VIOLATION  ? JobStep::SameFile
+                           : error == ERROR_CANT_ACCESS_FILE ? JobStep::DestinationKind
+                           : error == EEXIST                 ? JobStep::Publish
+                                                             : JobStep::CreateDestination;
+            }
         }
         filesOpen = code == 0;
     }
 
     if (filesOpen) {
-        SendMessage(notifyWindow, WM_JOB_STARTED, static_cast<DWORD>(size >> 10), 0);
-        DWORD chunkIndex = 0;
+        events.OnJobStarted(size);
+        // Decrypting holds back the first plaintext until it has been judged, so a wrong
+        // password writes nothing, not even to standard output.
+        bool judging = !encrypting && checkPlausibility;
+        std::vector<unsigned char> sample;
+        if (judging) {
+            sample.reserve(kPlausibilitySample);
+        }
+        std::uint64_t chunkIndex = 0;
         std::uint64_t done = 0;
-        unsigned char chunk[kChunkSize];
-        do {
-            DWORD n = 0;
-            code = sourceFile.Read(chunk, kChunkSize, &n);
+        unsigned char chunks[2][kChunkSize];
+        unsigned char* chunk = chunks[0];
+        unsigned char* next = chunks[1];
+        DWORD n = 0;
+        fileStep = JobStep::Read;
+        code = sourceFile.Read(chunk, kChunkSize, &n);
+        // The source is read to its end, whatever size the system reported; reading one chunk
+        // ahead tells which chunk is the last, and only that one ends the key stream.
+        while (code == 0 && n > 0) {
+            DWORD m = 0;
+            code = sourceFile.Read(next, kChunkSize, &m);
             if (code != 0) {
-                if (GetLastError() != ERROR_HANDLE_EOF) {
+                break;
+            }
+            bool final = m == 0;
+            ok = encrypting ? session.Encrypt(chunk, n, final) : session.Decrypt(chunk, n, final);
+            if (!ok) {
+                failure = {JobStep::Cipher, session.failureCode()};
+                break;
+            }
+            if (judging) {
+                sample.insert(sample.end(), chunk, chunk + n);
+                if (sample.size() >= kPlausibilitySample || final) {
+                    judging = false;
+                    if (!SampleLooksPlausible(sample.data(), sample.size()) &&
+                        !events.ConfirmImplausible()) {
+                        ok = false;
+                        failure = {JobStep::WrongPassword, 0};
+                    } else {
+                        fileStep = JobStep::Write;
+                        code = WriteBlock(output, sample.data(), sample.size());
+                    }
+                    SecureZeroMemory(sample.data(), sample.size());
+                    if (!ok || code != 0) {
+                        break;
+                    }
+                }
+            } else {
+                fileStep = JobStep::Write;
+                code = WriteBlock(output, chunk, n);
+                if (code != 0) {
                     break;
                 }
-                code = 0;
             }
-            if (n == 0) {
-                break;
-            }
-            bool final = done + n >= size;
-            ok = mode == kModeEncrypt ? session.Encrypt(chunk, n, final)
-                                      : session.Decrypt(chunk, n, final);
-            if (!ok) {
-                break;
-            }
-            DWORD written = 0;
-            code = destinationFile.Write(chunk, n, &written);
-            if (code != 0) {
-                break;
-            }
-            done += written;
-            SendMessage(notifyWindow, WM_JOB_PROGRESS, chunkIndex, 0);
+            done += n;
+            events.OnChunkDone(chunkIndex, done);
             ++chunkIndex;
-        } while (done < size);
-        SecureZeroMemory(chunk, sizeof chunk);
-
+            std::swap(chunk, next);
+            n = m;
+            fileStep = JobStep::Read;
+        }
+        SecureZeroMemory(chunks, sizeof chunks);
+        if (!sample.empty()) {
+            SecureZeroMemory(sample.data(), sample.size());
+        }
         sourceFile.Close();
-        // Written data may still sit in the file layer's buffer; a failure to write it out is
-        // a failed job, not a success.
-        HRESULT closed = destinationFile.Close();
+
         if (code == 0 && ok) {
-            code = closed;
+            // Written data may still sit in the file layer's buffers; a failure to write it out
+            // is a failed job, not a success.
+            if (destinationIsStandardOutput) {
+                fileStep = JobStep::Write;
+                code = standardOutput.Close();
+            } else if (!result.Publish()) {
+                code = HResultFromLastError();
+                DWORD error = GetLastError();
+                fileStep = error == EEXIST || error == ERROR_CANT_ACCESS_FILE ? JobStep::Publish
+                                                                              : JobStep::Write;
+            }
         }
     }
 
-    bool result = true;
+    bool succeeded = true;
     if (code != 0) {
-        errorText =
-            FormatText(mode == kModeEncrypt ? "Encryption error: %d." : "Decryption error: %d.",
-                       static_cast<int>(GetLastError()));
-        result = false;
+        failure = {fileStep, GetLastError()};
+        errorText = FormatText(encrypting ? "Encryption error: %d." : "Decryption error: %d.",
+                               static_cast<int>(GetLastError()));
+        succeeded = false;
     } else if (!ok) {
-        errorText = session.errorText();
-        result = false;
+        errorText =
+            failure.step == JobStep::WrongPassword ? WrongPasswordText() : session.errorText();
+        succeeded = false;
     }
-    SendMessage(notifyWindow, WM_JOB_FINISHED, result ? 0 : 1, 0);
-    destinationFile.Close();
-    sourceFile.Close();
-    return result;
+    // Nothing of a failed job takes the destination's name.
+    result.Discard();
+    events.OnJobFinished(!succeeded);
+    return succeeded;
 }
 
 } // namespace vanthe

@@ -1,20 +1,14 @@
 #pragma once
 
-// One job: the source file read in 1024-byte chunks, each passed in place through the cipher
-// and written to the destination, with three notifications to a window as it goes.
+// One job: the source read in 1024-byte chunks, each passed in place through the cipher and
+// written to a new file beside the destination, which takes the destination's name only when
+// the whole job succeeded.
 
-#include "platform/window/window_types.h"
+#include "engine/job_events.h"
 
 #include <string>
 
 namespace vanthe {
-
-// wParam: the source size in whole KiB (low 32 bits).
-inline constexpr platform::UINT WM_JOB_STARTED = platform::WM_USER + 12;
-// wParam: the zero-based index of the chunk just written.
-inline constexpr platform::UINT WM_JOB_PROGRESS = platform::WM_USER + 10;
-// wParam: 1 when the job failed, 0 when it succeeded. Always the last message of a job.
-inline constexpr platform::UINT WM_JOB_FINISHED = platform::WM_USER + 11;
 
 inline constexpr int kModeEncrypt = 0;
 inline constexpr int kModeDecrypt = 1;
@@ -25,12 +19,22 @@ public:
                      const std::string& password);
     bool DecryptFile(const std::string& source, const std::string& destination,
                      const std::string& password);
-    // Mode 0 encrypts, anything else decrypts. On false, errorText says why.
+    // Mode 0 encrypts, anything else decrypts. On false, errorText holds the text the dialog
+    // shows and failure says which step failed with which code.
     bool Transform(const std::string& source, const std::string& destination,
                    const std::string& password, int mode);
 
     std::string errorText;
-    platform::HWND notifyWindow = nullptr;
+    JobFailure failure;
+    JobObserver* observer = nullptr;
+    // An existing regular destination is replaced only when this is set.
+    bool replaceExisting = false;
+    // Decrypting judges the first plaintext before anything is written under its name.
+    bool checkPlausibility = true;
+    // Streams instead of named files; the names are then used in nothing but messages.
+    // Standard output gets the result as it is made: there is nothing to replace.
+    bool sourceIsStandardInput = false;
+    bool destinationIsStandardOutput = false;
 };
 
 } // namespace vanthe

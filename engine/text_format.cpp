@@ -21,4 +21,8 @@ std::string FormatText(const char* format, ...) {
     return text;
 }
 
+std::string FileMissingText(const std::string& path) {
+    return FormatText("File '%s' does not exist.", path.c_str());
+}
+
 } // namespace vanthe

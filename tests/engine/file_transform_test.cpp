@@ -1,12 +1,15 @@
 #include "engine/file_transform.h"
 #include "platform/crypto/crypt_faults.h"
 #include "platform/files/file_faults.h"
-#include "platform/window/messaging.h"
 #include "support/test_files.h"
 
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -20,53 +23,58 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 using vanthe::FileTransform;
-using vanthe::WM_JOB_FINISHED;
-using vanthe::WM_JOB_PROGRESS;
-using vanthe::WM_JOB_STARTED;
+using vanthe::JobStep;
 
 namespace {
 
-using Message = std::pair<UINT, WPARAM>;
+enum Kind { Started, Chunk, Finished };
+using Event = std::pair<Kind, std::uint64_t>;
 
-// A window that records the job notifications and can act on them.
-class Recorder {
+// Records a job's events and can act on them.
+class Recorder final : public vanthe::JobObserver {
 public:
-    Recorder() {
-        window_ = CreateMessageWindow(&Recorder::Proc);
-        SetWindowLongPtr(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~Recorder() { DestroyWindow(window_); }
-    Recorder(const Recorder&) = delete;
-    Recorder& operator=(const Recorder&) = delete;
+    void OnJobStarted(std::uint64_t size) override { Record(Started, size); }
+    void OnChunkDone(std::uint64_t index, std::uint64_t) override { Record(Chunk, index); }
+    void OnJobFinished(bool failed) override { Record(Finished, failed ? 1 : 0); }
 
-    HWND window() const { return window_; }
-    std::vector<Message> messages;
-    std::function<void(UINT, WPARAM)> onMessage;
+    std::vector<Event> events;
+    std::function<void(Kind)> onEvent;
 
 private:
-    static LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM) {
-        auto* self = reinterpret_cast<Recorder*>(GetWindowLongPtr(window, GWLP_USERDATA));
-        if (self != nullptr && message >= WM_USER) {
-            self->messages.emplace_back(message, wParam);
-            if (self->onMessage) {
-                self->onMessage(message, wParam);
-            }
+    void Record(Kind kind, std::uint64_t value) {
+        events.emplace_back(kind, value);
+        if (onEvent) {
+            onEvent(kind);
         }
-        return 0;
     }
-    HWND window_;
 };
 
-std::vector<Message> ExpectedRun(std::size_t size) {
-    std::vector<Message> expected{{WM_JOB_STARTED, size / 1024}};
+std::vector<Event> ExpectedRun(std::size_t size) {
+    std::vector<Event> expected{{Started, size}};
     for (std::size_t i = 0; i * 1024 < size; ++i) {
-        expected.emplace_back(WM_JOB_PROGRESS, i);
+        expected.emplace_back(Chunk, i);
     }
-    expected.emplace_back(WM_JOB_FINISHED, 0);
+    expected.emplace_back(Finished, 0);
     return expected;
 }
 
-const std::vector<Message> kFailedBeforeStart{{WM_JOB_FINISHED, 1}};
+const std::vector<Event> kFailedBeforeStart{{Finished, 1}};
+
+// The names in a folder, but for the ones given.
+std::vector<std::string> Others(const std::string& folder, std::vector<std::string> known) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != ".." &&
+                std::find(known.begin(), known.end(), name) == known.end()) {
+                names.push_back(name);
+            }
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
 
 class Transform : public ::testing::Test {
 protected:
@@ -74,7 +82,7 @@ protected:
         ClearCryptFailures();
         ClearFileFailures();
         ResetCryptCounters();
-        transform.notifyWindow = recorder.window();
+        transform.observer = &recorder;
         source = dir / "report.doc";
         destination = dir / "report.doc.enx";
     }
@@ -96,20 +104,23 @@ protected:
 TEST_F(Transform, KnownAnswersBothWays) {
     for (const auto& vector : testing_support::LoadVectors()) {
         FileTransform job;
+        job.replaceExisting = true;
         ASSERT_TRUE(job.EncryptFile(vector.input, destination, vector.password)) << job.errorText;
         EXPECT_EQ(ReadBytes(destination), ReadBytes(vector.output)) << vector.output;
+        job.checkPlausibility = false;
         ASSERT_TRUE(job.DecryptFile(vector.output, dir / "back", vector.password));
         EXPECT_EQ(ReadBytes(dir / "back"), ReadBytes(vector.input)) << vector.output;
     }
 }
 
-TEST_F(Transform, NotificationsFollowTheChunks) {
+TEST_F(Transform, EventsFollowTheChunks) {
+    transform.replaceExisting = true;
     for (std::size_t size : {0u, 1u, 1023u, 1024u, 1025u, 3u * 1024u, 5u * 1024u + 300u}) {
-        recorder.messages.clear();
+        recorder.events.clear();
         ResetCryptCounters();
         WriteBytes(source, Pattern(size));
         ASSERT_TRUE(Encrypt()) << transform.errorText;
-        EXPECT_EQ(recorder.messages, ExpectedRun(size)) << "size " << size;
+        EXPECT_EQ(recorder.events, ExpectedRun(size)) << "size " << size;
         EXPECT_EQ(ReadBytes(destination).size(), size);
         // One cipher call per chunk, the last one final; an empty source makes none.
         EXPECT_EQ(CryptCallCount(CryptCall::Encrypt), (size + 1023) / 1024);
@@ -126,12 +137,13 @@ TEST_F(Transform, EncryptingTwiceOrDecryptingGivesTheSourceBack) {
     EXPECT_EQ(ReadBytes(dir / "plain"), Pattern(10000));
 }
 
-TEST_F(Transform, WrongPasswordDecryptsToOtherBytesWithoutComplaint) {
+TEST_F(Transform, WithoutTheCheckAWrongPasswordDecryptsToOtherBytes) {
     WriteBytes(source, Pattern(2000));
     ASSERT_TRUE(Encrypt());
-    recorder.messages.clear();
+    recorder.events.clear();
+    transform.checkPlausibility = false;
     ASSERT_TRUE(transform.DecryptFile(destination, dir / "plain", "wrong"));
-    EXPECT_EQ(recorder.messages.back(), Message(WM_JOB_FINISHED, 0));
+    EXPECT_EQ(recorder.events.back(), Event(Finished, 0));
     EXPECT_EQ(ReadBytes(dir / "plain").size(), 2000u);
     EXPECT_NE(ReadBytes(dir / "plain"), Pattern(2000));
 }
@@ -141,7 +153,9 @@ TEST_F(Transform, RefusedContextTouchesNoFile) {
     InjectCryptFailure(CryptCall::AcquireContext, NTE_PROVIDER_DLL_FAIL);
     EXPECT_FALSE(Encrypt());
     EXPECT_EQ(transform.errorText, "Init error. HR8009001D");
-    EXPECT_EQ(recorder.messages, kFailedBeforeStart);
+    EXPECT_EQ(transform.failure.step, JobStep::CryptoContext);
+    EXPECT_EQ(transform.failure.code, NTE_PROVIDER_DLL_FAIL);
+    EXPECT_EQ(recorder.events, kFailedBeforeStart);
     EXPECT_FALSE(PathExists(destination));
 }
 
@@ -150,16 +164,19 @@ TEST_F(Transform, FailedSetKeyTouchesNoFile) {
     InjectCryptFailure(CryptCall::DeriveKey, NTE_BAD_KEY);
     EXPECT_FALSE(Encrypt());
     EXPECT_EQ(transform.errorText, "Setkey error. HR:80090003");
-    EXPECT_EQ(recorder.messages, kFailedBeforeStart);
+    EXPECT_EQ(transform.failure.step, JobStep::SetKey);
+    EXPECT_EQ(recorder.events, kFailedBeforeStart);
     EXPECT_FALSE(PathExists(destination));
 }
 
 TEST_F(Transform, MissingSourceIsAFileErrorInDecimal) {
     EXPECT_FALSE(Encrypt());
     EXPECT_EQ(transform.errorText, "Encryption error: 2.");
+    EXPECT_EQ(transform.failure.step, JobStep::OpenSource);
+    EXPECT_EQ(transform.failure.code, 2u);
     EXPECT_FALSE(transform.DecryptFile(source, destination, "password"));
     EXPECT_EQ(transform.errorText, "Decryption error: 2.");
-    EXPECT_EQ(recorder.messages, std::vector<Message>(2, Message(WM_JOB_FINISHED, 1)));
+    EXPECT_EQ(recorder.events, std::vector<Event>(2, Event(Finished, 1)));
     EXPECT_FALSE(PathExists(destination));
 }
 
@@ -168,7 +185,7 @@ TEST_F(Transform, SourceThatCannotBeSizedLeavesTheDestinationAlone) {
     InjectFileFailure(FileCall::GetSize, 13);
     EXPECT_FALSE(Encrypt());
     EXPECT_EQ(transform.errorText, "Encryption error: 13.");
-    EXPECT_EQ(recorder.messages, kFailedBeforeStart);
+    EXPECT_EQ(recorder.events, kFailedBeforeStart);
     EXPECT_FALSE(PathExists(destination));
 }
 
@@ -176,7 +193,8 @@ TEST_F(Transform, DestinationThatCannotBeCreated) {
     WriteBytes(source, Pattern(10));
     EXPECT_FALSE(transform.EncryptFile(source, dir / "no/such/folder", "password"));
     EXPECT_EQ(transform.errorText, "Encryption error: 2.");
-    EXPECT_EQ(recorder.messages, kFailedBeforeStart);
+    EXPECT_EQ(transform.failure.step, JobStep::CreateDestination);
+    EXPECT_EQ(recorder.events, kFailedBeforeStart);
 }
 
 TEST_F(Transform, DirectorySourceIsRefused) {
@@ -194,96 +212,243 @@ TEST_P(SameFileTransform, IsRefusedWithASharingViolationAndNothingChanges) {
     if (other == "hard link") {
         target = dir / "hard";
         ASSERT_EQ(::link(source.c_str(), target.c_str()), 0);
-    } else if (other == "symlink") {
-        target = dir / "soft";
-        ASSERT_EQ(::symlink(source.c_str(), target.c_str()), 0);
     } else if (other == "other spelling") {
         target = dir.path() + "/./report.doc";
     }
+    transform.replaceExisting = true;
     EXPECT_FALSE(transform.EncryptFile(source, target, "password"));
     EXPECT_EQ(transform.errorText, "Encryption error: 32.");
-    EXPECT_EQ(recorder.messages, kFailedBeforeStart);
+    EXPECT_EQ(transform.failure.step, JobStep::SameFile);
+    EXPECT_EQ(recorder.events, kFailedBeforeStart);
     EXPECT_EQ(ReadBytes(source), Pattern(5000));
 }
 
 INSTANTIATE_TEST_SUITE_P(Spellings, SameFileTransform,
-                         ::testing::Values("same path", "other spelling", "hard link", "symlink"));
+                         ::testing::Values("same path", "other spelling", "hard link"));
 
-TEST_F(Transform, ReadFailureAfterSomeChunksKeepsWhatWasWritten) {
-    WriteBytes(source, Pattern(5000));
+// Whatever fails mid-job, an existing destination keeps its old content and no temporary file
+// is left beside it.
+class FailedJob : public Transform {
+protected:
+    void SetUp() override {
+        Transform::SetUp();
+        WriteBytes(source, Pattern(5000));
+        WriteBytes(destination, Bytes{'o', 'l', 'd'});
+        transform.replaceExisting = true;
+    }
+    void ExpectOldDestinationAndNothingElse() {
+        EXPECT_EQ(ReadBytes(destination), (Bytes{'o', 'l', 'd'}));
+        EXPECT_EQ(Others(dir.path(), {"report.doc", "report.doc.enx"}), std::vector<std::string>{});
+    }
+};
+
+TEST_F(FailedJob, ReadFailure) {
     InjectFileFailure(FileCall::Read, 5, 3);
     EXPECT_FALSE(Encrypt());
     EXPECT_EQ(transform.errorText, "Encryption error: 5.");
-    std::vector<Message> expected{{WM_JOB_STARTED, 4},
-                                  {WM_JOB_PROGRESS, 0},
-                                  {WM_JOB_PROGRESS, 1},
-                                  {WM_JOB_PROGRESS, 2},
-                                  {WM_JOB_FINISHED, 1}};
-    EXPECT_EQ(recorder.messages, expected);
-    EXPECT_EQ(ReadBytes(destination).size(), 3u * 1024u);
+    EXPECT_EQ(transform.failure.step, JobStep::Read);
+    // The read of chunk 3 runs ahead of chunk 2's cipher call.
+    std::vector<Event> expected{{Started, 5000}, {Chunk, 0}, {Chunk, 1}, {Finished, 1}};
+    EXPECT_EQ(recorder.events, expected);
+    ExpectOldDestinationAndNothingElse();
 }
 
-TEST_F(Transform, CipherFailureOnAChunkEndsTheJobWithTheSessionsText) {
-    WriteBytes(source, Pattern(5000));
+TEST_F(FailedJob, ReadFailingWithTheNumberOnceTakenForEndOfFile) {
+    // 38 is ENOSYS here, a failure like any other, not the end of the source.
+    InjectFileFailure(FileCall::Read, 38, 2);
+    EXPECT_FALSE(Encrypt());
+    EXPECT_EQ(transform.errorText, "Encryption error: 38.");
+    ExpectOldDestinationAndNothingElse();
+}
+
+TEST_F(FailedJob, CipherFailureEndsTheJobWithTheSessionsText) {
     InjectCryptFailure(CryptCall::Decrypt, NTE_BAD_DATA, 2);
+    transform.checkPlausibility = false;
     EXPECT_FALSE(transform.DecryptFile(source, destination, "password"));
     EXPECT_EQ(transform.errorText, "Decrypt error. HR:80090005");
-    std::vector<Message> expected{
-        {WM_JOB_STARTED, 4}, {WM_JOB_PROGRESS, 0}, {WM_JOB_PROGRESS, 1}, {WM_JOB_FINISHED, 1}};
-    EXPECT_EQ(recorder.messages, expected);
-    EXPECT_EQ(ReadBytes(destination).size(), 2u * 1024u);
+    EXPECT_EQ(transform.failure.step, JobStep::Cipher);
+    std::vector<Event> expected{{Started, 5000}, {Chunk, 0}, {Chunk, 1}, {Finished, 1}};
+    EXPECT_EQ(recorder.events, expected);
+    ExpectOldDestinationAndNothingElse();
 }
 
-TEST_F(Transform, WriteFailureOnAChunk) {
-    WriteBytes(source, Pattern(5000));
+TEST_F(FailedJob, WriteFailure) {
     InjectFileFailure(FileCall::Write, 28, 1);
     EXPECT_FALSE(Encrypt());
     EXPECT_EQ(transform.errorText, "Encryption error: 28.");
-    std::vector<Message> expected{{WM_JOB_STARTED, 4}, {WM_JOB_PROGRESS, 0}, {WM_JOB_FINISHED, 1}};
-    EXPECT_EQ(recorder.messages, expected);
-    EXPECT_EQ(ReadBytes(destination).size(), 1024u);
+    EXPECT_EQ(transform.failure.step, JobStep::Write);
+    std::vector<Event> expected{{Started, 5000}, {Chunk, 0}, {Finished, 1}};
+    EXPECT_EQ(recorder.events, expected);
+    ExpectOldDestinationAndNothingElse();
 }
 
-TEST_F(Transform, DataThatNeverReachesTheDiskIsAFailure) {
+TEST_F(FailedJob, FileSizeLimitMakesTheLastWriteFail) {
+    // With the signal ignored, as both programs do, a write past the limit fails with EFBIG.
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limit = old;
+    limit.rlim_cur = 2000;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    bool ok = Encrypt();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(transform.errorText, "Encryption error: 27.");
+    ExpectOldDestinationAndNothingElse();
+}
+
+TEST_F(FailedJob, ExistingDestinationIsKeptUnlessReplacingWasAllowed) {
+    transform.replaceExisting = false;
+    EXPECT_FALSE(Encrypt());
+    EXPECT_EQ(transform.failure.step, JobStep::Publish);
+    EXPECT_EQ(transform.failure.code, static_cast<std::uint32_t>(EEXIST));
+    EXPECT_EQ(recorder.events, kFailedBeforeStart);
+    ExpectOldDestinationAndNothingElse();
+
+    transform.replaceExisting = true;
+    EXPECT_TRUE(Encrypt());
+    EXPECT_EQ(ReadBytes(destination).size(), 5000u);
+}
+
+TEST_F(FailedJob, DestinationThatAppearsDuringTheJobIsKept) {
+    ::unlink(destination.c_str());
+    transform.replaceExisting = false;
+    recorder.onEvent = [&](Kind kind) {
+        if (kind == Started) {
+            WriteBytes(destination, Bytes{'o', 'l', 'd'});
+        }
+    };
+    EXPECT_FALSE(Encrypt());
+    EXPECT_EQ(transform.failure.step, JobStep::Publish);
+    ExpectOldDestinationAndNothingElse();
+}
+
+TEST_F(Transform, DestinationThatIsNoRegularFileIsRefusedAndLeftAsItIs) {
     WriteBytes(source, Pattern(3000));
-    EXPECT_FALSE(transform.EncryptFile(source, "/dev/full", "password"));
-    EXPECT_EQ(transform.errorText, "Encryption error: 28.");
-    EXPECT_EQ(recorder.messages.back(), Message(WM_JOB_FINISHED, 1));
+    std::string victim = dir / "victim";
+    WriteBytes(victim, Bytes{'v'});
+    std::string link = dir / "link";
+    ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+    std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (bool replace : {false, true}) {
+        transform.replaceExisting = replace;
+        for (const std::string& target : {link, fifo, dir.path(), std::string("/dev/null")}) {
+            EXPECT_FALSE(transform.EncryptFile(source, target, "password")) << target;
+            EXPECT_EQ(transform.failure.step, JobStep::DestinationKind) << target;
+        }
+    }
+    struct stat info {};
+    ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_EQ(ReadBytes(victim), Bytes{'v'});
+    ASSERT_EQ(::stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+TEST_F(Transform, ResultTakesTheSourcesPermissions) {
+    mode_t mask = ::umask(022);
+    for (mode_t mode : {0600, 0640, 0755}) {
+        WriteBytes(source, Pattern(100));
+        ASSERT_EQ(::chmod(source.c_str(), mode), 0);
+        transform.replaceExisting = true;
+        ASSERT_TRUE(Encrypt());
+        struct stat info {};
+        ASSERT_EQ(::stat(destination.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode);
+    }
+    ::umask(mask);
+}
+
+std::string planted;
+void PlantSymlink(const char* folder, const char* name) {
+    std::string path = std::string(folder) + "/" + name;
+    ::unlink(path.c_str());
+    ::symlink(planted.c_str(), path.c_str());
+}
+
+TEST_F(Transform, TemporaryNameSwappedForASymlinkCannotRedirectTheResult) {
+    // What another user who can write the folder could do while a job runs.
+    WriteBytes(source, Pattern(5000));
+    planted = dir / "victim";
+    WriteBytes(planted, Bytes{'v'});
+    ASSERT_EQ(::chmod(planted.c_str(), 0600), 0);
+    ForceNamedTemporaryForTesting(true);
+    SetTemporaryCreatedHookForTesting(&PlantSymlink);
+    bool ok = Encrypt();
+    ForceNamedTemporaryForTesting(false);
+    SetTemporaryCreatedHookForTesting(nullptr);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(ReadBytes(planted), Bytes{'v'});
+    struct stat info {};
+    ASSERT_EQ(::stat(planted.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_FALSE(PathExists(destination));
+}
+
+TEST_F(Transform, NamedTemporaryResultsWorkAndLeaveNothing) {
+    // File systems without unnamed files take the other way.
+    WriteBytes(source, Pattern(5000));
+    ForceNamedTemporaryForTesting(true);
+    EXPECT_TRUE(Encrypt());
+    EXPECT_EQ(Others(dir.path(), {"report.doc", "report.doc.enx"}), std::vector<std::string>{});
+    InjectFileFailure(FileCall::Write, 28, 1);
+    transform.replaceExisting = true;
+    EXPECT_FALSE(Encrypt());
+    ForceNamedTemporaryForTesting(false);
+    EXPECT_EQ(ReadBytes(destination).size(), 5000u);
+    EXPECT_EQ(Others(dir.path(), {"report.doc", "report.doc.enx"}), std::vector<std::string>{});
+}
+
+TEST_F(Transform, LongestDestinationNameWorks) {
+    WriteBytes(source, Pattern(100));
+    std::string longest = dir / std::string(255, 'n');
+    EXPECT_TRUE(transform.EncryptFile(source, longest, "password")) << transform.errorText;
+    EXPECT_EQ(ReadBytes(longest).size(), 100u);
+}
+
+TEST_F(Transform, SourceIsReadToItsEndWhateverItsReportedSize) {
+    // /proc files report a size of 0.
+    const std::string proc = "/proc/self/mountinfo";
+    EXPECT_TRUE(transform.EncryptFile(proc, destination, "password")) << transform.errorText;
+    transform.checkPlausibility = false;
+    EXPECT_TRUE(transform.DecryptFile(destination, dir / "back", "password"));
+    Bytes back = ReadBytes(dir / "back");
+    EXPECT_GT(back.size(), 1024u);
+    EXPECT_EQ(back, ReadBytes(proc));
 }
 
 TEST_F(Transform, SourceThatShrinksEndsAtItsNewEndAsASuccess) {
     WriteBytes(source, Pattern(4096));
-    recorder.onMessage = [&](UINT message, WPARAM) {
-        if (message == WM_JOB_STARTED) {
+    recorder.onEvent = [&](Kind kind) {
+        if (kind == Started) {
             ASSERT_EQ(::truncate(source.c_str(), 1500), 0);
         }
     };
     EXPECT_TRUE(Encrypt());
-    std::vector<Message> expected{
-        {WM_JOB_STARTED, 4}, {WM_JOB_PROGRESS, 0}, {WM_JOB_PROGRESS, 1}, {WM_JOB_FINISHED, 0}};
-    EXPECT_EQ(recorder.messages, expected);
+    std::vector<Event> expected{{Started, 4096}, {Chunk, 0}, {Chunk, 1}, {Finished, 0}};
+    EXPECT_EQ(recorder.events, expected);
     EXPECT_EQ(ReadBytes(destination).size(), 1500u);
-    EXPECT_EQ(CryptFinalCallCount(), 0u);
 }
 
-TEST_F(Transform, SourceThatGrowsTakesInAtMostOneChunksExtraBytes) {
+TEST_F(Transform, SourceThatGrowsIsReadToItsNewEnd) {
     WriteBytes(source, Pattern(1500));
-    recorder.onMessage = [&](UINT message, WPARAM) {
-        if (message == WM_JOB_STARTED) {
+    recorder.onEvent = [&](Kind kind) {
+        if (kind == Started) {
             WriteBytes(source, Pattern(4500));
         }
     };
     EXPECT_TRUE(Encrypt());
-    EXPECT_EQ(ReadBytes(destination).size(), 2048u);
-    EXPECT_EQ(recorder.messages.size(), 4u);
-    EXPECT_EQ(CryptFinalCallCount(), 1u);
-}
-
-TEST_F(Transform, AWindowThatIsGoneDoesNotStopTheJob) {
-    WriteBytes(source, Pattern(3000));
-    transform.notifyWindow = reinterpret_cast<HWND>(std::uintptr_t{0xDEAD});
-    EXPECT_TRUE(Encrypt());
-    EXPECT_EQ(ReadBytes(destination).size(), 3000u);
+    transform.checkPlausibility = false;
+    ASSERT_TRUE(transform.DecryptFile(destination, dir / "back", "password"));
+    EXPECT_EQ(ReadBytes(dir / "back"), Pattern(4500));
+    EXPECT_EQ(CryptFinalCallCount(), 2u);
 }
 
 } // namespace

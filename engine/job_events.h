@@ -1,0 +1,48 @@
+#pragma once
+
+// What a job tells whoever runs it, and how it says why it failed. The dialog turns the events
+// into its window messages; vanthe-cli draws its progress meter from them.
+
+#include <cstdint>
+#include <string>
+
+namespace vanthe {
+
+class JobObserver {
+public:
+    virtual ~JobObserver() = default;
+    // Both files are open. `size` is what the system reported for the source: a hint only,
+    // since the source is read to its end (a /proc file reports 0, a growing file more).
+    virtual void OnJobStarted(std::uint64_t size) = 0;
+    // Chunk `index` (counting from 0) is done; `bytesDone` counts every byte so far.
+    virtual void OnChunkDone(std::uint64_t index, std::uint64_t bytesDone) = 0;
+    // The last event of every job, also of one that failed before it started.
+    virtual void OnJobFinished(bool failed) = 0;
+    // Decrypting: the first plaintext looks like no known kind of file, so the password is
+    // probably wrong. True writes the result anyway.
+    virtual bool ConfirmImplausible() { return false; }
+};
+
+// The step at which a job failed; the CLI words its own messages from it.
+enum class JobStep {
+    None,
+    CryptoContext,     // code: the crypto service's failure code
+    SetKey,            // code: the crypto service's failure code
+    OpenSource,        // code: errno
+    SizeSource,        // code: errno
+    SameFile,          // the destination is the source itself
+    DestinationKind,   // the destination exists and is not a regular file
+    CreateDestination, // code: errno (the temporary result in the destination's folder)
+    Read,              // code: errno
+    Cipher,            // code: the crypto service's failure code
+    Write,             // code: errno (also a failure found when the result was closed)
+    WrongPassword,     // decrypting: the plaintext looked like random bytes
+    Publish,           // code: errno (EEXIST: the destination appeared and was not replaced)
+};
+
+struct JobFailure {
+    JobStep step = JobStep::None;
+    std::uint32_t code = 0;
+};
+
+} // namespace vanthe
