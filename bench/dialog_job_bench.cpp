@@ -4,6 +4,7 @@
 // Usage: dialog_job_bench [MiB] [runs]
 
 #include "engine/file_transform.h"
+#include "jobs/job_messages.h"
 #include "jobs/job_runner.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/messaging.h"

@@ -4,6 +4,7 @@
 
 #include "platform/window/window_types.h"
 
+#include <cstdint>
 #include <string>
 
 namespace vanthe {
@@ -15,7 +16,9 @@ struct JobRequest {
     std::string destination;
     std::string password;
     platform::HWND window = nullptr;
-    int mode = 0; // 0 encrypts; anything else decrypts
+    int mode = 0;          // 0 encrypts; anything else decrypts
+    bool replace = false;  // the user agreed to replace an existing destination
+    std::int32_t rows = 0; // the height of the dialog's progress fill
 };
 
 // Exactly one, for the whole process; only written while no job is under way.

@@ -2,12 +2,16 @@
 
 #include "engine/file_transform.h"
 #include "engine/text_format.h"
+#include "jobs/job_messages.h"
 #include "jobs/job_request.h"
 #include "platform/files/file_api.h"
+#include "platform/files/safe_output.h"
 #include "platform/window/dialogs.h"
+#include "platform/window/window_state.h"
 
 #include <atomic>
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 
 namespace vanthe {
 
@@ -19,6 +23,14 @@ namespace {
 
 std::atomic<bool> jobUnderWay{false};
 std::atomic<int> runningWorkers{0};
+std::mutex workersMutex;
+std::condition_variable workersEnded;
+
+void WorkerEnded() {
+    std::lock_guard lock(workersMutex);
+    runningWorkers.fetch_sub(1);
+    workersEnded.notify_all();
+}
 
 void Wipe(std::string& secret) {
     SecureZeroMemory(secret.data(), secret.size());
@@ -27,9 +39,10 @@ void Wipe(std::string& secret) {
 
 } // namespace
 
-void OnRun(HWND dialog, const std::string& sourcePath, const std::string& destinationPath,
-           const std::string& password, int mode) {
+FieldToFix OnRun(HWND dialog, const std::string& sourcePath, const std::string& destinationPath,
+                 const std::string& password, int mode) {
     std::string message;
+    bool replace = false;
     if (sourcePath.empty()) {
         message = "Source file name is missed.";
     } else if (destinationPath.empty()) {
@@ -37,22 +50,44 @@ void OnRun(HWND dialog, const std::string& sourcePath, const std::string& destin
     } else if (password.empty()) {
         message = "Password is missed.";
     } else if (!FileExists(sourcePath.c_str())) {
-        message = FormatText("File '%s' does not exist.", sourcePath.c_str());
-    } else if (jobUnderWay.exchange(true)) {
+        message = FileMissingText(sourcePath);
+    } else if (JobUnderWay()) {
+        return FieldToFix::None;
+    } else if (DestinationState(destinationPath.c_str(), sourcePath.c_str()) ==
+               Existing::RegularFile) {
+        // The source itself, or a destination that is no regular file, is refused by the job.
+        std::string question = FormatText("File '%s' already exists.\nDo you want to replace it?",
+                                          destinationPath.c_str());
+        if (MessageBox(dialog, question.c_str(), "Vanthe",
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
+            return FieldToFix::Destination;
+        }
+        replace = true;
+    }
+    if (!message.empty()) {
+        MessageBox(dialog, message.c_str(), "", MB_OK);
+        return FieldToFix::None;
+    }
+    if (jobUnderWay.exchange(true)) {
         // Two jobs must never write the same destination at once.
-        return;
-    } else {
+        return FieldToFix::None;
+    }
+    {
+        RECT client{};
+        GetClientRect(dialog, &client);
         jobRequest.source = sourcePath;
         jobRequest.destination = destinationPath;
         jobRequest.password = password;
         jobRequest.window = dialog;
         jobRequest.mode = mode;
+        jobRequest.replace = replace;
+        jobRequest.rows = client.bottom;
         runningWorkers.fetch_add(1);
         HANDLE thread = CreateThread(nullptr, 0, &JobThreadProc, &jobRequest, 0, nullptr);
         if (thread == nullptr) {
             message =
                 FormatText("Cannot create thread. Error: %d", static_cast<int>(GetLastError()));
-            runningWorkers.fetch_sub(1);
+            WorkerEnded();
             Wipe(jobRequest.password);
             jobUnderWay.store(false);
         } else {
@@ -62,12 +97,15 @@ void OnRun(HWND dialog, const std::string& sourcePath, const std::string& destin
     if (!message.empty()) {
         MessageBox(dialog, message.c_str(), "", MB_OK);
     }
+    return FieldToFix::None;
 }
 
 DWORD JobThreadProc(void* parameter) {
     auto* request = static_cast<JobRequest*>(parameter);
+    WindowJobObserver observer(request->window, request->rows);
     FileTransform transform;
-    transform.notifyWindow = request->window;
+    transform.observer = &observer;
+    transform.replaceExisting = request->replace;
     HWND owner = request->window;
     std::string message;
     std::string source = request->source;
@@ -80,13 +118,14 @@ DWORD JobThreadProc(void* parameter) {
                         : transform.EncryptFile(source, destination, password);
     Wipe(password);
     jobUnderWay.store(false);
-    if (!ok) {
+    // A result the user declined to write was their answer, not an error to report.
+    if (!ok && transform.failure.step != JobStep::WrongPassword) {
         message = transform.errorText;
     }
     if (!message.empty()) {
         MessageBox(owner, message.c_str(), "Error", MB_OK | MB_ICONERROR);
     }
-    runningWorkers.fetch_sub(1);
+    WorkerEnded();
     return 0;
 }
 
@@ -99,14 +138,8 @@ int RunningWorkers() {
 }
 
 bool WaitForWorkers(std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (runningWorkers.load() > 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    std::unique_lock lock(workersMutex);
+    return workersEnded.wait_for(lock, timeout, [] { return runningWorkers.load() == 0; });
 }
 
 } // namespace vanthe

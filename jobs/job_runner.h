@@ -10,10 +10,14 @@
 
 namespace vanthe {
 
+// The field a refused start leaves the focus in.
+enum class FieldToFix { None, Destination, Password };
+
 // Checks the fields in their fixed order and starts a worker, or shows why not in a box
-// owned by the dialog. A click while a job is under way starts nothing.
-void OnRun(platform::HWND dialog, const std::string& sourcePath, const std::string& destinationPath,
-           const std::string& password, int mode);
+// owned by the dialog. An existing destination is replaced only when the user says so.
+// A click while a job is under way starts nothing.
+FieldToFix OnRun(platform::HWND dialog, const std::string& sourcePath,
+                 const std::string& destinationPath, const std::string& password, int mode);
 
 // The worker: copies the request, runs the transform, and shows a failure in an "Error" box.
 platform::DWORD JobThreadProc(void* request);

@@ -1,6 +1,6 @@
 #include "ui/main_dialog.h"
 
-#include "engine/file_transform.h"
+#include "jobs/job_messages.h"
 #include "jobs/job_runner.h"
 #include "platform/files/file_api.h"
 #include "platform/window/dialogs.h"
@@ -273,7 +273,16 @@ LRESULT MainDialog::OnPasswordKillFocus(const Message&) {
 }
 
 LRESULT MainDialog::OnRun(const Message&) {
-    vanthe::OnRun(window(), sourcePath, destinationPath, password, mode);
+    switch (vanthe::OnRun(window(), sourcePath, destinationPath, password, mode)) {
+    case FieldToFix::Destination:
+        FocusControl(IDC_DESTINATION);
+        break;
+    case FieldToFix::Password:
+        FocusControl(IDC_PASSWORD);
+        break;
+    case FieldToFix::None:
+        break;
+    }
     return 0;
 }
 

@@ -132,9 +132,7 @@ LRESULT MainDialog::OnEnterKey(const Message&) {
                 next = IDC_PASSWORD;
             }
         } else {
-            MessageBox(window(),
-                       FormatText("File '%s' does not exist.", sourcePath.c_str()).c_str(), "Error",
-                       MB_OK);
+            MessageBox(window(), FileMissingText(sourcePath).c_str(), "Error", MB_OK);
             next = IDC_SOURCE;
         }
         if (!sourcePath.empty()) {

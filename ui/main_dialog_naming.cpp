@@ -15,15 +15,10 @@ bool MainDialog::ProposeDestination() {
     if (sourcePath.empty() || !destinationPath.empty()) {
         return false;
     }
-    if (!HasEncryptedMarker(sourcePath)) {
-        mode = 0;
-        SetDlgItemText(window(), IDC_RUN, "Encrypt");
-        destinationPath = sourcePath + kEncryptedMarker;
-    } else {
-        mode = 1;
-        SetDlgItemText(window(), IDC_RUN, "Decrypt");
-        destinationPath = sourcePath.substr(0, sourcePath.size() - kEncryptedMarkerLength);
-    }
+    Proposal proposal = ProposeFor(sourcePath);
+    mode = proposal.mode;
+    destinationPath = proposal.destination;
+    SetDlgItemText(window(), IDC_RUN, mode == 0 ? "Encrypt" : "Decrypt");
     ExchangeRadioGroup(IDC_MODE_ENCRYPT, mode, false);
     return true;
 }

@@ -1,9 +1,11 @@
 // The busy state and the progress fill, driven by the job's notifications.
 
+#include "jobs/job_messages.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/painting.h"
 #include "platform/window/window_state.h"
 #include "ui/main_dialog.h"
+#include "ui/resource_ids.h"
 
 namespace vanthe {
 
@@ -35,6 +37,10 @@ LRESULT MainDialog::OnJobFinished(const Message& message) {
         ExchangeData(false, -1);
     }
     EnableWindow(window(), TRUE);
+    if (message.lParam == kFinishedWrongPassword) {
+        // The user declined a result that looked wrong: the password is what to try again.
+        FocusControl(IDC_PASSWORD);
+    }
     return 1;
 }
 

@@ -8,11 +8,18 @@
 #include "platform/window/startup.h"
 #include "res/program_resources.h"
 
+#include <csignal>
 #include <cstdio>
 #include <string>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    // No core dump may carry the password or the key, and no other process of the user may
+    // read this one's memory.
+    ::prctl(PR_SET_DUMPABLE, 0);
+    // Past a file-size limit a write fails with EFBIG, and the job fails like any other.
+    std::signal(SIGXFSZ, SIG_IGN);
     platform::SetApplicationArguments(argc, argv);
     // The resources travel inside the executable; registering them makes them the module's.
     platform::RegisterModuleResources(vanthe::ProgramResources());

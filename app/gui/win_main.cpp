@@ -32,8 +32,7 @@ int WinMain(HINSTANCE instance, const char* commandTail) {
         if (FileExists(commandTail)) {
             exitCode = static_cast<int>(dialog->RunModal(GetActiveWindow(), 0));
         } else {
-            MessageBox(nullptr, FormatText("File '%s' does not exist.", commandTail).c_str(),
-                       "Error", MB_OK);
+            MessageBox(nullptr, FileMissingText(commandTail).c_str(), "Error", MB_OK);
         }
     }
     dialog.reset();

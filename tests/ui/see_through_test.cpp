@@ -2,7 +2,7 @@
 // shows where its surface was, and the controls stay. Run under a virtual X server.
 
 #include "dialog_fixture.h"
-#include "engine/file_transform.h"
+#include "jobs/job_messages.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/messaging.h"
 #include "platform/window/qt_bridge.h"
