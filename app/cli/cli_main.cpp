@@ -6,6 +6,7 @@
 #include "app/cli/progress_meter.h"
 #include "engine/file_transform.h"
 #include "platform/files/file_api.h"
+#include "platform/files/safe_output.h"
 #include "res/version.h"
 
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,18 +27,8 @@ using namespace vanthe::cli;
 constexpr int kExitFailed = 1;
 constexpr int kExitRefused = 2;
 
-// The temporary output, for the signal handler to remove; empty when there is none.
-char temporaryPath[8192] = {};
-
-void RemoveTemporary() {
-    if (temporaryPath[0] != '\0') {
-        ::unlink(temporaryPath);
-        temporaryPath[0] = '\0';
-    }
-}
-
 extern "C" void OnTerminatingSignal(int signal) {
-    RemoveTemporary();
+    platform::RemoveUnpublishedResults();
     RestoreTerminal();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
@@ -54,52 +46,6 @@ void InstallSignalHandlers() {
 int Refuse(const std::string& reason) {
     std::fprintf(stderr, "vanthe-cli: %s\n", reason.c_str());
     return kExitRefused;
-}
-
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Gives the finished temporary file its final name; without `replace` an existing file (even
-// one that appeared during the job) is kept.
-bool Publish(const std::string& destination, bool replace, int& error) {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(temporaryPath, 0666 & ~mask);
-
-    sigset_t all;
-    sigset_t previous;
-    sigfillset(&all);
-    ::sigprocmask(SIG_BLOCK, &all, &previous);
-    int result = 0;
-    if (replace) {
-        result = ::rename(temporaryPath, destination.c_str());
-    } else {
-        result =
-            ::renameat2(AT_FDCWD, temporaryPath, AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
-        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            // The file system cannot refuse atomically; a hard link can.
-            result = ::link(temporaryPath, destination.c_str());
-            if (result == 0) {
-                ::unlink(temporaryPath);
-            }
-        }
-    }
-    error = errno;
-    if (result == 0) {
-        temporaryPath[0] = '\0';
-    }
-    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
-    return result == 0;
 }
 
 int Run(const Options& options) {
@@ -127,6 +73,10 @@ int Run(const Options& options) {
     if (destinationExists && !options.force) {
         return Refuse(destination + ": exists (use --force to replace it)");
     }
+    std::string folder = std::filesystem::path(destination).parent_path().string();
+    if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
+        return Refuse("cannot create a file in " + folder + ": " + std::strerror(errno));
+    }
 
     InstallSignalHandlers();
     std::string password;
@@ -141,44 +91,21 @@ int Run(const Options& options) {
         return Refuse("the password is empty");
     }
 
-    std::string pattern = FolderOf(destination) + "/." + NameOf(destination) + ".XXXXXX";
-    if (pattern.size() >= sizeof temporaryPath) {
-        platform::SecureZeroMemory(password.data(), password.size());
-        return Refuse(destination + ": name too long");
-    }
-    std::memcpy(temporaryPath, pattern.c_str(), pattern.size() + 1);
-    int fd = ::mkstemp(temporaryPath);
-    if (fd < 0) {
-        int error = errno;
-        temporaryPath[0] = '\0';
-        platform::SecureZeroMemory(password.data(), password.size());
-        return Refuse("cannot create a file in " + FolderOf(destination) + ": " +
-                      std::strerror(error));
-    }
-    ::close(fd);
-
     bool showProgress = !options.quiet && ::isatty(STDERR_FILENO) != 0;
     ProgressMeter meter(static_cast<std::uint64_t>(sourceInfo.st_size), showProgress);
     FileTransform job;
-    job.notifyWindow = meter.window();
-    bool ok = job.Transform(source, temporaryPath, password,
+    job.observer = &meter;
+    job.replaceExisting = options.force;
+    bool ok = job.Transform(source, destination, password,
                             options.command == Command::Encrypt ? kModeEncrypt : kModeDecrypt);
     platform::SecureZeroMemory(password.data(), password.size());
     if (!ok) {
-        RemoveTemporary();
+        if (job.failure.step == JobStep::Publish && job.failure.code == EEXIST) {
+            return Refuse(destination + ": exists (use --force to replace it)");
+        }
         std::string meaning = ErrorMeaning(job.errorText);
         std::fprintf(stderr, "vanthe-cli: %s%s%s%s\n", job.errorText.c_str(),
                      meaning.empty() ? "" : " (", meaning.c_str(), meaning.empty() ? "" : ")");
-        return kExitFailed;
-    }
-    int error = 0;
-    if (!Publish(destination, options.force, error)) {
-        RemoveTemporary();
-        if (error == EEXIST) {
-            return Refuse(destination + ": exists (use --force to replace it)");
-        }
-        std::fprintf(stderr, "vanthe-cli: cannot write %s: %s\n", destination.c_str(),
-                     std::strerror(error));
         return kExitFailed;
     }
     return 0;

@@ -1,41 +1,33 @@
 #include "app/cli/progress_meter.h"
 
-#include "engine/file_transform.h"
-#include "platform/window/messaging.h"
-
 #include <algorithm>
 #include <cstdio>
 
 namespace vanthe::cli {
 
-using namespace platform;
-
 ProgressMeter::ProgressMeter(std::uint64_t totalBytes, bool enabled)
-    : total_(totalBytes), enabled_(enabled) {
-    window_ = CreateMessageWindow(&ProgressMeter::Proc);
-    SetWindowLongPtr(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
+    : total_(totalBytes), enabled_(enabled) {}
 
 ProgressMeter::~ProgressMeter() {
-    DestroyWindow(window_);
     Clear();
 }
 
-LRESULT ProgressMeter::Proc(HWND window, UINT message, WPARAM wParam, LPARAM) {
-    auto* self = reinterpret_cast<ProgressMeter*>(GetWindowLongPtr(window, GWLP_USERDATA));
-    if (self == nullptr || !self->enabled_) {
-        return 0;
+void ProgressMeter::OnJobStarted(std::uint64_t) {
+    if (enabled_) {
+        start_ = Clock::now();
+        lastDraw_ = start_;
+        Draw(0, true);
     }
-    if (message == WM_JOB_STARTED) {
-        self->start_ = Clock::now();
-        self->lastDraw_ = self->start_;
-        self->Draw(0, true);
-    } else if (message == WM_JOB_PROGRESS) {
-        self->Draw((static_cast<std::uint64_t>(wParam) + 1) * 1024, false);
-    } else if (message == WM_JOB_FINISHED) {
-        self->Clear();
+}
+
+void ProgressMeter::OnChunkDone(std::uint64_t, std::uint64_t bytesDone) {
+    if (enabled_) {
+        Draw(bytesDone, false);
     }
-    return 1;
+}
+
+void ProgressMeter::OnJobFinished(bool) {
+    Clear();
 }
 
 void ProgressMeter::Draw(std::uint64_t doneBytes, bool force) {

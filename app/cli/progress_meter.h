@@ -3,14 +3,14 @@
 // Draws a job's progress on standard error from its notifications: percentage, speed and
 // time left, at most ten times a second.
 
-#include "platform/window/window_types.h"
+#include "engine/job_events.h"
 
 #include <chrono>
 #include <cstdint>
 
 namespace vanthe::cli {
 
-class ProgressMeter {
+class ProgressMeter final : public JobObserver {
 public:
     // `totalBytes` is the source's size; `enabled` false makes the meter silent.
     ProgressMeter(std::uint64_t totalBytes, bool enabled);
@@ -18,16 +18,15 @@ public:
     ProgressMeter(const ProgressMeter&) = delete;
     ProgressMeter& operator=(const ProgressMeter&) = delete;
 
-    platform::HWND window() const { return window_; }
+    void OnJobStarted(std::uint64_t size) override;
+    void OnChunkDone(std::uint64_t index, std::uint64_t bytesDone) override;
+    void OnJobFinished(bool failed) override;
 
 private:
-    static platform::LRESULT Proc(platform::HWND window, platform::UINT message,
-                                  platform::WPARAM wParam, platform::LPARAM lParam);
     void Draw(std::uint64_t doneBytes, bool force);
     void Clear();
 
     using Clock = std::chrono::steady_clock;
-    platform::HWND window_ = nullptr;
     std::uint64_t total_;
     bool enabled_;
     bool drawn_ = false;

@@ -257,6 +257,27 @@ TEST_F(Cli, FailedJobExitsWithOneAndLeavesTheOldDestination) {
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"password", "plain", "plain.enx"}));
 }
 
+// True once the process holds a file open that has no name yet: its result.
+bool WritesAnUnnamedFile(pid_t pid) {
+    std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    DIR* dir = ::opendir(fds.c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    bool found = false;
+    while (dirent* entry = ::readdir(dir)) {
+        char target[4096];
+        std::string link = fds + "/" + entry->d_name;
+        ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, static_cast<std::size_t>(n)).find("(deleted)") !=
+                         std::string::npos) {
+            found = true;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
 TEST_F(Cli, InterruptionLeavesNoPartialFile) {
     // A sparse source reads fast but takes long enough to encrypt to be caught mid-way.
     int fd = ::open((dir / "big").c_str(), O_CREAT | O_WRONLY, 0600);
@@ -270,7 +291,7 @@ TEST_F(Cli, InterruptionLeavesNoPartialFile) {
                    WhileRunning([&](pid_t pid) {
                        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
                        while (std::chrono::steady_clock::now() < deadline) {
-                           if (FilesIn(dir.path()).size() > 3) { // the temporary file exists
+                           if (WritesAnUnnamedFile(pid)) {
                                std::this_thread::sleep_for(std::chrono::milliseconds(20));
                                ::kill(pid, signal);
                                sent = true;
