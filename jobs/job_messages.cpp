@@ -9,50 +9,53 @@ namespace vanthe {
 
 using namespace platform;
 
-namespace {
-// About one frame of a 60 Hz display.
-constexpr auto kFrame = std::chrono::microseconds(16667);
-} // namespace
-
-void WindowJobObserver::OnJobStarted(std::uint64_t size) {
-    total_ = static_cast<std::int32_t>(static_cast<DWORD>(size >> 10));
-    SendMessage(window_, WM_JOB_STARTED, static_cast<DWORD>(size >> 10), 0);
+ProgressPacer::ProgressPacer(std::int32_t rows, std::uint64_t size)
+    : rows_(rows), total_(static_cast<std::int32_t>(static_cast<DWORD>(size >> 10))) {
     sentRow_ = RowFor(0) - 1; // the first chunk always shows
-    sentAt_ = Clock::now() - kFrame;
 }
 
-std::int64_t WindowJobObserver::RowFor(std::uint64_t index) const {
+std::int64_t ProgressPacer::RowFor(std::uint64_t index) const {
     if (total_ <= 0) {
         return 0;
     }
+    // The message carries the index's low 32 bits, and the overlay reads them as signed.
     auto position = static_cast<std::int64_t>(static_cast<std::int32_t>(static_cast<DWORD>(index)));
     return std::clamp<std::int64_t>(position * rows_ / total_, 0, rows_);
 }
 
-void WindowJobObserver::OnChunkDone(std::uint64_t index, std::uint64_t /*bytesDone*/) {
+bool ProgressPacer::Due(std::uint64_t index, Clock::time_point now) {
     latest_ = index;
     pending_ = true;
     std::int64_t row = RowFor(index);
-    if (row == sentRow_) {
-        return;
-    }
-    Clock::time_point now = Clock::now();
-    if (now - sentAt_ < kFrame) {
-        return;
+    if (row == sentRow_ || (sentAt_ != Clock::time_point{} && now - sentAt_ < kFrame)) {
+        return false;
     }
     sentRow_ = row;
     sentAt_ = now;
-    SendProgress(index);
+    pending_ = false;
+    return true;
 }
 
-void WindowJobObserver::SendProgress(std::uint64_t index) {
-    pending_ = false;
-    SendMessage(window_, WM_JOB_PROGRESS, static_cast<DWORD>(index), 0);
+bool ProgressPacer::Pending(std::uint64_t* index) const {
+    *index = latest_;
+    return pending_;
+}
+
+void WindowJobObserver::OnJobStarted(std::uint64_t size) {
+    pacer_ = ProgressPacer(rows_, size);
+    SendMessage(window_, WM_JOB_STARTED, static_cast<DWORD>(size >> 10), 0);
+}
+
+void WindowJobObserver::OnChunkDone(std::uint64_t index, std::uint64_t /*bytesDone*/) {
+    if (pacer_.Due(index, ProgressPacer::Clock::now())) {
+        SendMessage(window_, WM_JOB_PROGRESS, static_cast<DWORD>(index), 0);
+    }
 }
 
 void WindowJobObserver::OnJobFinished(bool failed) {
-    if (pending_) {
-        SendProgress(latest_);
+    std::uint64_t last = 0;
+    if (pacer_.Pending(&last)) {
+        SendMessage(window_, WM_JOB_PROGRESS, static_cast<DWORD>(last), 0);
     }
     SendMessage(window_, WM_JOB_FINISHED, failed ? 1 : 0, declined_ ? kFinishedWrongPassword : 0);
 }

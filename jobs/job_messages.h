@@ -19,13 +19,35 @@ inline constexpr platform::UINT WM_JOB_PROGRESS = platform::WM_USER + 10;
 inline constexpr platform::UINT WM_JOB_FINISHED = platform::WM_USER + 11;
 inline constexpr platform::LPARAM kFinishedWrongPassword = 1;
 
-// Turns a job's events into the window messages. Progress is sent only when it can change what
-// the dialog shows: when the fill moves by a whole row, at most about 60 times a second, and
-// always for the last chunk. A message per KiB would let a busy machine pace the worker
-// through the scheduler.
+// Decides which chunks' progress is worth a message: those that move the fill by a whole row,
+// at most one a frame (about 60 a second), and always the last. A message per KiB would let a
+// busy machine pace the worker through the scheduler.
+class ProgressPacer {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto kFrame = std::chrono::microseconds(16667);
+
+    // `rows`: the height of the fill in pixels; `size`: the source size the job reported.
+    ProgressPacer(std::int32_t rows, std::uint64_t size);
+    // True when chunk `index`, done at `now`, is to be sent.
+    bool Due(std::uint64_t index, Clock::time_point now);
+    // The chunk still to be sent when the job ends, if any.
+    bool Pending(std::uint64_t* index) const;
+    // The rows filled for a chunk index, by the overlay's rule.
+    std::int64_t RowFor(std::uint64_t index) const;
+
+private:
+    std::int32_t rows_;
+    std::int32_t total_;
+    bool pending_ = false;
+    std::uint64_t latest_ = 0;
+    std::int64_t sentRow_;
+    Clock::time_point sentAt_{};
+};
+
+// Turns a job's events into the window messages, paced by a ProgressPacer.
 class WindowJobObserver final : public JobObserver {
 public:
-    // `rows`: the height of the dialog's fill in pixels.
     WindowJobObserver(platform::HWND window, std::int32_t rows) : window_(window), rows_(rows) {}
 
     void OnJobStarted(std::uint64_t size) override;
@@ -33,21 +55,11 @@ public:
     void OnJobFinished(bool failed) override;
     bool ConfirmImplausible() override;
 
-    // The rows filled for a chunk index, by the overlay's rule.
-    std::int64_t RowFor(std::uint64_t index) const;
-
 private:
-    using Clock = std::chrono::steady_clock;
-    void SendProgress(std::uint64_t index);
-
     platform::HWND window_;
     std::int32_t rows_;
-    std::int32_t total_ = 0;
+    ProgressPacer pacer_{0, 0};
     bool declined_ = false;
-    bool pending_ = false;     // a chunk done whose index has not been sent
-    std::uint64_t latest_ = 0; // the latest chunk done
-    std::int64_t sentRow_ = 0;
-    Clock::time_point sentAt_{};
 };
 
 } // namespace vanthe

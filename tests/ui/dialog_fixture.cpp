@@ -9,6 +9,7 @@
 #include "ui/app_module.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
 #include <QWidget>
 #include <chrono>
@@ -82,17 +83,24 @@ void Click(QWidget* widget) {
     QTest::mouseClick(widget, Qt::LeftButton);
 }
 
-void AnswerBox(ModalScript& script, SeenBox& box, const MainDialog* owner) {
+void AnswerBox(ModalScript& script, SeenBox& box, const MainDialog* owner, Answer answer) {
     script.When(
         "a message box", [] { return ActiveModal<QMessageBox>() != nullptr; },
-        [&box, owner] {
+        [&box, owner, answer] {
             QMessageBox* shown = ActiveModal<QMessageBox>();
             box.seen = true;
             box.title = shown->windowTitle().toStdString();
             box.text = shown->text().toStdString();
             box.icon = shown->icon();
             box.ownerIdle = owner != nullptr && owner->overlayActive == 0;
-            QTest::keyClick(shown, Qt::Key_Return);
+            if (QPushButton* button = shown->defaultButton()) {
+                box.defaultButton = shown->standardButton(button);
+            }
+            if (answer.click != QMessageBox::NoButton) {
+                QTest::mouseClick(shown->button(answer.click), Qt::LeftButton);
+            } else {
+                QTest::keyClick(shown, answer.key);
+            }
         });
 }
 

@@ -39,10 +39,19 @@ struct SeenBox {
     // Whether the owner had handled the end of its job (the fill gone, input enabled again)
     // when the box appeared.
     bool ownerIdle = false;
+    // The button that Enter would press.
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
-// Waits for a message box, records what it shows and dismisses it with Enter.
-void AnswerBox(ModalScript& script, SeenBox& box, const MainDialog* owner = nullptr);
+// How the test answers a box: with a key, or by clicking one of its buttons.
+struct Answer {
+    Qt::Key key = Qt::Key_Return;
+    QMessageBox::StandardButton click = QMessageBox::NoButton;
+};
+
+// Waits for a message box, records what it shows and dismisses it (with Enter by default).
+void AnswerBox(ModalScript& script, SeenBox& box, const MainDialog* owner = nullptr,
+               Answer answer = {});
 
 // No job is under way and every worker has ended.
 bool JobsDone();
