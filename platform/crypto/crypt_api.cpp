@@ -1,6 +1,7 @@
 #include "platform/crypto/crypt_api.h"
 
 #include "platform/crypto/crypt_faults.h"
+#include "platform/seams/planned_failures.h"
 
 #include <array>
 #include <atomic>
@@ -42,33 +43,31 @@ struct ProviderState {
     }
 };
 
+#ifdef VANTHE_TEST_SEAMS
 std::atomic<unsigned> callCounts[static_cast<int>(CryptCall::Count)];
 std::atomic<unsigned> finalCalls{0};
 std::atomic<int> liveObjects{0};
-
-struct PlannedFailure {
-    bool armed = false;
-    unsigned skip = 0;
-    HRESULT code = 0;
-};
-std::mutex faultMutex;
-std::array<PlannedFailure, static_cast<int>(CryptCall::Count)> plannedFailures;
+PlannedFailures<CryptCall> plannedFailures;
 
 // Counts the call and answers the planned failure for it, if one is due.
 HRESULT Enter(CryptCall call) {
     callCounts[static_cast<int>(call)].fetch_add(1, std::memory_order_relaxed);
-    std::lock_guard lock(faultMutex);
-    PlannedFailure& plan = plannedFailures[static_cast<std::size_t>(call)];
-    if (!plan.armed) {
-        return S_OK;
-    }
-    if (plan.skip > 0) {
-        --plan.skip;
-        return S_OK;
-    }
-    plan.armed = false;
-    return plan.code;
+    HRESULT code = S_OK;
+    return plannedFailures.Due(call, &code) ? code : S_OK;
 }
+void CountFinalCall() {
+    finalCalls.fetch_add(1, std::memory_order_relaxed);
+}
+void CountObject(int change) {
+    liveObjects.fetch_add(change, std::memory_order_relaxed);
+}
+#else
+constexpr HRESULT Enter(CryptCall) {
+    return S_OK;
+}
+constexpr void CountFinalCall() {}
+constexpr void CountObject(int) {}
+#endif
 
 constexpr std::size_t kMd5Size = 16;
 constexpr std::size_t kRc4KeySize = 16;
@@ -130,7 +129,7 @@ HRESULT CryptAcquireContext(HCRYPTPROV* provider, const char* container, const c
     if (result == nullptr) {
         return NTE_NO_MEMORY;
     }
-    liveObjects.fetch_add(1, std::memory_order_relaxed);
+    CountObject(1);
     *provider = result;
     return S_OK;
 }
@@ -164,7 +163,7 @@ HRESULT CryptCreateHash(HCRYPTPROV provider, ALG_ID algorithm, HCRYPTKEY key, DW
         delete result;
         return NTE_NO_MEMORY;
     }
-    liveObjects.fetch_add(1, std::memory_order_relaxed);
+    CountObject(1);
     *hash = result;
     return S_OK;
 }
@@ -248,7 +247,7 @@ HRESULT CryptDeriveKey(HCRYPTPROV provider, ALG_ID algorithm, HCRYPTHASH hash, D
         delete result;
         return NTE_FAIL;
     }
-    liveObjects.fetch_add(1, std::memory_order_relaxed);
+    CountObject(1);
     *key = result;
     return S_OK;
 }
@@ -270,7 +269,7 @@ HRESULT Transform(HCRYPTKEY key, HCRYPTHASH hash, bool final, DWORD flags, unsig
         return NTE_BAD_DATA;
     }
     if (final) {
-        finalCalls.fetch_add(1, std::memory_order_relaxed);
+        CountFinalCall();
     }
     DWORD left = length;
     unsigned char* at = data;
@@ -327,7 +326,7 @@ HRESULT CryptDestroyHash(HCRYPTHASH hash) {
     EVP_MD_CTX_free(hash->context);
     OPENSSL_cleanse(hash->digest.data(), hash->digest.size());
     delete hash;
-    liveObjects.fetch_sub(1, std::memory_order_relaxed);
+    CountObject(-1);
     return S_OK;
 }
 
@@ -341,7 +340,7 @@ HRESULT CryptDestroyKey(HCRYPTKEY key) {
     EVP_CIPHER_CTX_free(key->context);
     OPENSSL_cleanse(key->material.data(), key->material.size());
     delete key;
-    liveObjects.fetch_sub(1, std::memory_order_relaxed);
+    CountObject(-1);
     return S_OK;
 }
 
@@ -356,18 +355,17 @@ HRESULT CryptReleaseContext(HCRYPTPROV provider, DWORD flags) {
         return NTE_BAD_FLAGS;
     }
     delete provider;
-    liveObjects.fetch_sub(1, std::memory_order_relaxed);
+    CountObject(-1);
     return S_OK;
 }
 
+#ifdef VANTHE_TEST_SEAMS
 void InjectCryptFailure(CryptCall call, HRESULT code, unsigned skip) {
-    std::lock_guard lock(faultMutex);
-    plannedFailures[static_cast<std::size_t>(call)] = PlannedFailure{true, skip, code};
+    plannedFailures.Plan(call, code, skip);
 }
 
 void ClearCryptFailures() {
-    std::lock_guard lock(faultMutex);
-    plannedFailures.fill(PlannedFailure{});
+    plannedFailures.Clear();
 }
 
 unsigned CryptCallCount(CryptCall call) {
@@ -388,5 +386,7 @@ void ResetCryptCounters() {
     }
     finalCalls.store(0, std::memory_order_relaxed);
 }
+
+#endif
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/files/file_api.h"
 
 #include "platform/files/file_faults.h"
+#include "platform/seams/planned_failures.h"
 
 #include <algorithm>
 #include <array>
@@ -31,14 +32,6 @@ struct KernelObject {
 namespace {
 
 thread_local DWORD lastError = 0;
-
-struct PlannedFailure {
-    bool armed = false;
-    unsigned skip = 0;
-    DWORD error = 0;
-};
-std::mutex faultMutex;
-std::array<PlannedFailure, static_cast<std::size_t>(FileCall::Count)> plannedFailures;
 
 bool Fail(int error) {
     lastError = static_cast<DWORD>(error);
@@ -197,20 +190,20 @@ bool commandLineSet = false;
 
 namespace detail {
 
+#ifdef VANTHE_TEST_SEAMS
+namespace {
+PlannedFailures<FileCall> plannedFailures;
+} // namespace
+
 bool PlannedFailureDue(FileCall call) {
-    std::lock_guard lock(faultMutex);
-    PlannedFailure& plan = plannedFailures[static_cast<std::size_t>(call)];
-    if (!plan.armed) {
+    DWORD error = 0;
+    if (!plannedFailures.Due(call, &error)) {
         return false;
     }
-    if (plan.skip > 0) {
-        --plan.skip;
-        return false;
-    }
-    plan.armed = false;
-    lastError = plan.error;
+    lastError = error;
     return true;
 }
+#endif
 
 } // namespace detail
 
@@ -610,14 +603,14 @@ void SecureZeroMemory(void* memory, std::size_t size) {
     }
 }
 
+#ifdef VANTHE_TEST_SEAMS
 void InjectFileFailure(FileCall call, DWORD error, unsigned skip) {
-    std::lock_guard lock(faultMutex);
-    plannedFailures[static_cast<std::size_t>(call)] = PlannedFailure{true, skip, error};
+    detail::plannedFailures.Plan(call, error, skip);
 }
 
 void ClearFileFailures() {
-    std::lock_guard lock(faultMutex);
-    plannedFailures.fill(PlannedFailure{});
+    detail::plannedFailures.Clear();
 }
+#endif
 
 } // namespace platform

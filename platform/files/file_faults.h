@@ -1,6 +1,7 @@
 #pragma once
 
-// Test seam: makes a chosen file call fail with a chosen error number, once.
+// Test seam: makes a chosen file call fail with a chosen error number, once. Compiled in only
+// where VANTHE_TEST_SEAMS is defined (test builds).
 
 #include "platform/files/file_api.h"
 
@@ -18,8 +19,14 @@ void ForceNamedTemporaryForTesting(bool force);
 void SetTemporaryCreatedHookForTesting(void (*hook)(const char* folder, const char* name));
 
 namespace detail {
+#ifdef VANTHE_TEST_SEAMS
 // True when a planned failure is due for this call; the last-error value is then set.
 bool PlannedFailureDue(FileCall call);
+#else
+constexpr bool PlannedFailureDue(FileCall) {
+    return false;
+}
+#endif
 } // namespace detail
 
 } // namespace platform

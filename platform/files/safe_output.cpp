@@ -86,11 +86,17 @@ std::string TemporaryName() {
     return name;
 }
 
+#ifdef VANTHE_TEST_SEAMS
 bool forceNamedTemporary = false;
 void (*afterTemporaryCreated)(const char* folder, const char* name) = nullptr;
+#else
+constexpr bool forceNamedTemporary = false;
+constexpr void (*afterTemporaryCreated)(const char* folder, const char* name) = nullptr;
+#endif
 
 } // namespace
 
+#ifdef VANTHE_TEST_SEAMS
 void ForceNamedTemporaryForTesting(bool force) {
     forceNamedTemporary = force;
 }
@@ -98,6 +104,7 @@ void ForceNamedTemporaryForTesting(bool force) {
 void SetTemporaryCreatedHookForTesting(void (*hook)(const char* folder, const char* name)) {
     afterTemporaryCreated = hook;
 }
+#endif
 
 ResultFile::~ResultFile() {
     Discard();
