@@ -14,7 +14,7 @@
 #include "res/program_resources.h"
 #include "ui/app_module.h"
 #include "ui/main_dialog.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,7 +1,7 @@
 #include "res/program_resources.h"
 
 #include "res/icon_data.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 #include <cstddef>
 

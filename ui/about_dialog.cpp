@@ -1,7 +1,7 @@
 #include "ui/about_dialog.h"
 
 #include "platform/window/dialogs.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 namespace vanthe {
 

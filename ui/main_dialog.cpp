@@ -10,7 +10,7 @@
 #include "platform/window/window_state.h"
 #include "ui/about_dialog.h"
 #include "ui/app_module.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 #include <algorithm>
 #include <new>

@@ -12,7 +12,7 @@
 #include "platform/window/window_state.h"
 #include "ui/app_module.h"
 #include "ui/main_dialog.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 #include <vector>
 

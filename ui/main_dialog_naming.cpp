@@ -4,7 +4,7 @@
 #include "engine/encrypted_name.h"
 #include "platform/window/dialogs.h"
 #include "ui/main_dialog.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 namespace vanthe {
 

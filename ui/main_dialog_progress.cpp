@@ -5,7 +5,7 @@
 #include "platform/window/painting.h"
 #include "platform/window/window_state.h"
 #include "ui/main_dialog.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 namespace vanthe {
 

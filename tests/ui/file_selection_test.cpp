@@ -7,7 +7,7 @@
 #include "platform/window/qt_bridge.h"
 #include "platform/window/window_state.h"
 #include "support/test_files.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 #include <QApplication>
 #include <QDropEvent>

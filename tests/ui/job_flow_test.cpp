@@ -12,7 +12,7 @@
 #include "platform/window/test_seams.h"
 #include "platform/window/window_state.h"
 #include "support/test_files.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 #include <QRegion>
 #include <QTest>

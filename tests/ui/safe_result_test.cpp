@@ -6,7 +6,7 @@
 #include "platform/files/file_faults.h"
 #include "platform/window/dialogs.h"
 #include "support/test_files.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 #include <csignal>
 #include <cstdlib>

@@ -7,7 +7,7 @@
 #include "platform/window/messaging.h"
 #include "platform/window/qt_bridge.h"
 #include "platform/window/window_state.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 #include <QGuiApplication>
 #include <QImage>

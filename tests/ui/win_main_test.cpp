@@ -6,7 +6,7 @@
 #include "platform/window/qt_bridge.h"
 #include "platform/window/resources.h"
 #include "support/test_files.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 #include <cstdio>
 #include <sys/wait.h>
