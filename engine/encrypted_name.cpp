@@ -1,6 +1,7 @@
 #include "engine/encrypted_name.h"
 
 #include "platform/files/file_api.h"
+#include "platform/files/strings.h"
 
 namespace vanthe {
 

@@ -5,6 +5,7 @@
 #include "engine/plausibility.h"
 #include "engine/text_format.h"
 #include "platform/files/safe_output.h"
+#include "platform/files/strings.h"
 
 #include <algorithm>
 #include <cstdint>

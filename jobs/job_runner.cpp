@@ -5,6 +5,8 @@
 #include "jobs/job_messages.h"
 #include "jobs/job_request.h"
 #include "platform/files/file_api.h"
+#include "platform/files/threads.h"
+#include "platform/files/strings.h"
 #include "platform/files/safe_output.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/window_state.h"

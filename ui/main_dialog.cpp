@@ -3,6 +3,7 @@
 #include "jobs/job_messages.h"
 #include "jobs/job_runner.h"
 #include "platform/files/file_api.h"
+#include "platform/files/strings.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/menus_icons.h"
 #include "platform/window/messaging.h"

@@ -6,6 +6,7 @@
 #include "app/cli/progress_meter.h"
 #include "engine/file_transform.h"
 #include "platform/files/file_api.h"
+#include "platform/files/strings.h"
 #include "platform/files/safe_output.h"
 #include "res/version.h"
 

@@ -1,6 +1,7 @@
 #include "app/cli/password_input.h"
 
 #include "platform/files/file_api.h"
+#include "platform/files/strings.h"
 
 #include <cerrno>
 #include <csignal>

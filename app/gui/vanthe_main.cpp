@@ -3,6 +3,7 @@
 #include "app/gui/command_line.h"
 #include "app/gui/win_main.h"
 #include "jobs/job_runner.h"
+#include "platform/files/command_line.h"
 #include "platform/files/file_api.h"
 #include "platform/window/resources.h"
 #include "platform/window/startup.h"

@@ -2,6 +2,7 @@
 
 #include "engine/text_format.h"
 #include "platform/files/file_api.h"
+#include "platform/files/strings.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/messaging.h"
 #include "platform/window/startup.h"

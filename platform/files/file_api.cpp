@@ -1,6 +1,7 @@
 #include "platform/files/file_api.h"
 
 #include "platform/files/file_faults.h"
+#include "platform/files/kernel_object.h"
 #include "platform/seams/planned_failures.h"
 
 #include <algorithm>
@@ -19,15 +20,6 @@
 #include <vector>
 
 namespace platform {
-
-struct KernelObject {
-    KernelObject() = default;
-    KernelObject(const KernelObject&) = delete;
-    KernelObject& operator=(const KernelObject&) = delete;
-    virtual ~KernelObject() = default;
-    // Releases what the object holds; false with the last-error value set on failure.
-    virtual bool Release() = 0;
-};
 
 namespace {
 
@@ -128,14 +120,6 @@ struct FindObject final : KernelObject {
     bool Release() override { return true; }
 };
 
-struct ThreadObject final : KernelObject {
-    std::thread thread;
-    bool Release() override {
-        thread.detach();
-        return true;
-    }
-};
-
 FileObject* AsFile(HANDLE handle) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
         return nullptr;
@@ -182,9 +166,6 @@ bool FillFindData(const std::string& path, const std::string& name, WIN32_FIND_D
     }
     return true;
 }
-
-std::string commandLine;
-bool commandLineSet = false;
 
 } // namespace
 
@@ -542,65 +523,6 @@ bool FileExists(const char* path) {
     }
     FindClose(find);
     return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-HANDLE CreateThread(void* /*security*/, std::size_t /*stackSize*/, LPTHREAD_START_ROUTINE start,
-                    void* parameter, DWORD /*creationFlags*/, DWORD* threadId) {
-    if (PlannedFailureDue(FileCall::CreateThread)) {
-        return nullptr;
-    }
-    if (start == nullptr) {
-        Fail(EINVAL);
-        return nullptr;
-    }
-    auto object = std::unique_ptr<ThreadObject>(new (std::nothrow) ThreadObject);
-    if (!object) {
-        Fail(EAGAIN);
-        return nullptr;
-    }
-    try {
-        object->thread = std::thread([start, parameter] { start(parameter); });
-    } catch (const std::system_error& error) {
-        Fail(error.code().value());
-        return nullptr;
-    }
-    if (threadId != nullptr) {
-        *threadId = 0;
-    }
-    return object.release();
-}
-
-void SetCommandLine(const char* text) {
-    commandLineSet = text != nullptr;
-    commandLine = text != nullptr ? text : "";
-}
-
-const char* GetCommandLine() {
-    return commandLineSet ? commandLine.c_str() : nullptr;
-}
-
-int lstrcmpi(const char* a, const char* b) {
-    auto fold = [](unsigned char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-    };
-    const auto* x = reinterpret_cast<const unsigned char*>(a != nullptr ? a : "");
-    const auto* y = reinterpret_cast<const unsigned char*>(b != nullptr ? b : "");
-    while (*x != '\0' && fold(*x) == fold(*y)) {
-        ++x;
-        ++y;
-    }
-    return static_cast<int>(fold(*x)) - static_cast<int>(fold(*y));
-}
-
-int lstrlen(const char* text) {
-    return text == nullptr ? 0 : static_cast<int>(std::strlen(text));
-}
-
-void SecureZeroMemory(void* memory, std::size_t size) {
-    auto* volatile bytes = static_cast<volatile unsigned char*>(memory);
-    for (std::size_t i = 0; i < size; ++i) {
-        bytes[i] = 0;
-    }
 }
 
 #ifdef VANTHE_TEST_SEAMS

@@ -1,6 +1,6 @@
 #pragma once
 
-// Files, threads and the thread's last-error value, with the calling conventions the engine
+// Files and the thread's last-error value, with the calling conventions the engine
 // was written against: calls return a handle or TRUE, and on failure leave an error number in
 // the thread's last-error value. Error numbers are the system's errno values.
 
@@ -72,22 +72,5 @@ BOOL FindClose(HANDLE find);
 
 // True when the path, or the first match of its pattern, is an entry that is not a directory.
 bool FileExists(const char* path);
-
-using LPTHREAD_START_ROUTINE = DWORD (*)(void* parameter);
-// The thread runs at once; closing its handle detaches it.
-HANDLE CreateThread(void* security, std::size_t stackSize, LPTHREAD_START_ROUTINE start,
-                    void* parameter, DWORD creationFlags, DWORD* threadId);
-
-void SetCommandLine(const char* commandLine);
-// The process's command line as one string; null when none was set.
-const char* GetCommandLine();
-
-// Compares ignoring the case of ASCII letters; every other byte, UTF-8 included, must match
-// exactly and is ordered by its unsigned value.
-int lstrcmpi(const char* a, const char* b);
-int lstrlen(const char* text);
-
-// Clears memory in a way the compiler may not drop, for secrets.
-void SecureZeroMemory(void* memory, std::size_t size);
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include "jobs/job_messages.h"
 #include "jobs/job_runner.h"
 #include "platform/files/file_faults.h"
+#include "platform/files/threads.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/messaging.h"
 #include "platform/window/qt_bridge.h"

@@ -1,4 +1,6 @@
 #include "platform/files/file_api.h"
+#include "platform/files/threads.h"
+#include "platform/files/strings.h"
 #include "platform/files/file_faults.h"
 #include "support/test_files.h"
 
