@@ -12,9 +12,9 @@
 #include "platform/window/resources.h"
 #include "platform/window/startup.h"
 #include "res/program_resources.h"
+#include "res/resource_ids.h"
 #include "ui/app_module.h"
 #include "ui/main_dialog.h"
-#include "res/resource_ids.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -82,7 +82,7 @@ DialogRun RunThroughDialog(const std::string& source, const std::string& destina
             SetDlgItemText(window, IDC_SOURCE, source.c_str());
             SetDlgItemText(window, IDC_DESTINATION, destination.c_str());
             SetDlgItemText(window, IDC_PASSWORD, "a");
-            dialog.ExchangeData(true, -1);
+            dialog.ExchangeData(MainDialog::Exchange::ToMembers);
             phase = 1;
             start = Clock::now();
             SendMessage(window, WM_COMMAND, MAKEWPARAM(IDC_RUN, BN_CLICKED), 0);

@@ -9,9 +9,9 @@
 #include "platform/window/messaging.h"
 #include "platform/window/system_info.h"
 #include "platform/window/window_state.h"
+#include "res/resource_ids.h"
 #include "ui/about_dialog.h"
 #include "ui/app_module.h"
-#include "res/resource_ids.h"
 
 #include <algorithm>
 #include <new>
@@ -21,6 +21,9 @@ namespace vanthe {
 using namespace platform;
 
 namespace {
+
+// The beep of a plain MessageBeep: no sound of a box type.
+constexpr UINT kSimpleBeep = 0xFFFFFFFF;
 
 enum class Match {
     Always,        // the message alone
@@ -148,9 +151,10 @@ ModalDialog::Claim MainDialog::ProcessMessage(UINT message, WPARAM wParam, LPARA
     return Claim::Unclaimed;
 }
 
-bool MainDialog::ExchangeData(bool save, int id) {
+bool MainDialog::ExchangeData(Exchange direction, int id) {
+    const bool save = direction == Exchange::ToMembers;
     for (const DataExchangeEntry& entry : kDataExchangeMap) {
-        if (id != -1 && id != entry.id) {
+        if (id != kEveryField && id != entry.id) {
             continue;
         }
         if (entry.text == nullptr) {
@@ -181,7 +185,7 @@ bool MainDialog::ExchangeText(int id, std::string& member, bool save) {
         ok = SetDlgItemText(window(), id, member.c_str()) != 0;
     }
     if (!ok) {
-        MessageBeep(0xFFFFFFFF);
+        MessageBeep(kSimpleBeep);
         SetFocus(control);
     }
     return ok;
@@ -246,7 +250,7 @@ LRESULT MainDialog::OnInitDialog(const Message&) {
         BringWindowToTop(GetDlgItem(dialog, IDC_RUN));
         BringWindowToTop(GetDlgItem(dialog, IDC_PASSWORD));
     }
-    ExchangeData(false, -1);
+    ExchangeData(Exchange::ToControls);
     previousSourceEditProc = reinterpret_cast<WNDPROC>(SetWindowLongPtr(
         GetDlgItem(dialog, IDC_SOURCE), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SourceEditProc)));
     FocusControl(IDC_PASSWORD);
@@ -259,17 +263,17 @@ LRESULT MainDialog::OnCancel(const Message& message) {
 }
 
 LRESULT MainDialog::OnSourceKillFocus(const Message&) {
-    ExchangeData(true, IDC_SOURCE);
+    ExchangeData(Exchange::ToMembers, IDC_SOURCE);
     return 0;
 }
 
 LRESULT MainDialog::OnDestinationKillFocus(const Message&) {
-    ExchangeData(true, IDC_DESTINATION);
+    ExchangeData(Exchange::ToMembers, IDC_DESTINATION);
     return 0;
 }
 
 LRESULT MainDialog::OnPasswordKillFocus(const Message&) {
-    ExchangeData(true, IDC_PASSWORD);
+    ExchangeData(Exchange::ToMembers, IDC_PASSWORD);
     return 0;
 }
 

@@ -21,9 +21,11 @@ public:
     MainDialog();
     ~MainDialog() override;
 
-    // Walks the data-exchange map: save moves controls to members, otherwise members to
-    // controls; id -1 means every entry. False when a text entry failed.
-    bool ExchangeData(bool save, int id);
+    enum class Exchange { ToControls, ToMembers };
+    static constexpr int kEveryField = -1;
+    // Walks the data-exchange map in one direction, for one control or every field. False when
+    // a text entry failed.
+    bool ExchangeData(Exchange direction, int id = kEveryField);
     bool ExchangeText(int id, std::string& member, bool save);
     void ExchangeRadioGroup(int firstId, std::int32_t& member, bool save);
     void FocusControl(int id);

@@ -10,9 +10,9 @@
 #include "platform/window/messaging.h"
 #include "platform/window/system_info.h"
 #include "platform/window/window_state.h"
+#include "res/resource_ids.h"
 #include "ui/app_module.h"
 #include "ui/main_dialog.h"
-#include "res/resource_ids.h"
 
 #include <vector>
 
@@ -22,7 +22,10 @@ using namespace platform;
 
 namespace {
 
-constexpr DWORD kOpenFlags = 0x00880026; // hide read-only, explorer style, hook, sizing
+constexpr DWORD kOpenFlags =
+    OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_EXPLORER | OFN_ENABLESIZING;
+// The index that asks DragQueryFile for the number of files.
+constexpr UINT kCountDroppedFiles = 0xFFFFFFFF;
 constexpr DWORD kFileBufferSize = 260;
 constexpr DWORD kFileTitleBufferSize = 256;
 
@@ -69,9 +72,9 @@ std::string BrowseForFile() {
 }
 
 void MainDialog::ShowChosenSource(bool proposed) {
-    ExchangeData(false, IDC_SOURCE);
+    ExchangeData(Exchange::ToControls, IDC_SOURCE);
     if (proposed) {
-        ExchangeData(false, IDC_DESTINATION);
+        ExchangeData(Exchange::ToControls, IDC_DESTINATION);
         FocusControl(IDC_PASSWORD);
     }
 }
@@ -92,7 +95,7 @@ LRESULT MainDialog::OnBrowseDestination(const Message&) {
         return 0;
     }
     destinationPath = path;
-    ExchangeData(false, IDC_DESTINATION);
+    ExchangeData(Exchange::ToControls, IDC_DESTINATION);
     return 0;
 }
 
@@ -107,7 +110,7 @@ LRESULT SourceEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 
 LRESULT MainDialog::OnFileDropped(const Message& message) {
     auto drop = reinterpret_cast<HDROP>(message.wParam);
-    if (DragQueryFile(drop, 0xFFFFFFFF, nullptr, 0) == 0) {
+    if (DragQueryFile(drop, kCountDroppedFiles, nullptr, 0) == 0) {
         return 1;
     }
     // The whole path, however long: a path cut short could name another existing file.
@@ -123,12 +126,12 @@ LRESULT MainDialog::OnFileDropped(const Message& message) {
 
 LRESULT MainDialog::OnEnterKey(const Message&) {
     int id = GetDlgCtrlID(GetFocus());
-    ExchangeData(true, id);
+    ExchangeData(Exchange::ToMembers, id);
     if (id == IDC_SOURCE) {
         int next = IDC_DESTINATION;
         if (FileExists(sourcePath.c_str())) {
             if (ProposeDestination()) {
-                ExchangeData(false, IDC_DESTINATION);
+                ExchangeData(Exchange::ToControls, IDC_DESTINATION);
                 next = IDC_PASSWORD;
             }
         } else {

@@ -3,8 +3,8 @@
 
 #include "engine/encrypted_name.h"
 #include "platform/window/dialogs.h"
-#include "ui/main_dialog.h"
 #include "res/resource_ids.h"
+#include "ui/main_dialog.h"
 
 namespace vanthe {
 

@@ -4,8 +4,8 @@
 #include "platform/window/dialogs.h"
 #include "platform/window/painting.h"
 #include "platform/window/window_state.h"
-#include "ui/main_dialog.h"
 #include "res/resource_ids.h"
+#include "ui/main_dialog.h"
 
 namespace vanthe {
 
@@ -34,7 +34,7 @@ LRESULT MainDialog::OnJobFinished(const Message& message) {
     if (message.wParam == 0) {
         // The next source chosen gets a fresh proposal.
         destinationPath.clear();
-        ExchangeData(false, -1);
+        ExchangeData(Exchange::ToControls);
     }
     EnableWindow(window(), TRUE);
     if (message.lParam == kFinishedWrongPassword) {

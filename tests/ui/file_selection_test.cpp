@@ -6,8 +6,8 @@
 #include "platform/window/messaging.h"
 #include "platform/window/qt_bridge.h"
 #include "platform/window/window_state.h"
-#include "support/test_files.h"
 #include "res/resource_ids.h"
+#include "support/test_files.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -79,7 +79,7 @@ TEST_F(Browse, ASourceLeavesAChosenDestinationAndTheFocusAlone) {
     ModalScript script;
     script.When("the dialog is shown", DialogReady, [&] {
         SetDlgItemText(dialog.window(), IDC_DESTINATION, "kept");
-        dialog.ExchangeData(true, IDC_DESTINATION);
+        dialog.ExchangeData(MainDialog::Exchange::ToMembers, IDC_DESTINATION);
         Click(ControlWidget(dialog, IDC_BROWSE_SOURCE));
     });
     AnswerOpenDialog(script, dir / "notes.txt");

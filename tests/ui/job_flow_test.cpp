@@ -12,8 +12,8 @@
 #include "platform/window/qt_bridge.h"
 #include "platform/window/test_seams.h"
 #include "platform/window/window_state.h"
-#include "support/test_files.h"
 #include "res/resource_ids.h"
+#include "support/test_files.h"
 
 #include <QRegion>
 #include <QTest>
@@ -34,7 +34,7 @@ void Fill(MainDialog& dialog, const std::string& source, const std::string& dest
     SetDlgItemText(dialog.window(), IDC_SOURCE, source.c_str());
     SetDlgItemText(dialog.window(), IDC_DESTINATION, destination.c_str());
     SetDlgItemText(dialog.window(), IDC_PASSWORD, password.c_str());
-    dialog.ExchangeData(true, -1);
+    dialog.ExchangeData(MainDialog::Exchange::ToMembers);
 }
 
 using Checks = MainDialogTest;
@@ -133,7 +133,7 @@ TEST_F(Jobs, EncryptAndDecryptThroughTheDialogMatchTheKnownAnswers) {
             EXPECT_EQ(ControlText(dialog, IDC_RUN), "Decrypt");
             EXPECT_EQ(dialog.destinationPath, dir / "report.doc");
             SetDlgItemText(dialog.window(), IDC_DESTINATION, (dir / "back").c_str());
-            dialog.ExchangeData(true, IDC_DESTINATION);
+            dialog.ExchangeData(MainDialog::Exchange::ToMembers, IDC_DESTINATION);
             Click(ControlWidget(dialog, IDC_RUN));
         });
     script.When(

@@ -6,8 +6,8 @@
 #include "platform/window/messaging.h"
 #include "platform/window/qt_bridge.h"
 #include "platform/window/window_state.h"
-#include "support/test_files.h"
 #include "res/resource_ids.h"
+#include "support/test_files.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -214,7 +214,7 @@ TEST_F(DataExchange, MembersAndControlsRoundTrip) {
         dialog.destinationPath = "  ";
         dialog.password = "p";
         dialog.mode = 1;
-        EXPECT_TRUE(dialog.ExchangeData(false, -1));
+        EXPECT_TRUE(dialog.ExchangeData(MainDialog::Exchange::ToControls));
         EXPECT_EQ(ControlText(dialog, IDC_SOURCE), "a \xC3\xA9 source");
         EXPECT_TRUE(Checked(dialog, IDC_MODE_DECRYPT));
         EXPECT_FALSE(Checked(dialog, IDC_MODE_ENCRYPT));
@@ -222,7 +222,7 @@ TEST_F(DataExchange, MembersAndControlsRoundTrip) {
         dialog.destinationPath.clear();
         dialog.password.clear();
         dialog.mode = 7;
-        EXPECT_TRUE(dialog.ExchangeData(true, -1));
+        EXPECT_TRUE(dialog.ExchangeData(MainDialog::Exchange::ToMembers));
         EXPECT_EQ(dialog.sourcePath, "a \xC3\xA9 source");
         EXPECT_EQ(dialog.destinationPath, "  ");
         EXPECT_EQ(dialog.password, "p");
@@ -237,15 +237,15 @@ TEST_F(DataExchange, RadioGroupWithNothingSelectedReadsAsMinusOne) {
     ModalScript script;
     script.When("the dialog is shown", DialogReady, [&] {
         dialog.mode = -1;
-        dialog.ExchangeData(false, IDC_MODE_ENCRYPT);
+        dialog.ExchangeData(MainDialog::Exchange::ToControls, IDC_MODE_ENCRYPT);
         EXPECT_FALSE(Checked(dialog, IDC_MODE_ENCRYPT));
         EXPECT_FALSE(Checked(dialog, IDC_MODE_DECRYPT));
         dialog.mode = 0;
         // Only the group's first radio answers for the group; other ids do nothing.
-        EXPECT_TRUE(dialog.ExchangeData(true, IDC_MODE_DECRYPT));
-        EXPECT_TRUE(dialog.ExchangeData(true, IDC_RUN));
+        EXPECT_TRUE(dialog.ExchangeData(MainDialog::Exchange::ToMembers, IDC_MODE_DECRYPT));
+        EXPECT_TRUE(dialog.ExchangeData(MainDialog::Exchange::ToMembers, IDC_RUN));
         EXPECT_EQ(dialog.mode, 0);
-        EXPECT_TRUE(dialog.ExchangeData(true, IDC_MODE_ENCRYPT));
+        EXPECT_TRUE(dialog.ExchangeData(MainDialog::Exchange::ToMembers, IDC_MODE_ENCRYPT));
         EXPECT_EQ(dialog.mode, -1);
         Key(Qt::Key_Escape);
     });
@@ -296,7 +296,7 @@ TEST_F(Naming, ProposalsFollowTheMarker) {
         for (const Case& c : cases) {
             dialog.mode = 0;
             SetDlgItemText(dialog.window(), IDC_RUN, "Encrypt");
-            dialog.ExchangeData(false, IDC_MODE_ENCRYPT);
+            dialog.ExchangeData(MainDialog::Exchange::ToControls, IDC_MODE_ENCRYPT);
             dialog.sourcePath = c.source;
             dialog.destinationPath = c.destination;
             EXPECT_EQ(dialog.ProposeDestination(), c.proposed) << c.source;

@@ -5,8 +5,8 @@
 #include "jobs/job_runner.h"
 #include "platform/files/file_faults.h"
 #include "platform/window/dialogs.h"
-#include "support/test_files.h"
 #include "res/resource_ids.h"
+#include "support/test_files.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -33,7 +33,7 @@ void Fill(MainDialog& dialog, const std::string& source, const std::string& dest
     SetDlgItemText(dialog.window(), IDC_SOURCE, source.c_str());
     SetDlgItemText(dialog.window(), IDC_DESTINATION, destination.c_str());
     SetDlgItemText(dialog.window(), IDC_PASSWORD, "pw");
-    dialog.ExchangeData(true, -1);
+    dialog.ExchangeData(MainDialog::Exchange::ToMembers);
 }
 
 std::vector<std::string> Names(const std::string& folder) {

@@ -5,8 +5,8 @@
 #include "platform/window/dialogs.h"
 #include "platform/window/qt_bridge.h"
 #include "platform/window/resources.h"
-#include "support/test_files.h"
 #include "res/resource_ids.h"
+#include "support/test_files.h"
 
 #include <cstdio>
 #include <sys/wait.h>
