@@ -5,6 +5,7 @@
 #include <iterator>
 #include <magic.h>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <vector>
 #include <zlib.h>
@@ -271,7 +272,7 @@ bool JudgeCompression(const unsigned char* data, std::size_t size, Plausibility*
 
 } // namespace
 
-Plausibility JudgePlausibility(const unsigned char* data, std::size_t size) {
+Plausibility JudgePlausibility(const unsigned char* data, std::size_t size) try {
     size = std::min(size, kPlausibilitySample);
     Plausibility verdict;
     if (size < kSmallestJudgedSample) {
@@ -287,6 +288,11 @@ Plausibility JudgePlausibility(const unsigned char* data, std::size_t size) {
         verdict.because = PlausibleBecause::Compresses;
     }
     verdict.plausible = verdict.because != PlausibleBecause::Nothing;
+    return verdict;
+} catch (const std::bad_alloc&) {
+    Plausibility verdict;
+    verdict.plausible = true;
+    verdict.because = PlausibleBecause::NotJudged;
     return verdict;
 }
 

@@ -21,6 +21,7 @@ enum class PlausibleBecause {
     KnownType,  // the file type database names a kind of file by a strong signature
     Text,       // text in UTF-8, UTF-16, or a legacy single- or double-byte code page
     Compresses, // zlib shrinks it by at least kCompressionSavingPercent
+    NotJudged,  // out of memory: nothing could be judged, so nothing is reported as wrong
 };
 
 // Random bytes cannot be compressed: of all n-byte inputs, fewer than one in 2^(8k-1) can be

@@ -2,10 +2,9 @@
 
 #include "platform/text/code_page.h"
 
-#include <cerrno>
-#include <cstring>
 #include <iconv.h>
 #include <locale.h>
+#include <new>
 #include <optional>
 #include <string.h>
 
@@ -240,6 +239,8 @@ const char* TextFaultText(TextFault fault) {
         return "The text contains characters that the code page cannot represent.";
     case TextFault::ConverterMissing:
         return "The system has no converter for the code page.";
+    case TextFault::OutOfMemory:
+        return "There is not enough memory to convert the text.";
     }
     return "The text could not be converted.";
 }
@@ -257,7 +258,7 @@ bool IsValidUtf8(std::string_view text) {
 }
 
 TextFault Utf8ToMultiByte(UINT codePage, DWORD flags, std::string_view utf8, std::string* bytes,
-                          char32_t* unrepresentable) {
+                          char32_t* unrepresentable) try {
     Wipe(bytes);
     if (!IsValidCodePage(codePage)) {
         return TextFault::InvalidCodePage;
@@ -277,9 +278,12 @@ TextFault Utf8ToMultiByte(UINT codePage, DWORD flags, std::string_view utf8, std
         Wipe(bytes);
     }
     return fault;
+} catch (const std::bad_alloc&) {
+    Wipe(bytes);
+    return TextFault::OutOfMemory;
 }
 
-TextFault MultiByteToUtf8(UINT codePage, std::string_view bytes, std::string* utf8) {
+TextFault MultiByteToUtf8(UINT codePage, std::string_view bytes, std::string* utf8) try {
     Wipe(utf8);
     if (!IsValidCodePage(codePage)) {
         return TextFault::InvalidCodePage;
@@ -304,6 +308,9 @@ TextFault MultiByteToUtf8(UINT codePage, std::string_view bytes, std::string* ut
     }
     utf8->resize(static_cast<std::size_t>(count));
     return TextFault::None;
+} catch (const std::bad_alloc&) {
+    Wipe(utf8);
+    return TextFault::OutOfMemory;
 }
 
 } // namespace platform

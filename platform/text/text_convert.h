@@ -18,12 +18,13 @@ inline constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x00000400;
 
 enum class TextFault {
     None,
-    InvalidCodePage, // not one IsValidCodePage accepts
-    InvalidFlags,    // a flag other than WC_NO_BEST_FIT_CHARS
-    InvalidUtf8,     // the input is not well-formed UTF-8
-    InvalidBytes,    // the input is not valid in the code page (MultiByteToUtf8)
-    Unrepresentable, // WC_NO_BEST_FIT_CHARS, and a character the code page lacks
-    ConverterMissing // the system has no converter (or no C.UTF-8 locale) for it
+    InvalidCodePage,  // not one IsValidCodePage accepts
+    InvalidFlags,     // a flag other than WC_NO_BEST_FIT_CHARS
+    InvalidUtf8,      // the input is not well-formed UTF-8
+    InvalidBytes,     // the input is not valid in the code page (MultiByteToUtf8)
+    Unrepresentable,  // WC_NO_BEST_FIT_CHARS, and a character the code page lacks
+    ConverterMissing, // the system has no converter (or no C.UTF-8 locale) for it
+    OutOfMemory
 };
 
 // One line of English for a fault, for a caller's errorText.
