@@ -37,9 +37,9 @@ write("text-utf8.txt", (mixed + "\n").encode())
 write("text-utf8-bom.txt", ("\ufeff" + english * 8 + "\n").encode())
 write("text-utf16le.txt", ("\ufeff" + mixed + "\r\n").encode("utf-16-le"))
 write("text-utf16be.txt", ("\ufeff" + mixed + "\n").encode("utf-16-be"))
-write("text-utf16le-nobom.txt", (russian * 6 + "\r\n").encode("utf-16-le"))
+write("text-utf16le-nobom.txt", (russian * 7 + "\r\n").encode("utf-16-le"))
 write("text-cp1252.txt", ((german + french) * 8 + "\r\n").encode("cp1252"))
-write("text-cp1251.txt", (russian * 12 + "\r\n").encode("cp1251"))
+write("text-cp1251.txt", (russian * 13 + "\r\n").encode("cp1251"))
 write("text-shift_jis.txt", (japanese * 16 + "\r\n").encode("shift_jis"))
 write("text-gbk.txt", (chinese * 14 + "\r\n").encode("gbk"))
 write("text-short.txt", b"A note shorter than the sample the judge needs.\n")
@@ -312,12 +312,12 @@ SQL
 gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -o "$out/doc.pdf" "$out/doc.ps"
 
 # Sound: a short chord with a little noise, in the common formats.
-sox -n -r 22050 -c 1 -b 16 tone.wav synth 1.5 sine 440 sine 554 sine 659 remix - \
+sox -R -n -r 22050 -c 1 -b 16 tone.wav synth 1.5 sine 440 sine 554 sine 659 remix - \
     synth 1.5 whitenoise amod 0.02 gain -n -3 2>/dev/null || \
-    sox -n -r 22050 -c 1 -b 16 tone.wav synth 1.5 sine 440 gain -3
-sox tone.wav -r 8000 "$out/sound.wav" trim 0 1.0
+    sox -R -n -r 22050 -c 1 -b 16 tone.wav synth 1.5 sine 440 gain -3
+sox -R tone.wav -r 8000 "$out/sound.wav" trim 0 1.0
 flac -s -f --best -o "$out/sound.flac" tone.wav
-oggenc -Q -q 0 -o "$out/sound.ogg" tone.wav
+oggenc -Q -q 0 --serial 8 -o "$out/sound.ogg" tone.wav
 lame --quiet -b 32 tone.wav "$out/sound.mp3"
 lame --quiet -b 32 --id3v2-only --tt "Chord" --ta "Corpus" tone.wav "$out/sound-id3.mp3"
 
