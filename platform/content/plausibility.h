@@ -35,8 +35,10 @@ struct Plausibility {
     // The file type ("image/png"), the text's encoding ("UTF-16LE"), or the compressed
     // size ("61% of 65536 bytes"); empty when nothing passed.
     std::string detail;
-    // Whether the file type database was loaded and asked. When it cannot be loaded the
-    // other tests still run: a missing database never makes data implausible by itself.
+    // Whether the file type database was loaded and asked. Without it the text and
+    // compression tests still judge, but data only the database recognises (PNG, JPEG, zip
+    // and other compressed formats) is then implausible: a caller may say the database is
+    // missing rather than that the password is wrong.
     bool typeDatabaseLoaded = false;
 };
 
