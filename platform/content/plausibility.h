@@ -1,0 +1,48 @@
+#pragma once
+
+// Judges whether decrypted data looks like something a person would have encrypted. The
+// format has no check value, so a wrong password yields bytes indistinguishable from random
+// ones; the right one nearly always yields a known kind of file, text, or data that
+// compresses. Safe to call from any number of threads at once.
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// The judge looks at the first min(size, kPlausibilitySample) bytes of the plaintext.
+inline constexpr std::size_t kPlausibilitySample = 64 * 1024;
+// Fewer bytes than this are too few to tell anything from random bytes: they always pass.
+inline constexpr std::size_t kSmallestJudgedSample = 256;
+
+enum class PlausibleBecause {
+    Nothing,    // implausible: no test passed
+    TooSmall,   // under kSmallestJudgedSample bytes
+    KnownType,  // the file type database names a kind of file by a strong signature
+    Text,       // text in UTF-8, UTF-16, or a legacy single- or double-byte code page
+    Compresses, // zlib shrinks it by at least kCompressionSavingPercent
+    NotJudged,  // out of memory: nothing could be judged, so nothing is reported as wrong
+};
+
+// Random bytes cannot be compressed: of all n-byte inputs, fewer than one in 2^(8k-1) can be
+// shrunk by k bytes by any compressor, so a 3% saving on at least 256 bytes (8 bytes) happens
+// to random data less than once in 2^63 tries.
+inline constexpr std::size_t kCompressionSavingPercent = 3;
+
+struct Plausibility {
+    bool plausible = false;
+    PlausibleBecause because = PlausibleBecause::Nothing;
+    // The file type ("image/png"), the text's encoding ("UTF-16LE"), or the compressed
+    // size ("61% of 65536 bytes"); empty when nothing passed.
+    std::string detail;
+    // Whether the file type database was loaded and asked. Without it the text and
+    // compression tests still judge, but data only the database recognises (PNG, JPEG, zip
+    // and other compressed formats) is then implausible: a caller may say the database is
+    // missing rather than that the password is wrong.
+    bool typeDatabaseLoaded = false;
+};
+
+// Judges the first min(size, kPlausibilitySample) bytes at data.
+Plausibility JudgePlausibility(const unsigned char* data, std::size_t size);
+
+} // namespace platform
