@@ -2,8 +2,8 @@
 
 #include "engine/cipher_session.h"
 #include "engine/file_handle.h"
-#include "engine/plausibility.h"
 #include "engine/text_format.h"
+#include "platform/content/plausibility.h"
 #include "platform/files/safe_output.h"
 #include "platform/files/strings.h"
 
@@ -18,6 +18,8 @@ using namespace platform;
 namespace {
 
 constexpr DWORD kChunkSize = 1024;
+
+constexpr char kImplausibleText[] = "The decrypted data does not look like any known kind of file.";
 
 class NoObserver final : public JobObserver {
 public:
@@ -135,7 +137,7 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
                 sample.insert(sample.end(), chunk, chunk + n);
                 if (sample.size() >= kPlausibilitySample || final) {
                     judging = false;
-                    if (!SampleLooksPlausible(sample.data(), sample.size()) &&
+                    if (!JudgePlausibility(sample.data(), sample.size()).plausible &&
                         !events.ConfirmImplausible()) {
                         ok = false;
                         failure = {JobStep::WrongPassword, 0};
@@ -190,8 +192,8 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
                                static_cast<int>(GetLastError()));
         succeeded = false;
     } else if (!ok) {
-        errorText =
-            failure.step == JobStep::WrongPassword ? WrongPasswordText() : session.errorText();
+        errorText = failure.step == JobStep::WrongPassword ? std::string(kImplausibleText)
+                                                           : session.errorText();
         succeeded = false;
     }
     // Nothing of a failed job takes the destination's name.

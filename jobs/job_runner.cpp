@@ -1,13 +1,15 @@
 #include "jobs/job_runner.h"
 
 #include "engine/file_transform.h"
+#include "engine/password_bytes.h"
 #include "engine/text_format.h"
 #include "jobs/job_messages.h"
 #include "jobs/job_request.h"
 #include "platform/files/file_api.h"
-#include "platform/files/threads.h"
-#include "platform/files/strings.h"
 #include "platform/files/safe_output.h"
+#include "platform/files/strings.h"
+#include "platform/files/threads.h"
+#include "platform/text/code_page.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/window_state.h"
 
@@ -45,6 +47,13 @@ FieldToFix OnRun(HWND dialog, const std::string& sourcePath, const std::string& 
                  const std::string& password, int mode) {
     std::string message;
     bool replace = false;
+    PasswordBytes bytes;
+    // The converted password is a secret too: only the request keeps a copy.
+    struct WipeOnReturn {
+        std::string& secret;
+        ~WipeOnReturn() { Wipe(secret); }
+    } wipe{bytes.bytes};
+    UINT codePage = 0;
     if (sourcePath.empty()) {
         message = "Source file name is missed.";
     } else if (destinationPath.empty()) {
@@ -55,6 +64,11 @@ FieldToFix OnRun(HWND dialog, const std::string& sourcePath, const std::string& 
         message = FileMissingText(sourcePath);
     } else if (JobUnderWay()) {
         return FieldToFix::None;
+    } else if (!CodePageFromEnvironment(&codePage, &message)) {
+        // An unknown VANTHE_CODEPAGE: the message says so.
+    } else if (bytes = PasswordForCodePage(password, codePage, mode == 0); !bytes.ok) {
+        MessageBox(dialog, bytes.errorText.c_str(), "", MB_OK);
+        return FieldToFix::Password;
     } else if (DestinationState(destinationPath.c_str(), sourcePath.c_str()) ==
                Existing::RegularFile) {
         // The source itself, or a destination that is no regular file, is refused by the job.
@@ -79,7 +93,8 @@ FieldToFix OnRun(HWND dialog, const std::string& sourcePath, const std::string& 
         GetClientRect(dialog, &client);
         jobRequest.source = sourcePath;
         jobRequest.destination = destinationPath;
-        jobRequest.password = password;
+        // The worker hashes the bytes Windows would: the password in the ANSI code page.
+        jobRequest.password = bytes.bytes;
         jobRequest.window = dialog;
         jobRequest.mode = mode;
         jobRequest.replace = replace;

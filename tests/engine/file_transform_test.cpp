@@ -452,3 +452,91 @@ TEST_F(Transform, SourceThatGrowsIsReadToItsNewEnd) {
 }
 
 } // namespace
+
+namespace {
+
+// Answers the wrong-password question as told, and counts how often it was asked.
+class Answering final : public vanthe::JobObserver {
+public:
+    explicit Answering(bool answer) : answer_(answer) {}
+    void OnJobStarted(std::uint64_t) override {}
+    void OnChunkDone(std::uint64_t, std::uint64_t) override { ++chunks; }
+    void OnJobFinished(bool) override {}
+    bool ConfirmImplausible() override {
+        ++asked;
+        return answer_;
+    }
+    int asked = 0;
+    std::uint64_t chunks = 0;
+
+private:
+    bool answer_;
+};
+
+Bytes SomeText(std::size_t size) {
+    Bytes text(size, 'a');
+    for (std::size_t i = 0; i < size; i += 50) {
+        text[i] = '\n';
+    }
+    return text;
+}
+
+TEST_F(Transform, WrongPasswordStopsDecryptingBeforeAnythingIsWritten) {
+    WriteBytes(source, SomeText(100000));
+    ASSERT_TRUE(Encrypt());
+    WriteBytes(dir / "plain", Bytes{'o', 'l', 'd'});
+    for (bool replace : {false, true}) {
+        Answering no(false);
+        transform.observer = &no;
+        transform.replaceExisting = replace;
+        EXPECT_FALSE(transform.DecryptFile(destination, dir / "plain", "wrong"));
+        // Without leave to replace, the existing file stops the job before it starts.
+        EXPECT_EQ(transform.failure.step, replace ? JobStep::WrongPassword : JobStep::Publish);
+        EXPECT_EQ(no.asked, replace ? 1 : 0);
+        EXPECT_EQ(ReadBytes(dir / "plain"), (Bytes{'o', 'l', 'd'}));
+    }
+    ::unlink((dir / "plain").c_str());
+    Answering no(false);
+    transform.observer = &no;
+    EXPECT_FALSE(transform.DecryptFile(destination, dir / "plain", "wrong"));
+    EXPECT_EQ(no.asked, 1);
+    EXPECT_FALSE(PathExists(dir / "plain"));
+    EXPECT_EQ(transform.errorText, "The decrypted data does not look like any known kind of file.");
+
+    Answering yes(true);
+    transform.observer = &yes;
+    EXPECT_TRUE(transform.DecryptFile(destination, dir / "plain", "wrong"));
+    EXPECT_EQ(ReadBytes(dir / "plain").size(), 100000u);
+
+    Answering unasked(false);
+    transform.observer = &unasked;
+    transform.replaceExisting = true;
+    EXPECT_TRUE(transform.DecryptFile(destination, dir / "plain", "password"));
+    EXPECT_EQ(unasked.asked, 0);
+    EXPECT_EQ(ReadBytes(dir / "plain"), SomeText(100000));
+}
+
+TEST_F(Transform, EncryptingIsNeverJudged) {
+    // Random-looking input, as an already encrypted file is.
+    WriteBytes(source, SomeText(5000));
+    ASSERT_TRUE(Encrypt());
+    Answering asked(false);
+    transform.observer = &asked;
+    EXPECT_TRUE(transform.EncryptFile(destination, dir / "twice", "other"));
+    EXPECT_EQ(asked.asked, 0);
+}
+
+TEST_F(Transform, WrongPasswordOnAHugeFileStopsWithinTheFirstSample) {
+    // 5 GiB of zeros "decrypt" to the bare key stream.
+    int fd = ::open(source.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+    ASSERT_EQ(::ftruncate(fd, 5LL << 30), 0);
+    ::close(fd);
+    Answering no(false);
+    transform.observer = &no;
+    EXPECT_FALSE(transform.DecryptFile(source, destination, "password"));
+    EXPECT_EQ(transform.failure.step, JobStep::WrongPassword);
+    EXPECT_LE(no.chunks, 64u);
+    EXPECT_FALSE(PathExists(destination));
+}
+
+} // namespace

@@ -1,0 +1,257 @@
+// Passwords in the dialog as the program on Windows takes them: typed text in the ANSI code
+// page of the locale, refused when encrypting would lose characters, and the question asked
+// when a decrypted file looks like the password was wrong.
+
+#include "dialog_fixture.h"
+#include "engine/file_transform.h"
+#include "jobs/job_runner.h"
+#include "platform/window/dialogs.h"
+#include "res/resource_ids.h"
+#include "support/test_files.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTest>
+#include <QWidget>
+#include <cstdlib>
+#include <string>
+
+using namespace platform;
+using namespace vanthe;
+using namespace vanthe::test;
+using testing_support::Bytes;
+using testing_support::PathExists;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+namespace {
+
+const std::string kVectors = VANTHE_TEST_DATA_DIR "/vectors/codepage";
+
+// Sets one environment variable for the length of a test.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+            had_ = true;
+        }
+        ::setenv(name, value, 1);
+    }
+    ~ScopedVariable() {
+        if (had_) {
+            ::setenv(name_, old_.c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+using Passwords = MainDialogTest;
+
+struct Outcome {
+    SeenBox first;
+    SeenBox second;
+    int focus = 0;
+    bool enabled = false;
+};
+
+// Types any text, as an input method hands it over: a key event per character.
+void TypeText(const QString& text) {
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_NE(target, nullptr);
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &press);
+        QApplication::sendEvent(target, &release);
+    }
+}
+
+// Answers the box that is up, if any, into `seen`.
+void AnswerIfShown(SeenBox& seen, Answer answer) {
+    QMessageBox* box = ActiveModal<QMessageBox>();
+    if (box == nullptr) {
+        return;
+    }
+    seen.seen = true;
+    seen.title = box->windowTitle().toStdString();
+    seen.text = box->text().toStdString();
+    seen.icon = box->icon();
+    if (QPushButton* button = box->defaultButton()) {
+        seen.defaultButton = box->standardButton(button);
+    }
+    if (answer.click != QMessageBox::NoButton) {
+        QTest::mouseClick(box->button(answer.click), Qt::LeftButton);
+    } else {
+        QTest::keyClick(box, answer.key);
+    }
+}
+
+// Chooses the source by typing it and Enter (which proposes the destination), sets the
+// destination when one is given, types the password and presses Enter on the action button.
+// Up to two boxes are answered as they come.
+Outcome TypeAndRun(const std::string& source, const std::string& destination,
+                   const QString& password, Answer first = {}, Answer second = {}) {
+    MainDialog dialog;
+    Outcome outcome;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        Type(QString::fromStdString(source));
+        Key(Qt::Key_Return);
+    });
+    script.When(
+        "the password field", [] { return FocusedId() == IDC_PASSWORD; },
+        [&] {
+            if (!destination.empty()) {
+                SetDlgItemText(dialog.window(), IDC_DESTINATION, destination.c_str());
+                dialog.ExchangeData(MainDialog::Exchange::ToMembers, IDC_DESTINATION);
+            }
+            TypeText(password);
+            Key(Qt::Key_Return);
+        });
+    script.When(
+        "the action button", [] { return FocusedId() == IDC_RUN; }, [] { Key(Qt::Key_Return); });
+    auto boxOrDone = [] { return ActiveModal<QMessageBox>() != nullptr || JobsDone(); };
+    script.When("a box, or the job ended", boxOrDone,
+                [&, first] { AnswerIfShown(outcome.first, first); });
+    script.When("a second box, or the job ended", boxOrDone,
+                [&, second] { AnswerIfShown(outcome.second, second); });
+    script.When("every worker ended", JobsDone, [&] {
+        outcome.focus = FocusedId();
+        outcome.enabled = ControlWidget(dialog, IDC_RUN)->window()->isEnabled();
+        Key(Qt::Key_Escape);
+    });
+    dialog.RunModal(nullptr, 0);
+    return outcome;
+}
+
+TEST_F(Passwords, TypedInTheLocalesCodePageTheyOpenFilesMadeOnWindows) {
+    struct Case {
+        const char* locale;
+        QString password;
+        const char* file;
+    } cases[] = {
+        {"de_DE.UTF-8", QString::fromUtf8("Pässwörd"), "cp1252-00.enx"},
+        {"ru_RU.UTF-8", QString::fromUtf8("пароль"), "cp1251-01.enx"},
+        {"ja_JP.UTF-8", QString::fromUtf8("パスワード"), "cp932-02.enx"},
+    };
+    for (const Case& c : cases) {
+        ScopedVariable locale("LC_ALL", c.locale);
+        TempDir dir;
+        const std::string source = dir / "file.enx";
+        WriteBytes(source, ReadBytes(kVectors + "/outputs/" + c.file));
+        Outcome outcome = TypeAndRun(source, "", c.password);
+        EXPECT_FALSE(outcome.first.seen) << c.locale << ": " << outcome.first.text;
+        EXPECT_EQ(ReadBytes(dir / "file"), ReadBytes(kVectors + "/inputs/pattern-001025.bin"))
+            << c.locale;
+    }
+}
+
+TEST_F(Passwords, EncryptingRefusesCharactersTheCodePageLacks) {
+    ScopedVariable override("VANTHE_CODEPAGE", "1251");
+    TempDir dir;
+    WriteBytes(dir / "plain", Bytes(3000, 'a'));
+    Outcome outcome = TypeAndRun(dir / "plain", "", QString::fromUtf8("Pässwörd"));
+    EXPECT_EQ(outcome.first.text,
+              "The password contains characters that code page 1251 cannot represent.");
+    EXPECT_EQ(outcome.first.title, "");
+    EXPECT_EQ(outcome.first.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(outcome.focus, IDC_PASSWORD);
+    EXPECT_FALSE(PathExists(dir / "plain.enx"));
+}
+
+TEST_F(Passwords, AnUnknownCodePageOverrideIsSaid) {
+    ScopedVariable override("VANTHE_CODEPAGE", "437");
+    TempDir dir;
+    WriteBytes(dir / "plain", Bytes(3000, 'a'));
+    Outcome outcome = TypeAndRun(dir / "plain", "", "pw");
+    EXPECT_NE(outcome.first.text.find("437"), std::string::npos) << outcome.first.text;
+    EXPECT_FALSE(PathExists(dir / "plain.enx"));
+}
+
+class WrongPassword : public Passwords {
+protected:
+    void SetUp() override {
+        Passwords::SetUp();
+        text.assign(20000, 'x');
+        for (std::size_t i = 0; i < text.size(); i += 60) {
+            text[i] = '\n';
+        }
+        WriteBytes(dir / "notes.txt", Bytes(text.begin(), text.end()));
+        FileTransform encrypt;
+        ASSERT_TRUE(encrypt.EncryptFile(dir / "notes.txt", dir / "notes.txt.enx", "right"));
+        WriteBytes(dir / "notes.txt", Bytes{'o', 'l', 'd'});
+    }
+    TempDir dir;
+    std::string text;
+};
+
+TEST_F(WrongPassword, NoWritesNothingAndPutsTheFocusInThePasswordField) {
+    Outcome outcome = TypeAndRun(dir / "notes.txt.enx", dir / "notes.txt", "wrong",
+                                 {Qt::Key_Return, QMessageBox::Yes}, {Qt::Key_Return});
+    // First the question about replacing notes.txt, then the one about the data.
+    EXPECT_NE(outcome.first.text.find("already exists"), std::string::npos);
+    EXPECT_EQ(outcome.second.text, "The decrypted data does not look like any known kind of file.\n"
+                                   "The password is probably wrong.\n\nDecrypt anyway?");
+    EXPECT_EQ(ReadBytes(dir / "notes.txt"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(outcome.focus, IDC_PASSWORD);
+    EXPECT_TRUE(outcome.enabled);
+}
+
+TEST_F(WrongPassword, BoxIsOwnedWarnsAndDefaultsToNo) {
+    ::unlink((dir / "notes.txt").c_str());
+    MainDialog dialog;
+    SeenBox box;
+    SeenBox after;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        SetDlgItemText(dialog.window(), IDC_SOURCE, (dir / "notes.txt.enx").c_str());
+        SetDlgItemText(dialog.window(), IDC_DESTINATION, (dir / "notes.txt").c_str());
+        SetDlgItemText(dialog.window(), IDC_PASSWORD, "wrong");
+        dialog.ExchangeData(MainDialog::Exchange::ToMembers);
+        dialog.mode = 1;
+        Click(ControlWidget(dialog, IDC_RUN));
+    });
+    AnswerBox(script, box, &dialog, {Qt::Key_Escape});
+    script.When("the job ended", JobsDone, [&] {
+        after.seen = ActiveModal<QMessageBox>() != nullptr;
+        Key(Qt::Key_Escape);
+    });
+    dialog.RunModal(nullptr, 0);
+    EXPECT_EQ(box.title, "Vanthe");
+    EXPECT_EQ(box.icon, QMessageBox::Warning);
+    EXPECT_EQ(box.defaultButton, QMessageBox::No);
+    EXPECT_FALSE(after.seen) << "no Error box after the user said No";
+    EXPECT_FALSE(PathExists(dir / "notes.txt"));
+}
+
+TEST_F(WrongPassword, YesWritesTheResultAnyway) {
+    ::unlink((dir / "notes.txt").c_str());
+    Outcome outcome =
+        TypeAndRun(dir / "notes.txt.enx", "", "wrong", {Qt::Key_Return, QMessageBox::Yes});
+    EXPECT_NE(outcome.first.text.find("Decrypt anyway?"), std::string::npos);
+    EXPECT_FALSE(outcome.second.seen);
+    Bytes written = ReadBytes(dir / "notes.txt");
+    EXPECT_EQ(written.size(), text.size());
+    EXPECT_NE(written, Bytes(text.begin(), text.end()));
+}
+
+TEST_F(WrongPassword, TheRightPasswordAsksNothing) {
+    ::unlink((dir / "notes.txt").c_str());
+    Outcome outcome = TypeAndRun(dir / "notes.txt.enx", "", "right");
+    EXPECT_FALSE(outcome.first.seen) << outcome.first.text;
+    EXPECT_EQ(ReadBytes(dir / "notes.txt"), Bytes(text.begin(), text.end()));
+}
+
+} // namespace
