@@ -5,11 +5,11 @@
 #include "jobs/job_runner.h"
 #include "platform/files/command_line.h"
 #include "platform/files/file_api.h"
+#include "platform/files/safe_output.h"
 #include "platform/window/resources.h"
 #include "platform/window/startup.h"
 #include "res/program_resources.h"
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <sys/prctl.h>
@@ -19,8 +19,9 @@ int main(int argc, char** argv) {
     // No core dump may carry the password or the key, and no other process of the user may
     // read this one's memory.
     ::prctl(PR_SET_DUMPABLE, 0);
-    // Past a file-size limit a write fails with EFBIG, and the job fails like any other.
-    std::signal(SIGXFSZ, SIG_IGN);
+    // A job killed by a signal leaves no temporary file, and past a file-size limit a write
+    // fails like any other.
+    platform::CleanUpResultsOnFatalSignals(nullptr);
     platform::SetApplicationArguments(argc, argv);
     // The resources travel inside the executable; registering them makes them the module's.
     platform::RegisterModuleResources(vanthe::ProgramResources());

@@ -302,6 +302,35 @@ void ResultFile::Discard() {
     }
 }
 
+namespace {
+
+void (*alsoOnSignal)() = nullptr;
+
+extern "C" void OnFatalSignal(int signal) {
+    RemoveUnpublishedResults();
+    if (alsoOnSignal != nullptr) {
+        alsoOnSignal();
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+} // namespace
+
+void CleanUpResultsOnFatalSignals(void (*also)()) {
+    alsoOnSignal = also;
+    struct sigaction action {};
+    action.sa_handler = OnFatalSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
+        sigaction(signal, &action, nullptr);
+    }
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
 Existing DestinationState(const char* destination, const char* source) {
     struct stat named {};
     if (destination == nullptr || ::lstat(destination, &named) != 0) {

@@ -58,4 +58,10 @@ Existing DestinationState(const char* destination, const char* source);
 // Unlinks the temporary names of results not yet published. Safe in a signal handler.
 void RemoveUnpublishedResults();
 
+// Makes the signals that end a process (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1,
+// SIGUSR2, SIGALRM) first remove unpublished results and call `also` (which must be safe in a
+// signal handler; may be null), then end the process as the signal would have. SIGXFSZ is
+// ignored, so a write past the file-size limit fails with EFBIG like any failed write.
+void CleanUpResultsOnFatalSignals(void (*also)());
+
 } // namespace platform

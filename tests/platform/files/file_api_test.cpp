@@ -1,7 +1,7 @@
 #include "platform/files/file_api.h"
-#include "platform/files/threads.h"
-#include "platform/files/strings.h"
 #include "platform/files/file_faults.h"
+#include "platform/files/strings.h"
+#include "platform/files/threads.h"
 #include "support/test_files.h"
 
 #include <atomic>

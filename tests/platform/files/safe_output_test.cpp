@@ -1,0 +1,96 @@
+// Results that nobody can reach before they are published, and that leave nothing behind when
+// the process is ended by a signal.
+
+#include "platform/files/file_api.h"
+#include "platform/files/file_faults.h"
+#include "platform/files/safe_output.h"
+#include "support/test_files.h"
+
+#include <csignal>
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace platform;
+using testing_support::Bytes;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+namespace {
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                names.push_back(name);
+            }
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
+TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
+        TempDir dir;
+        WriteBytes(dir / "out", Bytes{'o', 'l', 'd'});
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Where the file system has no unnamed files, the result has a name until it ends.
+            ForceNamedTemporaryForTesting(true);
+            CleanUpResultsOnFatalSignals(nullptr);
+            ResultFile result;
+            if (!result.Create((dir / "out").c_str(), nullptr, true)) {
+                ::_exit(3);
+            }
+            DWORD written = 0;
+            const char data[] = "new content";
+            WriteFile(result.handle(), data, sizeof data, &written, nullptr);
+            FlushFileBuffers(result.handle());
+            if (Names(dir.path()).size() != 2) {
+                ::_exit(4); // the temporary name should exist now
+            }
+            ::raise(signal);
+            ::_exit(5);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "signal " << signal << ", exit " << WEXITSTATUS(status);
+        EXPECT_EQ(WTERMSIG(status), signal);
+        EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"out"}) << "signal " << signal;
+        EXPECT_EQ(ReadBytes(dir / "out"), (Bytes{'o', 'l', 'd'}));
+    }
+}
+
+TEST(ResultFile, UnnamedResultsAreInvisibleUntilPublished) {
+    TempDir dir;
+    ResultFile result;
+    ASSERT_TRUE(result.Create((dir / "out").c_str(), nullptr, false));
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{});
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(result.handle(), "abc", 3, &written, nullptr));
+    ASSERT_TRUE(result.Publish());
+    EXPECT_EQ(ReadBytes(dir / "out"), (Bytes{'a', 'b', 'c'}));
+}
+
+TEST(ResultFile, DestinationStateLooksAtTheNameItself) {
+    TempDir dir;
+    WriteBytes(dir / "file", Bytes{'x'});
+    ASSERT_EQ(::symlink((dir / "file").c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(::link((dir / "file").c_str(), (dir / "hard").c_str()), 0);
+    EXPECT_EQ(DestinationState((dir / "none").c_str(), nullptr), Existing::Nothing);
+    EXPECT_EQ(DestinationState((dir / "file").c_str(), nullptr), Existing::RegularFile);
+    EXPECT_EQ(DestinationState((dir / "link").c_str(), nullptr), Existing::NotRegular);
+    EXPECT_EQ(DestinationState((dir / "hard").c_str(), (dir / "file").c_str()), Existing::Source);
+    EXPECT_EQ(DestinationState(dir.path().c_str(), nullptr), Existing::NotRegular);
+}
+
+} // namespace
