@@ -1,11 +1,14 @@
 #include "support/test_files.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace testing_support {
 
@@ -36,6 +39,37 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
 bool PathExists(const std::string& path) {
     std::error_code ignored;
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                names.push_back(name);
+            }
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool HoldsAnUnnamedFile(int pid) {
+    std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    bool found = false;
+    if (DIR* dir = ::opendir(fds.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            char target[4096];
+            ssize_t n = ::readlink((fds + "/" + entry->d_name).c_str(), target, sizeof target);
+            found = found ||
+                    (n > 0 && std::string(target, static_cast<std::size_t>(n)).find("(deleted)") !=
+                                  std::string::npos);
+        }
+        ::closedir(dir);
+    }
+    return found;
 }
 
 Bytes Pattern(std::size_t size) {

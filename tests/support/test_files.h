@@ -28,6 +28,10 @@ private:
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);
 bool PathExists(const std::string& path);
+// The names in a folder, sorted, without "." and "..".
+std::vector<std::string> FilesIn(const std::string& folder);
+// True while the process holds open a file that has no name (a result not yet published).
+bool HoldsAnUnnamedFile(int pid);
 // Bytes i = (i*7+3) mod 256, the pattern of the vector inputs.
 Bytes Pattern(std::size_t size);
 Bytes FromHex(const std::string& hex);

@@ -20,6 +20,8 @@ using namespace platform;
 using namespace vanthe;
 using namespace vanthe::test;
 using testing_support::Bytes;
+using testing_support::FilesIn;
+using testing_support::HoldsAnUnnamedFile;
 using testing_support::Pattern;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
@@ -34,21 +36,6 @@ void Fill(MainDialog& dialog, const std::string& source, const std::string& dest
     SetDlgItemText(dialog.window(), IDC_DESTINATION, destination.c_str());
     SetDlgItemText(dialog.window(), IDC_PASSWORD, "pw");
     dialog.ExchangeData(MainDialog::Exchange::ToMembers);
-}
-
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..") {
-                names.push_back(name);
-            }
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 using SafeResults = MainDialogTest;
@@ -96,7 +83,7 @@ TEST_F(SafeResults, AnExistingDestinationIsReplacedOnlyWhenTheUserSaysYes) {
     Outcome yes = ClickRun(dir / "plain", dir / "plain.enx", {Qt::Key_Return, QMessageBox::Yes});
     EXPECT_TRUE(yes.question.seen);
     EXPECT_EQ(ReadBytes(dir / "plain.enx").size(), 5000u);
-    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"plain", "plain.enx"}));
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"plain", "plain.enx"}));
 }
 
 TEST_F(SafeResults, TheSourceItselfIsRefusedWithoutAQuestion) {
@@ -129,7 +116,7 @@ TEST_F(SafeResults, AFailedJobLeavesTheOldDestinationAndNoTemporaryFile) {
     ClearFileFailures();
     EXPECT_EQ(error.text, "Encryption error: 28.");
     EXPECT_EQ(ReadBytes(dir / "plain.enx"), kOld);
-    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"plain", "plain.enx"}));
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"plain", "plain.enx"}));
 }
 
 // Runs only in a child process of its own (see the next test): a job that replaces a file and
@@ -148,22 +135,6 @@ TEST_F(SafeResults, DISABLED_ChildRunsALongJob) {
     AnswerBox(script, question, &dialog, {Qt::Key_Return, QMessageBox::Yes});
     script.When("the job ended", JobsDone, [&] { Key(Qt::Key_Escape); });
     dialog.RunModal(nullptr, 0);
-}
-
-bool HoldsAnUnnamedFile(pid_t pid) {
-    std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-    bool found = false;
-    if (DIR* dir = ::opendir(fds.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            char target[4096];
-            ssize_t n = ::readlink((fds + "/" + entry->d_name).c_str(), target, sizeof target);
-            found = found ||
-                    (n > 0 && std::string(target, static_cast<std::size_t>(n)).find("(deleted)") !=
-                                  std::string::npos);
-        }
-        ::closedir(dir);
-    }
-    return found;
 }
 
 TEST_F(SafeResults, KillingTheProgramMidJobLeavesTheOldDestination) {
@@ -200,7 +171,7 @@ TEST_F(SafeResults, KillingTheProgramMidJobLeavesTheOldDestination) {
     ASSERT_TRUE(killed) << "the job never started writing";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_EQ(ReadBytes(dir / "big.enx"), kOld);
-    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"big", "big.enx"}));
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"big", "big.enx"}));
 }
 
 } // namespace

@@ -17,25 +17,12 @@
 
 using namespace platform;
 using testing_support::Bytes;
+using testing_support::FilesIn;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
 namespace {
-
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..") {
-                names.push_back(name);
-            }
-        }
-        ::closedir(dir);
-    }
-    return names;
-}
 
 TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
@@ -55,7 +42,7 @@ TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
             const char data[] = "new content";
             WriteFile(result.handle(), data, sizeof data, &written, nullptr);
             FlushFileBuffers(result.handle());
-            if (Names(dir.path()).size() != 2) {
+            if (FilesIn(dir.path()).size() != 2) {
                 ::_exit(4); // the temporary name should exist now
             }
             ::raise(signal);
@@ -65,7 +52,7 @@ TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status)) << "signal " << signal << ", exit " << WEXITSTATUS(status);
         EXPECT_EQ(WTERMSIG(status), signal);
-        EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"out"}) << "signal " << signal;
+        EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"out"}) << "signal " << signal;
         EXPECT_EQ(ReadBytes(dir / "out"), (Bytes{'o', 'l', 'd'}));
     }
 }
@@ -74,7 +61,7 @@ TEST(ResultFile, UnnamedResultsAreInvisibleUntilPublished) {
     TempDir dir;
     ResultFile result;
     ASSERT_TRUE(result.Create((dir / "out").c_str(), nullptr, false));
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{});
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{});
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(result.handle(), "abc", 3, &written, nullptr));
     ASSERT_TRUE(result.Publish());
