@@ -16,7 +16,9 @@
 #include <QTest>
 #include <QWidget>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <vector>
 
 using namespace platform;
 using namespace vanthe;
@@ -60,8 +62,7 @@ private:
 using Passwords = MainDialogTest;
 
 struct Outcome {
-    SeenBox first;
-    SeenBox second;
+    std::vector<SeenBox> boxes;
     int focus = 0;
     bool enabled = false;
 };
@@ -78,12 +79,8 @@ void TypeText(const QString& text) {
     }
 }
 
-// Answers the box that is up, if any, into `seen`.
-void AnswerIfShown(SeenBox& seen, Answer answer) {
+void AnswerShownBox(SeenBox& seen, Answer answer) {
     QMessageBox* box = ActiveModal<QMessageBox>();
-    if (box == nullptr) {
-        return;
-    }
     seen.seen = true;
     seen.title = box->windowTitle().toStdString();
     seen.text = box->text().toStdString();
@@ -100,11 +97,13 @@ void AnswerIfShown(SeenBox& seen, Answer answer) {
 
 // Chooses the source by typing it and Enter (which proposes the destination), sets the
 // destination when one is given, types the password and presses Enter on the action button.
-// Up to two boxes are answered as they come.
+// Then answers the boxes that are to come, in order, and waits until `done` holds.
 Outcome TypeAndRun(const std::string& source, const std::string& destination,
-                   const QString& password, Answer first = {}, Answer second = {}) {
+                   const QString& password, std::vector<Answer> answers,
+                   std::function<bool()> done) {
     MainDialog dialog;
     Outcome outcome;
+    outcome.boxes.resize(answers.size());
     ModalScript script;
     script.When("the dialog is shown", DialogReady, [&] {
         Type(QString::fromStdString(source));
@@ -122,18 +121,29 @@ Outcome TypeAndRun(const std::string& source, const std::string& destination,
         });
     script.When(
         "the action button", [] { return FocusedId() == IDC_RUN; }, [] { Key(Qt::Key_Return); });
-    auto boxOrDone = [] { return ActiveModal<QMessageBox>() != nullptr || JobsDone(); };
-    script.When("a box, or the job ended", boxOrDone,
-                [&, first] { AnswerIfShown(outcome.first, first); });
-    script.When("a second box, or the job ended", boxOrDone,
-                [&, second] { AnswerIfShown(outcome.second, second); });
-    script.When("every worker ended", JobsDone, [&] {
-        outcome.focus = FocusedId();
-        outcome.enabled = ControlWidget(dialog, IDC_RUN)->window()->isEnabled();
-        Key(Qt::Key_Escape);
-    });
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        script.When(
+            "box " + std::to_string(i + 1), [] { return ActiveModal<QMessageBox>() != nullptr; },
+            [&outcome, i, answer = answers[i]] { AnswerShownBox(outcome.boxes[i], answer); });
+    }
+    script.When(
+        "the end of it all",
+        [&] { return ActiveModal<QMessageBox>() == nullptr && JobsDone() && done(); },
+        [&] {
+            outcome.focus = FocusedId();
+            outcome.enabled = ControlWidget(dialog, IDC_RUN)->window()->isEnabled();
+            Key(Qt::Key_Escape);
+        });
     dialog.RunModal(nullptr, 0);
     return outcome;
+}
+
+bool Always() {
+    return true;
+}
+
+bool FocusIn(int id) {
+    return FocusedId() == id;
 }
 
 TEST_F(Passwords, TypedInTheLocalesCodePageTheyOpenFilesMadeOnWindows) {
@@ -151,8 +161,8 @@ TEST_F(Passwords, TypedInTheLocalesCodePageTheyOpenFilesMadeOnWindows) {
         TempDir dir;
         const std::string source = dir / "file.enx";
         WriteBytes(source, ReadBytes(kVectors + "/outputs/" + c.file));
-        Outcome outcome = TypeAndRun(source, "", c.password);
-        EXPECT_FALSE(outcome.first.seen) << c.locale << ": " << outcome.first.text;
+        Outcome outcome =
+            TypeAndRun(source, "", c.password, {}, [&] { return PathExists(dir / "file"); });
         EXPECT_EQ(ReadBytes(dir / "file"), ReadBytes(kVectors + "/inputs/pattern-001025.bin"))
             << c.locale;
     }
@@ -162,12 +172,13 @@ TEST_F(Passwords, EncryptingRefusesCharactersTheCodePageLacks) {
     ScopedVariable override("VANTHE_CODEPAGE", "1251");
     TempDir dir;
     WriteBytes(dir / "plain", Bytes(3000, 'a'));
-    Outcome outcome = TypeAndRun(dir / "plain", "", QString::fromUtf8("Pässwörd"));
-    EXPECT_EQ(outcome.first.text,
+    // The focus returns to the password field, or the script stalls.
+    Outcome outcome = TypeAndRun(dir / "plain", "", QString::fromUtf8("Pässwörd"), {{}},
+                                 [] { return FocusIn(IDC_PASSWORD); });
+    EXPECT_EQ(outcome.boxes[0].text,
               "The password contains characters that code page 1251 cannot represent.");
-    EXPECT_EQ(outcome.first.title, "");
-    EXPECT_EQ(outcome.first.icon, QMessageBox::NoIcon);
-    EXPECT_EQ(outcome.focus, IDC_PASSWORD);
+    EXPECT_EQ(outcome.boxes[0].title, "");
+    EXPECT_EQ(outcome.boxes[0].icon, QMessageBox::NoIcon);
     EXPECT_FALSE(PathExists(dir / "plain.enx"));
 }
 
@@ -175,8 +186,8 @@ TEST_F(Passwords, AnUnknownCodePageOverrideIsSaid) {
     ScopedVariable override("VANTHE_CODEPAGE", "437");
     TempDir dir;
     WriteBytes(dir / "plain", Bytes(3000, 'a'));
-    Outcome outcome = TypeAndRun(dir / "plain", "", "pw");
-    EXPECT_NE(outcome.first.text.find("437"), std::string::npos) << outcome.first.text;
+    Outcome outcome = TypeAndRun(dir / "plain", "", "pw", {{}}, Always);
+    EXPECT_NE(outcome.boxes[0].text.find("437"), std::string::npos) << outcome.boxes[0].text;
     EXPECT_FALSE(PathExists(dir / "plain.enx"));
 }
 
@@ -198,14 +209,16 @@ protected:
 };
 
 TEST_F(WrongPassword, NoWritesNothingAndPutsTheFocusInThePasswordField) {
+    // First the question about replacing notes.txt, then the one about the data; the focus
+    // ends in the password field, or the script stalls.
     Outcome outcome = TypeAndRun(dir / "notes.txt.enx", dir / "notes.txt", "wrong",
-                                 {Qt::Key_Return, QMessageBox::Yes}, {Qt::Key_Return});
-    // First the question about replacing notes.txt, then the one about the data.
-    EXPECT_NE(outcome.first.text.find("already exists"), std::string::npos);
-    EXPECT_EQ(outcome.second.text, "The decrypted data does not look like any known kind of file.\n"
-                                   "The password is probably wrong.\n\nDecrypt anyway?");
+                                 {{Qt::Key_Return, QMessageBox::Yes}, {Qt::Key_Return}},
+                                 [] { return FocusIn(IDC_PASSWORD); });
+    EXPECT_NE(outcome.boxes[0].text.find("already exists"), std::string::npos);
+    EXPECT_EQ(outcome.boxes[1].text,
+              "The decrypted data does not look like any known kind of file.\n"
+              "The password is probably wrong.\n\nDecrypt anyway?");
     EXPECT_EQ(ReadBytes(dir / "notes.txt"), (Bytes{'o', 'l', 'd'}));
-    EXPECT_EQ(outcome.focus, IDC_PASSWORD);
     EXPECT_TRUE(outcome.enabled);
 }
 
@@ -238,10 +251,9 @@ TEST_F(WrongPassword, BoxIsOwnedWarnsAndDefaultsToNo) {
 
 TEST_F(WrongPassword, YesWritesTheResultAnyway) {
     ::unlink((dir / "notes.txt").c_str());
-    Outcome outcome =
-        TypeAndRun(dir / "notes.txt.enx", "", "wrong", {Qt::Key_Return, QMessageBox::Yes});
-    EXPECT_NE(outcome.first.text.find("Decrypt anyway?"), std::string::npos);
-    EXPECT_FALSE(outcome.second.seen);
+    Outcome outcome = TypeAndRun(dir / "notes.txt.enx", "", "wrong",
+                                 {{Qt::Key_Return, QMessageBox::Yes}}, Always);
+    EXPECT_NE(outcome.boxes[0].text.find("Decrypt anyway?"), std::string::npos);
     Bytes written = ReadBytes(dir / "notes.txt");
     EXPECT_EQ(written.size(), text.size());
     EXPECT_NE(written, Bytes(text.begin(), text.end()));
@@ -249,8 +261,8 @@ TEST_F(WrongPassword, YesWritesTheResultAnyway) {
 
 TEST_F(WrongPassword, TheRightPasswordAsksNothing) {
     ::unlink((dir / "notes.txt").c_str());
-    Outcome outcome = TypeAndRun(dir / "notes.txt.enx", "", "right");
-    EXPECT_FALSE(outcome.first.seen) << outcome.first.text;
+    TypeAndRun(dir / "notes.txt.enx", "", "right", {},
+               [&] { return PathExists(dir / "notes.txt"); });
     EXPECT_EQ(ReadBytes(dir / "notes.txt"), Bytes(text.begin(), text.end()));
 }
 

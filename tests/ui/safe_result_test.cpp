@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -40,14 +41,14 @@ void Fill(MainDialog& dialog, const std::string& source, const std::string& dest
 
 using SafeResults = MainDialogTest;
 
-// Runs the dialog with the fields filled and the action button clicked; `answer` answers the
-// first box, and any later box is recorded too.
+// Runs the dialog with the fields filled and the action button clicked, answers the first box
+// and waits until `done` holds.
 struct Outcome {
     SeenBox question;
-    SeenBox later;
     int focus = 0;
 };
-Outcome ClickRun(const std::string& source, const std::string& destination, Answer answer) {
+Outcome ClickRun(const std::string& source, const std::string& destination, Answer answer,
+                 std::function<bool()> done) {
     MainDialog dialog;
     Outcome outcome;
     ModalScript script;
@@ -56,10 +57,13 @@ Outcome ClickRun(const std::string& source, const std::string& destination, Answ
         Click(ControlWidget(dialog, IDC_RUN));
     });
     AnswerBox(script, outcome.question, &dialog, answer);
-    script.When("the job ended or never started", JobsDone, [&] {
-        outcome.focus = FocusedId();
-        Key(Qt::Key_Escape);
-    });
+    script.When(
+        "the end of it all",
+        [&] { return ActiveModal<QMessageBox>() == nullptr && JobsDone() && done(); },
+        [&] {
+            outcome.focus = FocusedId();
+            Key(Qt::Key_Escape);
+        });
     dialog.RunModal(nullptr, 0);
     return outcome;
 }
@@ -70,17 +74,19 @@ TEST_F(SafeResults, AnExistingDestinationIsReplacedOnlyWhenTheUserSaysYes) {
     WriteBytes(dir / "plain.enx", kOld);
 
     for (Answer no : {Answer{}, Answer{Qt::Key_Escape}, Answer{Qt::Key_Return, QMessageBox::No}}) {
-        Outcome outcome = ClickRun(dir / "plain", dir / "plain.enx", no);
+        // The focus goes to the destination field, or the script stalls.
+        Outcome outcome = ClickRun(dir / "plain", dir / "plain.enx", no,
+                                   [] { return FocusedId() == IDC_DESTINATION; });
         EXPECT_EQ(outcome.question.text,
                   "File '" + dir / "plain.enx" + "' already exists.\nDo you want to replace it?");
         EXPECT_EQ(outcome.question.title, "Vanthe");
         EXPECT_EQ(outcome.question.icon, QMessageBox::Warning);
         EXPECT_EQ(outcome.question.defaultButton, QMessageBox::No);
-        EXPECT_EQ(outcome.focus, IDC_DESTINATION);
         EXPECT_EQ(ReadBytes(dir / "plain.enx"), kOld);
     }
 
-    Outcome yes = ClickRun(dir / "plain", dir / "plain.enx", {Qt::Key_Return, QMessageBox::Yes});
+    Outcome yes = ClickRun(dir / "plain", dir / "plain.enx", {Qt::Key_Return, QMessageBox::Yes},
+                           [&] { return ReadBytes(dir / "plain.enx").size() == 5000; });
     EXPECT_TRUE(yes.question.seen);
     EXPECT_EQ(ReadBytes(dir / "plain.enx").size(), 5000u);
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"plain", "plain.enx"}));
@@ -89,7 +95,7 @@ TEST_F(SafeResults, AnExistingDestinationIsReplacedOnlyWhenTheUserSaysYes) {
 TEST_F(SafeResults, TheSourceItselfIsRefusedWithoutAQuestion) {
     TempDir dir;
     WriteBytes(dir / "plain", Pattern(5000));
-    Outcome outcome = ClickRun(dir / "plain", dir / "plain", {});
+    Outcome outcome = ClickRun(dir / "plain", dir / "plain", {}, [] { return true; });
     EXPECT_EQ(outcome.question.text, "Encryption error: 32.");
     EXPECT_EQ(outcome.question.title, "Error");
     EXPECT_EQ(ReadBytes(dir / "plain"), Pattern(5000));
@@ -133,6 +139,7 @@ TEST_F(SafeResults, DISABLED_ChildRunsALongJob) {
         Click(ControlWidget(dialog, IDC_RUN));
     });
     AnswerBox(script, question, &dialog, {Qt::Key_Return, QMessageBox::Yes});
+    script.When("the job runs", JobUnderWay, [] {});
     script.When("the job ended", JobsDone, [&] { Key(Qt::Key_Escape); });
     dialog.RunModal(nullptr, 0);
 }
