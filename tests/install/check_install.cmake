@@ -1,5 +1,6 @@
 # Installs the build into a scratch prefix and checks that a desktop finds Vanthe: the two
-# programs, the menu entry with its icon, the metadata and the .enx file type.
+# programs with their man pages, the completion, the menu entry with its icon, the metadata
+# and the .enx file type.
 # cmake -DBUILD_DIR=... -DPREFIX=... -P check_install.cmake
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}"
@@ -10,6 +11,9 @@ endif()
 set(expected
     bin/vanthe
     bin/vanthe-cli
+    share/man/man1/vanthe.1.gz
+    share/man/man1/vanthe-cli.1.gz
+    share/bash-completion/completions/vanthe-cli
     share/applications/org.vanthe.Vanthe.desktop
     share/metainfo/org.vanthe.Vanthe.metainfo.xml
     share/mime/packages/org.vanthe.Vanthe.xml

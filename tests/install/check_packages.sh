@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Makes the Debian packages from a build tree, lets lintian check them, unpacks them into a
+# scratch root and checks that the programs start, that man finds their pages and that bash
+# completes vanthe-cli's words.
+# check_packages.sh BUILD_DIR SCRATCH_DIR VERSION WITH_GUI(ON|OFF)
+set -euo pipefail
+build=$1 scratch=$2 version=$3 gui=$4
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+rm -rf "$scratch"
+mkdir -p "$scratch/root"
+(cd "$build" && cpack -B "$scratch/cpack" >"$scratch/cpack.log" 2>&1) ||
+    { cat "$scratch/cpack.log"; fail "cpack"; }
+cli_deb=$(ls "$scratch"/cpack/vanthe-cli_*.deb)
+packages=("$cli_deb")
+if [ "$gui" = ON ]; then
+    gui_deb=$(ls "$scratch"/cpack/vanthe_*.deb)
+    packages+=("$gui_deb")
+fi
+
+lintian --fail-on error --suppress-tags-from-file "$source_dir/packaging/lintian-overrides" \
+    "${packages[@]}" || fail "lintian reports errors"
+
+# The command line must not drag Qt in, and its dependencies come from the libraries it links.
+cli_depends=$(dpkg-deb -f "$cli_deb" Depends)
+echo "vanthe-cli Depends: $cli_depends"
+[[ $cli_depends == *libc6* && $cli_depends == *libssl3* ]] || fail "vanthe-cli depends on: $cli_depends"
+[[ $cli_depends != *qt* ]] || fail "vanthe-cli depends on Qt: $cli_depends"
+
+for deb in "${packages[@]}"; do
+    dpkg -x "$deb" "$scratch/root"
+done
+root=$scratch/root
+! ldd "$root/usr/bin/vanthe-cli" | grep -i -e qt -e "not found" || fail "vanthe-cli links Qt or misses a library"
+file -L "$root/usr/bin/vanthe-cli" | grep -q ", stripped" || fail "vanthe-cli is not stripped"
+
+[ "$("$root/usr/bin/vanthe-cli" --version)" = "vanthe-cli $version" ] || fail "vanthe-cli --version"
+"$root/usr/bin/vanthe-cli" --help | grep -q "Security" || fail "vanthe-cli --help has no Security section"
+
+pages=(vanthe-cli)
+if [ "$gui" = ON ]; then
+    pages+=(vanthe)
+    gui_depends=$(dpkg-deb -f "$gui_deb" Depends)
+    [[ $gui_depends == *libqt6widgets6* ]] || fail "vanthe depends on: $gui_depends"
+    ! ldd "$root/usr/bin/vanthe" | grep "not found" || fail "vanthe misses a library"
+    file -L "$root/usr/bin/vanthe" | grep -q ", stripped" || fail "vanthe is not stripped"
+    # The dialog answers --version without a display.
+    out=$(QT_QPA_PLATFORM=offscreen timeout 20 "$root/usr/bin/vanthe" --version 2>&1) ||
+        fail "vanthe --version: $out"
+    [[ $out == *"$version"* ]] || fail "vanthe --version says: $out"
+    for path in share/applications/org.vanthe.Vanthe.desktop share/mime/packages/org.vanthe.Vanthe.xml \
+        share/metainfo/org.vanthe.Vanthe.metainfo.xml share/icons/hicolor/48x48/apps/org.vanthe.Vanthe.png; do
+        [ -f "$root/usr/$path" ] || fail "the vanthe package lacks $path"
+    done
+fi
+
+for page in "${pages[@]}"; do
+    where=$(man -M "$root/usr/share/man" -w "$page") || fail "man does not find $page"
+    [[ $where == "$root"/* ]] || fail "man found $page outside the package: $where"
+    warnings=$(MANWIDTH=80 man --warnings -l "$where" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "the page of $page: $warnings"
+    MANWIDTH=80 man -l "$where" 2>/dev/null | grep -q "SECURITY" || fail "$page's page has no SECURITY section"
+done
+
+# Bash completion, loaded as bash-completion loads it.
+completion=$root/usr/share/bash-completion/completions/vanthe-cli
+[ -f "$completion" ] || fail "no bash completion"
+if [ -f /usr/share/bash-completion/bash_completion ]; then
+    mkdir "$scratch/words"
+    words=$(cd "$scratch/words" && touch a.enx b.txt && bash -c '
+        source /usr/share/bash-completion/bash_completion
+        source "$1"
+        complete_line() {
+            COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+            COMPREPLY=(); _vanthe_cli vanthe-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
+            printf "%s " "${COMPREPLY[@]}"; echo
+        }
+        complete_line vanthe-cli de
+        complete_line vanthe-cli decrypt --fo
+        complete_line vanthe-cli decrypt ""' _ "$completion")
+    [ "$words" = $'decrypt \n--force \na.enx ' ] || fail "bash completion gave: $words"
+fi
+rm -rf "$scratch"
+echo "packages checked"
