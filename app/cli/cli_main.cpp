@@ -1,24 +1,27 @@
-// vanthe-cli: the encryption engine for scripts and servers.
+// vanthe-cli: the encryption engine for scripts, servers and pipelines.
 
 #include "app/cli/cli_options.h"
-#include "app/cli/error_meaning.h"
+#include "app/cli/failure_text.h"
+#include "app/cli/job_plan.h"
+#include "app/cli/password_bytes.h"
 #include "app/cli/password_input.h"
+#include "app/cli/printable_name.h"
 #include "app/cli/progress_meter.h"
+#include "app/cli/signal_cleanup.h"
 #include "engine/file_transform.h"
-#include "platform/files/file_api.h"
 #include "platform/files/strings.h"
-#include "platform/files/safe_output.h"
 #include "res/version.h"
 
+#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <string>
-#include <sys/stat.h>
+#include <sys/prctl.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -28,106 +31,150 @@ using namespace vanthe::cli;
 constexpr int kExitFailed = 1;
 constexpr int kExitRefused = 2;
 
-extern "C" void OnTerminatingSignal(int signal) {
-    platform::RemoveUnpublishedResults();
-    RestoreTerminal();
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-void InstallSignalHandlers() {
-    struct sigaction action {};
-    action.sa_handler = OnTerminatingSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        sigaction(signal, &action, nullptr);
-    }
+void Say(const std::string& line) {
+    std::fprintf(stderr, "vanthe-cli: %s\n", line.c_str());
 }
 
 int Refuse(const std::string& reason) {
-    std::fprintf(stderr, "vanthe-cli: %s\n", reason.c_str());
+    Say(reason);
     return kExitRefused;
 }
 
+// Help and version go to standard output; a failure to write them is an error, not a success.
+int Print(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        return Refuse(std::string("cannot write to standard output: ") + std::strerror(errno));
+    }
+    return 0;
+}
+
+unsigned DefaultJobs() {
+    long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return processors > 0 ? static_cast<unsigned>(processors) : 1;
+}
+
+// Runs the jobs, up to `threads` at once; each failure is reported with its file's name.
+// Returns the number of jobs that failed.
+std::size_t RunJobs(const Options& options, const JobPlan& plan, const PasswordBytes& password,
+                    ProgressMeter& meter, unsigned threads) {
+    const int mode = options.command == Command::Encrypt ? kModeEncrypt : kModeDecrypt;
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> failed{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < plan.jobs.size(); i = next++) {
+            const PlannedJob& job = plan.jobs[i];
+            ProgressMeter::Job observer(meter);
+            FileTransform transform;
+            transform.observer = &observer;
+            transform.replaceExisting = options.force;
+            transform.checkPlausibility = !options.noCheck;
+            transform.sourceIsStandardInput = job.fromStandardInput;
+            transform.destinationIsStandardOutput = job.toStandardOutput;
+            if (!transform.Transform(job.source, job.destination, password.bytes, mode)) {
+                std::string source =
+                    job.fromStandardInput ? "standard input" : Printable(job.source);
+                std::string destination =
+                    job.toStandardOutput ? "standard output" : Printable(job.destination);
+                meter.Say(DescribeFailure(transform.failure, source, destination, password));
+                ++failed;
+            }
+        }
+    };
+    // Each file is one key stream, so files, not chunks, are what runs in parallel.
+    std::vector<std::thread> workers;
+    for (unsigned i = 1; i < threads && i < plan.jobs.size(); ++i) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // fewer threads do the same work
+        }
+    }
+    work();
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    return failed;
+}
+
 int Run(const Options& options) {
-    const std::string& source = options.source;
-    const std::string& destination = options.destination;
-
-    struct stat sourceInfo {};
-    if (::stat(source.c_str(), &sourceInfo) != 0) {
-        return Refuse(source + ": " + std::strerror(errno));
-    }
-    if (!S_ISREG(sourceInfo.st_mode)) {
-        return Refuse(source + ": not a regular file");
-    }
-    struct stat destinationInfo {};
-    bool destinationExists = ::lstat(destination.c_str(), &destinationInfo) == 0;
-    if (::stat(destination.c_str(), &destinationInfo) == 0) {
-        if (destinationInfo.st_dev == sourceInfo.st_dev &&
-            destinationInfo.st_ino == sourceInfo.st_ino) {
-            return Refuse(destination + ": is the source file itself");
-        }
-        if (S_ISDIR(destinationInfo.st_mode)) {
-            return Refuse(destination + ": is a directory");
-        }
-    }
-    if (destinationExists && !options.force) {
-        return Refuse(destination + ": exists (use --force to replace it)");
-    }
-    std::string folder = std::filesystem::path(destination).parent_path().string();
-    if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
-        return Refuse("cannot create a file in " + folder + ": " + std::strerror(errno));
-    }
-
-    InstallSignalHandlers();
-    std::string password;
+    JobPlan plan;
     std::string reason;
-    bool havePassword = options.passwordFile.empty()
-                            ? AskPassword(options.command == Command::Encrypt, password, reason)
-                            : ReadPasswordFile(options.passwordFile, password, reason);
+    if (!PlanJobs(options, plan, reason)) {
+        return Refuse(reason);
+    }
+    for (const std::string& refusal : plan.refusals) {
+        Say(refusal);
+    }
+    if (plan.jobs.empty()) {
+        return kExitRefused;
+    }
+    int codePage = 0;
+    if (!ChooseCodePage(options.codePage, codePage, reason)) {
+        return Refuse(reason);
+    }
+
+    const bool encrypting = options.command == Command::Encrypt;
+    std::string text;
+    bool fromFile = !options.passwordFile.empty();
+    bool havePassword = fromFile ? ReadPasswordFile(options.passwordFile, text, reason)
+                                 : AskPassword(encrypting, text, reason);
     if (!havePassword) {
         return Refuse(reason);
     }
-    if (password.empty()) {
+    if (text.empty()) {
         return Refuse("the password is empty");
+    }
+    PasswordBytes password;
+    bool converted =
+        ToPasswordBytes(text, fromFile ? PasswordOrigin::FileLine : PasswordOrigin::Typed, codePage,
+                        encrypting, password);
+    platform::SecureZeroMemory(text.data(), text.size());
+    if (!converted) {
+        Wipe(password);
+        char sentence[96];
+        std::snprintf(sentence, sizeof sentence,
+                      "The password contains characters that code page %d cannot represent.",
+                      codePage);
+        Say(sentence);
+        Say("--codepage N chooses another code page (65001 keeps the password's UTF-8 bytes)");
+        return kExitRefused;
     }
 
     bool showProgress = !options.quiet && ::isatty(STDERR_FILENO) != 0;
-    ProgressMeter meter(static_cast<std::uint64_t>(sourceInfo.st_size), showProgress);
-    FileTransform job;
-    job.observer = &meter;
-    job.replaceExisting = options.force;
-    bool ok = job.Transform(source, destination, password,
-                            options.command == Command::Encrypt ? kModeEncrypt : kModeDecrypt);
-    platform::SecureZeroMemory(password.data(), password.size());
-    if (!ok) {
-        if (job.failure.step == JobStep::Publish && job.failure.code == EEXIST) {
-            return Refuse(destination + ": exists (use --force to replace it)");
-        }
-        std::string meaning = ErrorMeaning(job.errorText);
-        std::fprintf(stderr, "vanthe-cli: %s%s%s%s\n", job.errorText.c_str(),
-                     meaning.empty() ? "" : " (", meaning.c_str(), meaning.empty() ? "" : ")");
-        return kExitFailed;
+    std::uint64_t total = 0;
+    for (const PlannedJob& job : plan.jobs) {
+        total += job.sizeHint;
     }
-    return 0;
+    std::size_t failed = 0;
+    {
+        ProgressMeter meter(showProgress, plan.jobs.size(), total, plan.sizesKnown);
+        failed = RunJobs(options, plan, password, meter,
+                         options.jobs != 0 ? options.jobs : DefaultJobs());
+    }
+    Wipe(password);
+    return failed == 0 && plan.refusals.empty() ? 0 : kExitFailed;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // No core dump of a password or a key, and no other process of the user reading them.
+    ::prctl(PR_SET_DUMPABLE, 0);
+    InstallSignalCleanup();
+
     Options options;
     std::string reason;
     if (!ParseOptions(argc, argv, options, reason)) {
-        std::fprintf(stderr, "vanthe-cli: %s\nTry 'vanthe-cli --help'.\n", reason.c_str());
+        Say(reason);
+        std::fputs("Try 'vanthe-cli --help'.\n", stderr);
         return kExitRefused;
     }
     switch (options.command) {
     case Command::Help:
-        std::fputs(kUsage, stdout);
-        return 0;
+        return Print(kUsage);
     case Command::Version:
-        std::printf("vanthe-cli %s\n", kVersionText);
-        return 0;
+        return Print(std::string("vanthe-cli ") + kVersionText + "\n");
     default:
         return Run(options);
     }

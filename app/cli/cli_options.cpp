@@ -1,113 +1,183 @@
 #include "app/cli/cli_options.h"
 
-#include "engine/encrypted_name.h"
+#include "app/cli/password_bytes.h"
 
+#include <CLI/CLI.hpp>
+#include <cctype>
+#include <charconv>
 #include <string_view>
-#include <vector>
 
 namespace vanthe::cli {
 
 const char kUsage[] =
-    "Usage:\n"
-    "  vanthe-cli encrypt [--password-file FILE] [--force] [--quiet] SOURCE [DESTINATION]\n"
-    "  vanthe-cli decrypt [--password-file FILE] [--force] [--quiet] SOURCE [DESTINATION]\n"
-    "  vanthe-cli --help | --version\n"
+    "Usage: vanthe-cli encrypt [OPTIONS] SOURCE...\n"
+    "  or:  vanthe-cli decrypt [OPTIONS] SOURCE...\n"
+    "  or:  vanthe-cli --help | --version\n"
+    "Encrypts or decrypts files under a password, in the .enx format of Vanthe for Windows.\n"
     "\n"
-    "Encrypts or decrypts one file under a password, in the format of Vanthe's .enx files.\n"
+    "Each SOURCE goes to its own destination: SOURCE.enx when encrypting, SOURCE without its\n"
+    ".enx ending (in any case) when decrypting. SOURCE \"-\" reads standard input and needs -o.\n"
+    "Several SOURCEs are processed at once; one that fails does not stop the others.\n"
     "\n"
-    "  --password-file FILE  take the password from the first line of FILE (\"-\": standard\n"
-    "                        input); without it the password is asked at the terminal\n"
-    "  --force               replace an existing DESTINATION\n"
-    "  --quiet               show no progress\n"
+    "Options:\n"
+    "  -o, --output PATH         destination (one SOURCE only); \"-\" writes to standard output\n"
+    "  -p, --password-file FILE  password from the first line of FILE (\"-\": standard input);\n"
+    "                            without it the password is asked at the terminal\n"
+    "      --codepage N          Windows code page of the password's bytes (default: chosen\n"
+    "                            from the locale as Windows does, or VANTHE_CODEPAGE);\n"
+    "                            65001 takes the UTF-8 bytes as they stand\n"
+    "      --no-check            decrypt even when the result looks like random bytes (the\n"
+    "                            sign of a wrong password)\n"
+    "  -f, --force               replace existing destinations\n"
+    "  -j, --jobs N              files processed at once (default: the number of processors)\n"
+    "  -q, --quiet               no progress\n"
+    "  -h, --help                show this help and exit\n"
+    "  -V, --version             show the version and exit\n"
     "\n"
-    "DESTINATION defaults to SOURCE.enx when encrypting, and to SOURCE without its .enx\n"
-    "ending when decrypting. The result is written to a temporary file beside DESTINATION\n"
-    "and takes its name only when the job succeeded.\n"
+    "A result is written beside its destination with the permissions of its source, and takes\n"
+    "the destination's name only when its job succeeded: a failed or interrupted job leaves\n"
+    "nothing behind. An existing destination is replaced only with --force, and never when it\n"
+    "is not a regular file.\n"
     "\n"
-    "Exit status: 0 success, 1 the job failed, 2 usage error or refusal.\n";
+    "Security:\n"
+    "  .enx is the format of Vanthe for Windows, kept for exchanging files with it. Its key\n"
+    "  is 40 bits of RC4 with no salt, so the same password gives the same key stream for\n"
+    "  every file: anyone holding one plaintext and its .enx file can decrypt every other file\n"
+    "  made under that password. It does not detect tampering. For new secrets use a modern\n"
+    "  tool such as age or gpg.\n"
+    "\n"
+    "Examples:\n"
+    "  vanthe-cli encrypt -p pw.txt *.doc\n"
+    "      encrypt each .doc file into a .doc.enx file beside it\n"
+    "  vanthe-cli decrypt report.doc.enx\n"
+    "      ask the password and write report.doc\n"
+    "  tar -c folder | vanthe-cli encrypt -p pw.txt -o folder.tar.enx -\n"
+    "      encrypt a stream\n"
+    "  vanthe-cli decrypt -o - file.enx | age -p -o file.age\n"
+    "      move a file to a modern format through a pipe\n"
+    "\n"
+    "Exit status: 0 every file done, 1 a job failed, 2 usage error or refusal.\n";
+
+namespace {
+
+constexpr unsigned kMostJobs = 1024;
+
+// A whole decimal number, nothing else.
+bool ParseNumber(std::string_view text, long long& value) {
+    const char* end = text.data() + text.size();
+    auto [at, error] = std::from_chars(text.data(), end, value);
+    return !text.empty() && error == std::errc() && at == end;
+}
+
+bool Judge(Options& options, const std::string& jobs, const std::string& codePage,
+           std::string& reason) {
+    if (options.sources.empty()) {
+        reason = "missing SOURCE";
+        return false;
+    }
+    long long number = 0;
+    if (!jobs.empty()) {
+        if (!ParseNumber(jobs, number) || number < 1 || number > kMostJobs) {
+            reason = "--jobs wants a number from 1 to " + std::to_string(kMostJobs) + ", not '" +
+                     jobs + "'";
+            return false;
+        }
+        options.jobs = static_cast<unsigned>(number);
+    }
+    if (!codePage.empty()) {
+        if (!ParseNumber(codePage, number) || number <= 0 || number > 65535 ||
+            !IsKnownCodePage(static_cast<int>(number))) {
+            reason = "unknown code page '" + codePage + "' (65001 takes UTF-8 as it stands)";
+            return false;
+        }
+        options.codePage = static_cast<int>(number);
+    }
+    if (!options.output.empty() && options.sources.size() > 1) {
+        reason = "-o names the destination of one SOURCE only";
+        return false;
+    }
+    for (const std::string& source : options.sources) {
+        if (source.empty()) {
+            reason = "empty SOURCE name";
+            return false;
+        }
+        if (source == kStandardStream && options.output.empty()) {
+            reason = "SOURCE '-' (standard input) needs -o";
+            return false;
+        }
+        if (source == kStandardStream && options.passwordFile == kStandardStream) {
+            reason = "standard input cannot hold both the password and the data";
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 bool ParseOptions(int argc, char** argv, Options& options, std::string& reason) {
     options = Options{};
     if (argc < 2) {
-        reason = "missing command";
+        reason = "missing command (encrypt or decrypt)";
         return false;
     }
-    std::string_view command = argv[1];
-    if (command == "--help" || command == "-h") {
+    std::string_view first = argv[1];
+    if (first == "-h" || first == "--help") {
         options.command = Command::Help;
         return true;
     }
-    if (command == "--version") {
+    if (first == "-V" || first == "--version") {
         options.command = Command::Version;
         return true;
     }
-    if (command == "encrypt") {
-        options.command = Command::Encrypt;
-    } else if (command == "decrypt") {
-        options.command = Command::Decrypt;
-    } else {
-        reason = "unknown command '" + std::string(command) + "'";
+    if (first != "encrypt" && first != "decrypt") {
+        reason = "unknown command '" + std::string(first) + "' (encrypt or decrypt)";
         return false;
     }
 
-    std::vector<std::string> operands;
-    bool optionsEnded = false;
-    for (int i = 2; i < argc; ++i) {
-        std::string_view word = argv[i];
-        if (optionsEnded || word.size() < 2 || word[0] != '-') {
-            operands.emplace_back(word);
-        } else if (word == "--") {
-            optionsEnded = true;
-        } else if (word == "--force") {
-            options.force = true;
-        } else if (word == "--quiet" || word == "-q") {
-            options.quiet = true;
-        } else if (word == "--password-file") {
-            if (i + 1 >= argc) {
-                reason = "--password-file needs a FILE";
-                return false;
-            }
-            options.passwordFile = argv[++i];
-        } else if (word.starts_with("--password-file=")) {
-            options.passwordFile = word.substr(sizeof "--password-file=" - 1);
-        } else if (word == "--help" || word == "-h") {
-            options.command = Command::Help;
-            return true;
-        } else {
-            reason = "unknown option '" + std::string(word) + "'";
+    // CLI11 reports a bad call by throwing; the throw stops here.
+    std::string jobs;
+    std::string codePage;
+    bool help = false;
+    bool version = false;
+    try {
+        CLI::App app{"", "vanthe-cli"};
+        app.set_help_flag();
+        CLI::App* command = app.add_subcommand(std::string(first));
+        command->set_help_flag();
+        command->add_option("SOURCE", options.sources);
+        CLI::Option* output = command->add_option("-o,--output", options.output);
+        CLI::Option* password = command->add_option("-p,--password-file", options.passwordFile);
+        command->add_option("--codepage", codePage);
+        command->add_flag("--no-check", options.noCheck);
+        command->add_flag("-f,--force", options.force);
+        command->add_option("-j,--jobs", jobs);
+        command->add_flag("-q,--quiet", options.quiet);
+        command->add_flag("-h,--help", help);
+        command->add_flag("-V,--version", version);
+        app.parse(argc, argv);
+        // An empty name is a slip, not a request for the default.
+        if (output->count() > 0 && options.output.empty()) {
+            reason = "--output needs a PATH";
             return false;
         }
-        if (word.starts_with("--password-file") && options.passwordFile.empty()) {
+        if (password->count() > 0 && options.passwordFile.empty()) {
             reason = "--password-file needs a FILE";
             return false;
         }
-    }
-    if (operands.empty()) {
-        reason = "missing SOURCE";
+    } catch (const CLI::ParseError& error) {
+        reason = error.what();
+        if (!reason.empty()) {
+            reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+        }
         return false;
     }
-    if (operands.size() > 2) {
-        reason = "too many operands";
-        return false;
+    if (help || version) {
+        options.command = help ? Command::Help : Command::Version;
+        return true;
     }
-    options.source = operands[0];
-    if (operands.size() == 2) {
-        options.destination = operands[1];
-    } else if (options.command == Command::Encrypt) {
-        options.destination = options.source + kEncryptedMarker;
-    } else if (HasEncryptedMarker(options.source) &&
-               options.source.size() > kEncryptedMarkerLength) {
-        options.destination =
-            options.source.substr(0, options.source.size() - kEncryptedMarkerLength);
-    } else {
-        reason = "SOURCE has no .enx ending; give a DESTINATION";
-        return false;
-    }
-    if (options.source.empty() || options.destination.empty()) {
-        reason = "empty file name";
-        return false;
-    }
-    return true;
+    options.command = first == "encrypt" ? Command::Encrypt : Command::Decrypt;
+    return Judge(options, jobs, codePage, reason);
 }
 
 } // namespace vanthe::cli

@@ -1,11 +1,10 @@
 #include "app/cli/password_input.h"
 
-#include "platform/files/file_api.h"
+#include "platform/files/strings.h"
 #include "platform/files/strings.h"
 
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <termios.h>
@@ -19,98 +18,123 @@ volatile std::sig_atomic_t terminalSaved = 0;
 int terminalFd = -1;
 termios savedTerminal{};
 
-// Reads one line from fd byte by byte, so nothing past the line is consumed.
-bool ReadLine(int fd, std::string& line, bool& sawEnd) {
-    line.clear();
-    sawEnd = false;
-    char c = 0;
-    for (;;) {
-        ssize_t n = ::read(fd, &c, 1);
+enum class LineRead { Done, Failed, TooLong };
+
+// Reads the first line of fd in blocks into `line`, without its ending. Whatever follows the
+// line in the same block is read too, and wiped. `line` never grows past its reserve, so no
+// copy of the secret is left behind in freed memory.
+LineRead ReadFirstLine(int fd, std::string& line, int& error) {
+    // Room for the longest line, its "\r\n", and one byte to tell that it is longer.
+    char buffer[kPasswordLimit + 3];
+    std::size_t size = 0;
+    std::size_t end = 0;
+    bool found = false;
+    LineRead outcome = LineRead::Done;
+    while (!found && size < sizeof buffer) {
+        ssize_t n = ::read(fd, buffer + size, sizeof buffer - size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
         if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
+            error = errno;
+            outcome = LineRead::Failed;
+            break;
         }
         if (n == 0) {
-            sawEnd = true;
-            return true;
+            break;
         }
-        if (c == '\n') {
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            return true;
+        if (void* newline = std::memchr(buffer + size, '\n', static_cast<std::size_t>(n))) {
+            end = static_cast<std::size_t>(static_cast<char*>(newline) - buffer);
+            found = true;
         }
-        line.push_back(c);
+        size += static_cast<std::size_t>(n);
     }
+    if (outcome == LineRead::Done) {
+        if (!found) {
+            end = size;
+        }
+        if (end > 0 && buffer[end - 1] == '\r') {
+            --end;
+        }
+        if (end > kPasswordLimit || (!found && size == sizeof buffer)) {
+            outcome = LineRead::TooLong;
+        } else {
+            line.reserve(kPasswordLimit);
+            line.assign(buffer, end);
+        }
+    }
+    platform::SecureZeroMemory(buffer, sizeof buffer);
+    return outcome;
 }
 
-bool Prompt(int fd, const char* text, std::string& answer) {
+std::string TooLong(const std::string& where) {
+    return where + ": the password line is longer than " + std::to_string(kPasswordLimit) +
+           " bytes";
+}
+
+bool Prompt(int fd, const char* text, std::string& answer, std::string& reason) {
     (void)!::write(fd, text, std::strlen(text));
-    bool sawEnd = false;
-    bool ok = ReadLine(fd, answer, sawEnd);
+    int error = 0;
+    LineRead outcome = ReadFirstLine(fd, answer, error);
     (void)!::write(fd, "\n", 1);
-    return ok;
+    if (outcome == LineRead::TooLong) {
+        reason = TooLong("the terminal");
+    } else if (outcome == LineRead::Failed) {
+        reason = std::string("could not read the password: ") + std::strerror(error);
+    }
+    return outcome == LineRead::Done;
 }
 
 } // namespace
 
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& reason) {
-    int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    bool standardInput = path == "-";
+    int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    std::string where = standardInput ? std::string("standard input") : path;
     if (fd < 0) {
-        reason = path + ": " + std::strerror(errno);
+        reason = where + ": " + std::strerror(errno);
         return false;
     }
-    bool sawEnd = false;
-    bool ok = ReadLine(fd, password, sawEnd);
-    int error = errno;
-    if (fd != STDIN_FILENO) {
+    int error = 0;
+    LineRead outcome = ReadFirstLine(fd, password, error);
+    if (!standardInput) {
         ::close(fd);
     }
-    if (!ok) {
-        reason = path + ": " + std::strerror(error);
-        return false;
+    if (outcome == LineRead::Failed) {
+        reason = where + ": " + std::strerror(error);
+    } else if (outcome == LineRead::TooLong) {
+        reason = TooLong(where);
     }
-    return true;
+    return outcome == LineRead::Done;
 }
 
 bool AskPassword(bool confirm, std::string& password, std::string& reason) {
     int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        reason = "no terminal to ask the password at; use --password-file";
-        return false;
-    }
-    termios quiet{};
-    if (::tcgetattr(fd, &savedTerminal) != 0) {
-        ::close(fd);
+    if (fd < 0 || ::tcgetattr(fd, &savedTerminal) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         reason = "no terminal to ask the password at; use --password-file";
         return false;
     }
     terminalFd = fd;
     terminalSaved = 1;
-    quiet = savedTerminal;
+    termios quiet = savedTerminal;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     ::tcsetattr(fd, TCSAFLUSH, &quiet);
 
     std::string again;
-    bool ok = Prompt(fd, "Password: ", password);
+    bool ok = Prompt(fd, "Password: ", password, reason);
     if (ok && confirm && !password.empty()) {
-        ok = Prompt(fd, "Repeat password: ", again);
+        ok = Prompt(fd, "Repeat password: ", again, reason);
         if (ok && again != password) {
             reason = "the passwords do not match";
-            platform::SecureZeroMemory(again.data(), again.size());
-            RestoreTerminal();
-            ::close(fd);
-            return false;
+            ok = false;
         }
     }
     platform::SecureZeroMemory(again.data(), again.size());
     RestoreTerminal();
     ::close(fd);
-    if (!ok) {
-        reason = "could not read the password";
-    }
     return ok;
 }
 

@@ -3,11 +3,17 @@
 // Where vanthe-cli gets its password: the first line of a file or of standard input, or the
 // terminal without echo.
 
+#include <cstddef>
 #include <string>
 
 namespace vanthe::cli {
 
-// The first line of the file ("-": standard input), its bytes exactly, without the line ending.
+// The longest password line taken; a longer one (or an endless file such as /dev/zero) is
+// refused at once rather than read without end.
+inline constexpr std::size_t kPasswordLimit = 4096;
+
+// The first line of the file ("-": standard input), its bytes exactly, without the line
+// ending. False with a reason when it cannot be read or is longer than kPasswordLimit.
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& reason);
 
 // Asks at the controlling terminal without echo; `confirm` asks a second time and requires

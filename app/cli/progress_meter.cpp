@@ -1,56 +1,115 @@
 #include "app/cli/progress_meter.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace vanthe::cli {
 
-ProgressMeter::ProgressMeter(std::uint64_t totalBytes, bool enabled)
-    : total_(totalBytes), enabled_(enabled) {}
+namespace {
+
+constexpr std::chrono::milliseconds kDrawInterval(100);
+
+std::string Amount(double bytes) {
+    char text[32];
+    if (bytes < 1e6) {
+        std::snprintf(text, sizeof text, "%.0f kB", bytes / 1e3);
+    } else if (bytes < 1e9) {
+        std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
+    } else {
+        std::snprintf(text, sizeof text, "%.2f GB", bytes / 1e9);
+    }
+    return text;
+}
+
+} // namespace
+
+ProgressMeter::ProgressMeter(bool enabled, std::size_t files, std::uint64_t totalBytes,
+                             bool totalKnown)
+    : enabled_(enabled), files_(files), total_(totalBytes), totalKnown_(totalKnown) {
+    nextDraw_ = (start_ + kDrawInterval).time_since_epoch().count();
+}
 
 ProgressMeter::~ProgressMeter() {
-    Clear();
+    std::lock_guard lock(mutex_);
+    ClearLocked();
 }
 
-void ProgressMeter::OnJobStarted(std::uint64_t) {
-    if (enabled_) {
-        start_ = Clock::now();
-        lastDraw_ = start_;
-        Draw(0, true);
-    }
+void ProgressMeter::Job::OnJobStarted(std::uint64_t) {}
+
+void ProgressMeter::Job::OnChunkDone(std::uint64_t, std::uint64_t bytesDone) {
+    meter_.Advance(bytesDone - counted_);
+    counted_ = bytesDone;
 }
 
-void ProgressMeter::OnChunkDone(std::uint64_t, std::uint64_t bytesDone) {
-    if (enabled_) {
-        Draw(bytesDone, false);
-    }
+void ProgressMeter::Job::OnJobFinished(bool) {
+    meter_.FileDone();
 }
 
-void ProgressMeter::OnJobFinished(bool) {
-    Clear();
+void ProgressMeter::Say(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    ClearLocked();
+    std::fprintf(stderr, "vanthe-cli: %s\n", line.c_str());
+    std::fflush(stderr);
 }
 
-void ProgressMeter::Draw(std::uint64_t doneBytes, bool force) {
+void ProgressMeter::Advance(std::uint64_t bytes) {
+    done_.fetch_add(bytes, std::memory_order_relaxed);
     Clock::time_point now = Clock::now();
-    if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) {
-        return;
+    if (Due(now)) {
+        std::lock_guard lock(mutex_);
+        DrawLocked(now);
     }
-    lastDraw_ = now;
-    doneBytes = std::min(doneBytes, total_);
+}
+
+void ProgressMeter::FileDone() {
+    filesDone_.fetch_add(1, std::memory_order_relaxed);
+    Clock::time_point now = Clock::now();
+    if (Due(now)) {
+        std::lock_guard lock(mutex_);
+        DrawLocked(now);
+    }
+}
+
+// True for the one caller that claims the next drawing, at most once per interval.
+bool ProgressMeter::Due(Clock::time_point now) {
+    if (!enabled_) {
+        return false;
+    }
+    Clock::rep next = nextDraw_.load(std::memory_order_relaxed);
+    Clock::rep current = now.time_since_epoch().count();
+    return current >= next &&
+           nextDraw_.compare_exchange_strong(next, (now + kDrawInterval).time_since_epoch().count(),
+                                             std::memory_order_relaxed);
+}
+
+void ProgressMeter::DrawLocked(Clock::time_point now) {
     double seconds = std::chrono::duration<double>(now - start_).count();
-    double percent =
-        total_ == 0 ? 100.0 : 100.0 * static_cast<double>(doneBytes) / static_cast<double>(total_);
-    double rate = seconds > 0 ? static_cast<double>(doneBytes) / seconds : 0;
-    std::fprintf(stderr, "\r%5.1f%%  ", percent);
-    if (rate > 0) {
-        auto left = static_cast<long long>(static_cast<double>(total_ - doneBytes) / rate);
-        std::fprintf(stderr, "%7.1f MB/s  %lld:%02lld left ", rate / 1e6, left / 60, left % 60);
+    auto done = static_cast<double>(done_.load(std::memory_order_relaxed));
+    double rate = seconds > 0 ? done / seconds : 0;
+    std::string line;
+    if (files_ > 1) {
+        line += std::to_string(filesDone_.load(std::memory_order_relaxed)) + "/" +
+                std::to_string(files_) + " files  ";
     }
+    line += Amount(done);
+    if (totalKnown_) {
+        line += " of " + Amount(static_cast<double>(total_));
+    }
+    line += "  " + Amount(rate) + "/s";
+    if (totalKnown_ && rate > 0) {
+        // Sizes are hints: a source may turn out longer than it said.
+        double left =
+            done < static_cast<double>(total_) ? (static_cast<double>(total_) - done) / rate : 0;
+        auto whole = static_cast<long long>(left);
+        char text[32];
+        std::snprintf(text, sizeof text, "  %lld:%02lld left", whole / 60, whole % 60);
+        line += text;
+    }
+    std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);
     drawn_ = true;
 }
 
-void ProgressMeter::Clear() {
+void ProgressMeter::ClearLocked() {
     if (drawn_) {
         std::fputs("\r\033[K", stderr);
         std::fflush(stderr);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
@@ -12,12 +13,14 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 using testing_support::Bytes;
+using testing_support::LoadVectors;
 using testing_support::PathExists;
 using testing_support::Pattern;
 using testing_support::ReadBytes;
@@ -34,8 +37,10 @@ struct Outcome {
 };
 
 struct RunOptions {
-    std::string input;              // standard input
-    std::optional<rlim_t> fileSize; // RLIMIT_FSIZE for the child
+    std::string input;                    // standard input
+    std::string output;                   // a file for standard output instead of the pipe
+    std::vector<std::string> environment; // NAME=value added to the child's
+    std::optional<rlim_t> fileSize;       // RLIMIT_FSIZE for the child; SIGXFSZ keeps its default
     // Called with the child's pid while it runs; may signal it.
     std::function<void(pid_t)> whileRunning;
 };
@@ -81,17 +86,27 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
+    // The program may end without reading all its input; that must not end the test.
+    ::signal(SIGPIPE, SIG_IGN);
     pid_t pid = ::fork();
     if (pid == 0) {
+        ::signal(SIGPIPE, SIG_DFL);
         ::dup2(in[0], 0);
-        ::dup2(out[1], 1);
+        if (run.output.empty()) {
+            ::dup2(out[1], 1);
+        } else {
+            int file = ::open(run.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(file, 1);
+        }
         ::dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
             ::close(fd);
         }
         ::setsid(); // no controlling terminal: the password must come from a file
+        for (const std::string& variable : run.environment) {
+            ::putenv(const_cast<char*>(variable.c_str()));
+        }
         if (run.fileSize) {
-            ::signal(SIGXFSZ, SIG_IGN);
             rlimit limit{*run.fileSize, *run.fileSize};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
@@ -101,14 +116,27 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
     ::close(in[0]);
     ::close(out[1]);
     ::close(err[1]);
-    (void)!::write(in[1], run.input.data(), run.input.size());
-    ::close(in[1]);
+    // Standard input is fed on a thread of its own, so a large input cannot block on a full
+    // pipe while the program's output waits to be read.
+    std::thread feeder([&] {
+        std::size_t at = 0;
+        while (at < run.input.size()) {
+            ssize_t n = ::write(in[1], run.input.data() + at, run.input.size() - at);
+            if (n <= 0) {
+                break;
+            }
+            at += static_cast<std::size_t>(n);
+        }
+        ::close(in[1]);
+    });
     if (run.whileRunning) {
         run.whileRunning(pid);
     }
     Outcome outcome;
+    std::thread errors([&] { outcome.err = Drain(err[0]); });
     outcome.out = Drain(out[0]);
-    outcome.err = Drain(err[0]);
+    errors.join();
+    feeder.join();
     ::close(out[0]);
     ::close(err[0]);
     int status = 0;
@@ -142,62 +170,203 @@ protected:
         WriteBytes(dir / "password", Bytes{'a', '\n'});
         passwordFile = dir / "password";
     }
+    // The known answer of the pattern input of `size` bytes under the password "a".
+    static Bytes KnownAnswer(const std::string& size) {
+        return ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/outputs/p01__pattern-" + size + ".enc");
+    }
+    static Bytes KnownInput(const std::string& size) {
+        return ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/inputs/pattern-" + size + ".bin");
+    }
+    static std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+    static bool Has(const std::string& text, const std::string& part) {
+        return text.find(part) != std::string::npos;
+    }
+    mode_t ModeOf(const std::string& path) {
+        struct stat info {};
+        EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+        return info.st_mode;
+    }
     TempDir dir;
     std::string passwordFile;
 };
 
-TEST_F(Cli, HelpAndVersion) {
+TEST_F(Cli, HelpVersionAndTheirOutput) {
     Outcome help = RunCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("vanthe-cli encrypt"), std::string::npos);
-    Outcome version = RunCli({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out, "vanthe-cli 2.0.0.1\n");
+    EXPECT_TRUE(Has(help.out, "Usage: vanthe-cli encrypt [OPTIONS] SOURCE...")) << help.out;
+    EXPECT_TRUE(Has(help.out, "Security:"));
+    EXPECT_TRUE(Has(help.out, "vanthe-cli decrypt -o - file.enx | age -p -o file.age"));
+    EXPECT_EQ(RunCli({"decrypt", "-h"}).out, help.out);
+    for (const char* word : {"--version", "-V"}) {
+        Outcome version = RunCli({word});
+        EXPECT_EQ(version.exitCode, 0);
+        EXPECT_EQ(version.out, "vanthe-cli 2.0.0.1\n");
+    }
+    // Output that cannot be written is a failure, not a success.
+    RunOptions full;
+    full.output = "/dev/full";
+    for (const char* word : {"--help", "--version"}) {
+        Outcome outcome = RunCli({word}, full);
+        EXPECT_EQ(outcome.exitCode, 2) << word;
+        EXPECT_TRUE(Has(outcome.err, "No space left on device")) << outcome.err;
+    }
 }
 
-TEST_F(Cli, UsageErrorsExitWithTwo) {
+TEST_F(Cli, UsageErrorsComeBeforeAnyWork) {
     WriteBytes(dir / "plain.txt", Pattern(10));
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {},
-             {"scramble", "x"},
-             {"encrypt"},
-             {"encrypt", "--bogus", dir / "plain.txt"},
-             {"encrypt", "a", "b", "c"},
-             {"encrypt", "--password-file"},
-             {"decrypt", "--password-file", passwordFile, dir / "plain.txt"},
-         }) {
-        Outcome outcome = RunCli(args);
+    WriteBytes(dir / "other", Pattern(10));
+    const std::string plain = dir / "plain.txt";
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        {{}, "missing command"},
+        {{"scramble", plain}, "unknown command 'scramble'"},
+        {{"encrypt"}, "missing SOURCE"},
+        {{"encrypt", "--bogus", plain}, "--bogus"},
+        {{"encrypt", "-p", passwordFile, "-o", dir / "out", plain, dir / "other"},
+         "one SOURCE only"},
+        {{"encrypt", "-p", passwordFile, "-"}, "needs -o"},
+        {{"encrypt", "-p", "-", "-o", dir / "out", "-"}, "both the password and the data"},
+        {{"encrypt", "--password-file"}, "--password-file"},
+        {{"encrypt", "-p", "", plain}, "needs a FILE"},
+        {{"encrypt", "-j", "0", plain}, "--jobs"},
+        {{"encrypt", "--jobs=two", plain}, "--jobs"},
+        {{"encrypt", "--codepage", "1234", plain}, "unknown code page '1234'"},
+        {{"encrypt", "--codepage", "cp1252", plain}, "unknown code page"},
+        {{"decrypt", "-p", passwordFile, plain}, "no .enx ending"},
+        {{"encrypt", "-p", passwordFile, plain, dir.path() + "/./plain.txt"}, "both be written to"},
+    };
+    for (const auto& c : cases) {
+        Outcome outcome = RunCli(c.args);
         EXPECT_EQ(outcome.exitCode, 2) << outcome.err;
-        EXPECT_NE(outcome.err.find("vanthe-cli: "), std::string::npos);
+        EXPECT_TRUE(Has(outcome.err, "vanthe-cli: ") && Has(outcome.err, c.says)) << outcome.err;
     }
-    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"password", "plain.txt"}));
+    RunOptions badVariable;
+    badVariable.environment = {"VANTHE_CODEPAGE=utf8"};
+    Outcome variable = RunCli({"encrypt", "-p", passwordFile, plain}, badVariable);
+    EXPECT_EQ(variable.exitCode, 2);
+    EXPECT_TRUE(Has(variable.err, "VANTHE_CODEPAGE")) << variable.err;
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"other", "password", "plain.txt"}));
 }
 
 TEST_F(Cli, EncryptsToTheKnownAnswerAndDecryptsBack) {
-    std::string input = VANTHE_TEST_DATA_DIR "/vectors/inputs/pattern-004096.bin";
-    WriteBytes(dir / "report.doc", ReadBytes(input));
+    WriteBytes(dir / "report.doc", KnownInput("004096"));
     Outcome encrypted = RunCli({"encrypt", "--password-file", passwordFile, dir / "report.doc"});
     ASSERT_EQ(encrypted.exitCode, 0) << encrypted.err;
     EXPECT_EQ(encrypted.err, ""); // not a terminal: no progress
-    EXPECT_EQ(ReadBytes(dir / "report.doc.enx"),
-              ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/outputs/p01__pattern-004096.enc"));
+    EXPECT_EQ(ReadBytes(dir / "report.doc.enx"), KnownAnswer("004096"));
 
     ASSERT_EQ(::rename((dir / "report.doc.enx").c_str(), (dir / "copy.ENX").c_str()), 0);
     Outcome decrypted = RunCli({"decrypt", "--password-file=" + passwordFile, dir / "copy.ENX"});
     ASSERT_EQ(decrypted.exitCode, 0) << decrypted.err;
-    EXPECT_EQ(ReadBytes(dir / "copy"), ReadBytes(input));
+    EXPECT_EQ(ReadBytes(dir / "copy"), KnownInput("004096"));
+}
+
+TEST_F(Cli, PipesBothWaysGiveTheKnownAnswers) {
+    for (const auto& vector : LoadVectors()) {
+        SCOPED_TRACE(vector.output);
+        WriteBytes(dir / "pw", Bytes(vector.password.begin(), vector.password.end()));
+        const std::string input = Text(ReadBytes(vector.input));
+        const std::string answer = Text(ReadBytes(vector.output));
+        // Standard input to standard output, both ways.
+        Outcome encrypted = RunCli({"encrypt", "-p", dir / "pw", "-o", "-", "-"}, WithInput(input));
+        ASSERT_EQ(encrypted.exitCode, 0) << encrypted.err;
+        EXPECT_EQ(encrypted.out, answer);
+        Outcome decrypted =
+            RunCli({"decrypt", "-p", dir / "pw", "--no-check", "-o", "-", "-"}, WithInput(answer));
+        ASSERT_EQ(decrypted.exitCode, 0) << decrypted.err;
+        EXPECT_EQ(decrypted.out, input);
+        // A file to standard output, and standard input to a file.
+        Outcome toPipe =
+            RunCli({"decrypt", "-p", dir / "pw", "--no-check", "-o", "-", vector.output});
+        EXPECT_EQ(toPipe.out, input);
+        Outcome fromPipe =
+            RunCli({"encrypt", "-p", dir / "pw", "-f", "-o", dir / "from-pipe.enx", "-"},
+                   WithInput(input));
+        ASSERT_EQ(fromPipe.exitCode, 0) << fromPipe.err;
+        EXPECT_EQ(Text(ReadBytes(dir / "from-pipe.enx")), answer);
+    }
 }
 
 TEST_F(Cli, PasswordIsTheFirstLineOfStandardInputWithoutItsEnding) {
     WriteBytes(dir / "in", Pattern(1025));
     for (std::string input : {"abc\n", "abc\r\nsecond line\n", "abc"}) {
         Outcome outcome =
-            RunCli({"encrypt", "--force", "--password-file", "-", dir / "in", dir / "out"},
-                   WithInput(input));
+            RunCli({"encrypt", "-f", "-p", "-", "-o", dir / "out", dir / "in"}, WithInput(input));
         ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
         EXPECT_EQ(ReadBytes(dir / "out"),
                   ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/outputs/p02__pattern-001025.enc"));
     }
+}
+
+TEST_F(Cli, PasswordLinesAreLimited) {
+    WriteBytes(dir / "plain", Pattern(100));
+    // The longest line taken, with a Windows line ending.
+    std::string longest(4096, 'x');
+    Outcome taken = RunCli({"encrypt", "-p", "-", dir / "plain"}, WithInput(longest + "\r\n"));
+    EXPECT_EQ(taken.exitCode, 0) << taken.err;
+    Outcome tooLong =
+        RunCli({"encrypt", "-f", "-p", "-", dir / "plain"}, WithInput(longest + "y\n"));
+    EXPECT_EQ(tooLong.exitCode, 2);
+    EXPECT_TRUE(Has(tooLong.err, "longer than 4096 bytes")) << tooLong.err;
+    // An endless file is refused at once instead of read for ever.
+    Outcome endless = RunCli({"encrypt", "-f", "-p", "/dev/zero", dir / "plain"});
+    EXPECT_EQ(endless.exitCode, 2);
+    EXPECT_EQ(endless.err, "vanthe-cli: /dev/zero: the password line is longer than 4096 bytes\n");
+}
+
+TEST_F(Cli, SeveralSourcesEachGetTheirOwnDestination) {
+    WriteBytes(dir / "one.txt", KnownInput("001023"));
+    WriteBytes(dir / "two.txt", KnownInput("004096"));
+    Outcome outcome =
+        RunCli({"encrypt", "--force", "-p", passwordFile, dir / "one.txt", dir / "two.txt"});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(ReadBytes(dir / "one.txt"), KnownInput("001023"));
+    EXPECT_EQ(ReadBytes(dir / "two.txt"), KnownInput("004096"));
+    EXPECT_EQ(ReadBytes(dir / "one.txt.enx"), KnownAnswer("001023"));
+    EXPECT_EQ(ReadBytes(dir / "two.txt.enx"), KnownAnswer("004096"));
+}
+
+TEST_F(Cli, JobsOneAndTwoGiveIdenticalResults) {
+    const char* sizes[] = {"000000", "000001", "001023", "001024", "001025", "004096"};
+    std::vector<std::string> results;
+    for (const char* jobs : {"1", "2"}) {
+        std::string folder = dir / (std::string("jobs") + jobs);
+        ::mkdir(folder.c_str(), 0700);
+        std::vector<std::string> args = {"decrypt", "--no-check", "-j", jobs, "-p", passwordFile};
+        for (const char* size : sizes) {
+            WriteBytes(folder + "/" + size + ".enx", KnownAnswer(size));
+            args.push_back(folder + "/" + size + ".enx");
+        }
+        Outcome outcome = RunCli(args);
+        ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+        for (const char* size : sizes) {
+            EXPECT_EQ(ReadBytes(folder + "/" + size), KnownInput(size)) << jobs << " " << size;
+        }
+    }
+}
+
+TEST_F(Cli, ASourceThatCannotBeReadIsReportedAndTheOthersAreDone) {
+    WriteBytes(dir / "a", Pattern(3000));
+    WriteBytes(dir / "c", Pattern(5000));
+    ::mkdir((dir / "folder").c_str(), 0700);
+    Outcome batch = RunCli(
+        {"encrypt", "-p", passwordFile, dir / "a", dir / "missing", dir / "folder", dir / "c"});
+    EXPECT_EQ(batch.exitCode, 1);
+    EXPECT_TRUE(Has(batch.err, "vanthe-cli: " + dir / "missing" + ": cannot open: No such file"))
+        << batch.err;
+    EXPECT_TRUE(Has(batch.err, dir / "folder" + ": is a directory")) << batch.err;
+    EXPECT_EQ(ReadBytes(dir / "a.enx").size(), 3000u);
+    EXPECT_EQ(ReadBytes(dir / "c.enx").size(), 5000u);
+
+    // Alone, such a source is refused before the password is asked: without a terminal the
+    // question would have been the complaint.
+    Outcome alone = RunCli({"encrypt", dir / "missing"});
+    EXPECT_EQ(alone.exitCode, 2);
+    EXPECT_EQ(alone.err,
+              "vanthe-cli: " + dir / "missing" + ": cannot open: No such file or directory\n");
+    EXPECT_FALSE(PathExists(dir / "missing.enx"));
 }
 
 TEST_F(Cli, RefusalsWriteNothing) {
@@ -206,66 +375,146 @@ TEST_F(Cli, RefusalsWriteNothing) {
     WriteBytes(dir / "taken", Pattern(7));
     ASSERT_EQ(::symlink((dir / "plain").c_str(), (dir / "soft").c_str()), 0);
     ASSERT_EQ(::link((dir / "plain").c_str(), (dir / "hard").c_str()), 0);
-    ::mkdir((dir / "folder").c_str(), 0700);
     const std::string p = "--password-file=" + passwordFile;
     struct Case {
         std::vector<std::string> args;
         const char* says;
     } cases[] = {
-        {{"encrypt", p, dir / "missing"}, "No such file"},
-        {{"encrypt", p, dir / "folder"}, "not a regular file"},
-        {{"encrypt", p, "--force", dir / "plain", dir / "plain"}, "source file itself"},
-        {{"encrypt", p, "--force", dir / "plain", dir / "soft"}, "source file itself"},
-        {{"encrypt", p, "--force", dir / "plain", dir / "hard"}, "source file itself"},
-        {{"encrypt", p, "--force", dir / "plain", dir.path() + "/./plain"}, "source file itself"},
-        {{"encrypt", p, dir / "plain", dir / "taken"}, "--force"},
-        {{"encrypt", p, "--force", dir / "plain", dir / "folder"}, "is a directory"},
+        {{"encrypt", p, "-f", "-o", dir / "plain", dir / "plain"}, "source file itself"},
+        {{"encrypt", p, "-f", "-o", dir / "hard", dir / "plain"}, "source file itself"},
+        {{"encrypt", p, "-o", dir / "taken", dir / "plain"}, "exists (use --force"},
         {{"encrypt", "--password-file", dir / "empty-password", dir / "plain"},
          "password is empty"},
-        {{"encrypt", dir / "plain"}, "terminal"},
-        {{"encrypt", p, dir / "plain", dir / "no/such/folder/out"}, "cannot create"},
+        {{"encrypt", dir / "plain"}, "no terminal"},
+        {{"encrypt", p, "-o", dir / "no/such/folder/out", dir / "plain"}, "cannot create"},
     };
     for (const auto& c : cases) {
         Outcome outcome = RunCli(c.args);
-        EXPECT_EQ(outcome.exitCode, 2) << c.args.back();
-        EXPECT_NE(outcome.err.find(c.says), std::string::npos) << outcome.err;
+        EXPECT_EQ(outcome.exitCode, 2) << outcome.err;
+        EXPECT_TRUE(Has(outcome.err, c.says)) << outcome.err;
     }
     EXPECT_EQ(ReadBytes(dir / "plain"), Pattern(3000));
     EXPECT_EQ(ReadBytes(dir / "taken"), Pattern(7));
-    EXPECT_EQ(FilesIn(dir.path()),
-              (std::vector<std::string>{"empty-password", "folder", "hard", "password", "plain",
-                                        "soft", "taken"}));
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"empty-password", "hard", "password",
+                                                             "plain", "soft", "taken"}));
 }
 
-TEST_F(Cli, ForceReplacesAnExistingDestination) {
+TEST_F(Cli, ForceReplacesOnlyARegularFile) {
     WriteBytes(dir / "plain", Pattern(100));
     WriteBytes(dir / "plain.enx", Pattern(5));
-    Outcome outcome =
-        RunCli({"encrypt", "--force", "--password-file", passwordFile, dir / "plain"});
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    Outcome replaced = RunCli({"encrypt", "--force", "-p", passwordFile, dir / "plain"});
+    ASSERT_EQ(replaced.exitCode, 0) << replaced.err;
     EXPECT_EQ(ReadBytes(dir / "plain.enx").size(), 100u);
+
+    WriteBytes(dir / "victim", Pattern(9));
+    ASSERT_EQ(::symlink((dir / "victim").c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::vector<std::string> nodes = {"link", "fifo"};
+    // A device node needs the right to make one; without it that case is left out.
+    if (::mknod((dir / "device").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+        nodes.push_back("device");
+    }
+    for (const std::string& node : nodes) {
+        mode_t before = ModeOf(dir / node);
+        Outcome outcome =
+            RunCli({"encrypt", "-f", "-p", passwordFile, "-o", dir / node, dir / "plain"});
+        EXPECT_EQ(outcome.exitCode, 2) << node;
+        EXPECT_TRUE(Has(outcome.err, "not a regular file")) << outcome.err;
+        EXPECT_EQ(ModeOf(dir / node), before) << node;
+    }
+    EXPECT_EQ(ReadBytes(dir / "victim"), Pattern(9));
 }
 
-TEST_F(Cli, FailedJobExitsWithOneAndLeavesTheOldDestination) {
+TEST_F(Cli, ResultsKeepTheSourcesPermissions) {
+    ::umask(022);
+    for (mode_t mode : {0600, 0640, 0755}) {
+        std::string name = dir / ("file-" + std::to_string(mode));
+        WriteBytes(name, Pattern(2000));
+        ASSERT_EQ(::chmod(name.c_str(), mode), 0);
+        ASSERT_EQ(RunCli({"encrypt", "-p", passwordFile, name}).exitCode, 0);
+        EXPECT_EQ(ModeOf(name + ".enx") & 07777, mode);
+        ASSERT_EQ(::rename((name + ".enx").c_str(), (name + "-copy.enx").c_str()), 0);
+        ASSERT_EQ(
+            RunCli({"decrypt", "--no-check", "-p", passwordFile, name + "-copy.enx"}).exitCode, 0);
+        EXPECT_EQ(ModeOf(name + "-copy") & 07777, mode);
+    }
+}
+
+TEST_F(Cli, LongAndStrangeNames) {
+    // The longest name a folder takes, made by appending .enx.
+    std::string stem = dir / std::string(251, 'n');
+    WriteBytes(stem, Pattern(1500));
+    Outcome longest = RunCli({"encrypt", "-p", passwordFile, stem});
+    EXPECT_EQ(longest.exitCode, 0) << longest.err;
+    EXPECT_EQ(ReadBytes(stem + ".enx").size(), 1500u);
+
+    // A name that would drive the terminal is printed with its control characters escaped.
+    std::string strange = dir / "a\x1b[31mred\nline\x9b";
+    WriteBytes(strange, Pattern(10));
+    WriteBytes(strange + ".enx", Pattern(10));
+    Outcome refused = RunCli({"encrypt", "-p", passwordFile, strange});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err,
+              "vanthe-cli: " + dir.path() +
+                  "/a\\x1B[31mred\\nline\\x9B.enx: exists (use --force to replace it)\n");
+}
+
+TEST_F(Cli, AFileSizeLimitFailsTheJobAndKeepsTheOldDestination) {
     WriteBytes(dir / "plain", Pattern(1024 * 1024));
     WriteBytes(dir / "plain.enx", Pattern(5));
-    Outcome outcome = RunCli({"encrypt", "--force", "--password-file", passwordFile, dir / "plain"},
+    // SIGXFSZ keeps its default action (ending the process) in the child.
+    Outcome outcome = RunCli({"encrypt", "--force", "-p", passwordFile, dir / "plain"},
                              WithFileSizeLimit(64 * 1024));
-    EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(outcome.err, "vanthe-cli: Encryption error: 27. (File too large)\n");
+    EXPECT_EQ(outcome.exitCode, 1) << "signal " << outcome.signal;
+    EXPECT_EQ(outcome.err, "vanthe-cli: " + dir / "plain.enx" + ": write error: File too large\n");
     EXPECT_EQ(ReadBytes(dir / "plain.enx"), Pattern(5));
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"password", "plain", "plain.enx"}));
+}
+
+TEST_F(Cli, AWrongPasswordWritesNothing) {
+    // Text is plainly not random; its ciphertext under another password decrypts to noise.
+    std::string text;
+    for (int line = 0; text.size() < 20000; ++line) {
+        text += "line " + std::to_string(line) + " of an ordinary text file\n";
+    }
+    WriteBytes(dir / "notes.txt", Bytes(text.begin(), text.end()));
+    ASSERT_EQ(RunCli({"encrypt", "-p", passwordFile, dir / "notes.txt"}).exitCode, 0);
+    ASSERT_EQ(::unlink((dir / "notes.txt").c_str()), 0);
+    WriteBytes(dir / "notes.txt", Pattern(3));
+
+    WriteBytes(dir / "wrong", Bytes{'b', '\n'});
+    Outcome wrong = RunCli({"decrypt", "-f", "-p", dir / "wrong", dir / "notes.txt.enx"});
+    if (wrong.exitCode == 0) {
+        GTEST_SKIP() << "this build's engine does not judge the plaintext yet";
+    }
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_TRUE(Has(wrong.err, "password is probably wrong")) << wrong.err;
+    EXPECT_FALSE(Has(wrong.err, "code page")) << wrong.err; // an ASCII password
+    EXPECT_EQ(ReadBytes(dir / "notes.txt"), Pattern(3));
+    Outcome toPipe = RunCli({"decrypt", "-p", dir / "wrong", "-o", "-", dir / "notes.txt.enx"});
+    EXPECT_EQ(toPipe.exitCode, 1);
+    EXPECT_EQ(toPipe.out, "");
+
+    WriteBytes(dir / "accented", Bytes{0xC3, 0xA9, '\n'});
+    Outcome accented = RunCli({"decrypt", "-f", "-p", dir / "accented", dir / "notes.txt.enx"});
+    EXPECT_EQ(accented.exitCode, 1);
+    EXPECT_TRUE(Has(accented.err, "code page") && Has(accented.err, "--codepage")) << accented.err;
+
+    Outcome anyway =
+        RunCli({"decrypt", "-f", "--no-check", "-p", dir / "wrong", dir / "notes.txt.enx"});
+    EXPECT_EQ(anyway.exitCode, 0) << anyway.err;
+    EXPECT_EQ(ReadBytes(dir / "notes.txt").size(), text.size());
 }
 
 // True once the process holds a file open that has no name yet: its result.
 bool WritesAnUnnamedFile(pid_t pid) {
     std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-    DIR* dir = ::opendir(fds.c_str());
-    if (dir == nullptr) {
+    DIR* folder = ::opendir(fds.c_str());
+    if (folder == nullptr) {
         return false;
     }
     bool found = false;
-    while (dirent* entry = ::readdir(dir)) {
+    while (dirent* entry = ::readdir(folder)) {
         char target[4096];
         std::string link = fds + "/" + entry->d_name;
         ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
@@ -274,32 +523,32 @@ bool WritesAnUnnamedFile(pid_t pid) {
             found = true;
         }
     }
-    ::closedir(dir);
+    ::closedir(folder);
     return found;
 }
 
-TEST_F(Cli, InterruptionLeavesNoPartialFile) {
+TEST_F(Cli, EachTerminatingSignalLeavesNothingBehind) {
     // A sparse source reads fast but takes long enough to encrypt to be caught mid-way.
     int fd = ::open((dir / "big").c_str(), O_CREAT | O_WRONLY, 0600);
     ASSERT_EQ(::ftruncate(fd, 768LL * 1024 * 1024), 0);
     ::close(fd);
     WriteBytes(dir / "big.enx", Pattern(5));
-    for (int signal : {SIGINT, SIGTERM}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
+        SCOPED_TRACE(::strsignal(signal));
         bool sent = false;
-        Outcome outcome =
-            RunCli({"encrypt", "--force", "--password-file", passwordFile, dir / "big"},
-                   WhileRunning([&](pid_t pid) {
-                       auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                       while (std::chrono::steady_clock::now() < deadline) {
-                           if (WritesAnUnnamedFile(pid)) {
-                               std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                               ::kill(pid, signal);
-                               sent = true;
-                               return;
-                           }
-                           std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                       }
-                   }));
+        Outcome outcome = RunCli(
+            {"encrypt", "--force", "-p", passwordFile, dir / "big"}, WhileRunning([&](pid_t pid) {
+                auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                while (std::chrono::steady_clock::now() < deadline) {
+                    if (WritesAnUnnamedFile(pid) || FilesIn(dir.path()).size() > 3) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                        ::kill(pid, signal);
+                        sent = true;
+                        return;
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            }));
         ASSERT_TRUE(sent);
         EXPECT_EQ(outcome.signal, signal) << "exit code " << outcome.exitCode;
         EXPECT_EQ(ReadBytes(dir / "big.enx"), Pattern(5));

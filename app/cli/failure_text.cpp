@@ -1,0 +1,99 @@
+#include "app/cli/failure_text.h"
+
+#include "platform/crypto/crypt_api.h"
+#include "platform/files/file_api.h"
+#include "platform/files/safe_output.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace vanthe::cli {
+
+namespace {
+
+std::string SystemMeaning(std::uint32_t number) {
+    return std::strerror(static_cast<int>(number));
+}
+
+std::string ServiceMeaning(std::uint32_t code) {
+    switch (code) {
+    case platform::NTE_BAD_ALGID:
+        return "algorithm not available";
+    case platform::NTE_BAD_KEY:
+        return "bad key";
+    case platform::NTE_BAD_DATA:
+        return "bad data";
+    case platform::NTE_NO_MEMORY:
+        return "out of memory";
+    case platform::NTE_PROVIDER_DLL_FAIL:
+        return "the OpenSSL legacy provider (RC4, MD5) could not be loaded";
+    default:
+        if ((code & 0xFFFF0000u) == 0x80070000u) {
+            return SystemMeaning(code & 0xFFFFu);
+        }
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "HR:%X", code);
+        return std::string("crypto service failure, ") + hex;
+    }
+}
+
+} // namespace
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string DescribeFailure(const JobFailure& failure, const std::string& source,
+                            const std::string& destination, const PasswordBytes& password) {
+    const std::uint32_t code = failure.code;
+    switch (failure.step) {
+    case JobStep::CryptoContext:
+        return "the crypto service cannot start: " + ServiceMeaning(code);
+    case JobStep::SetKey:
+        return "cannot make the key: " + ServiceMeaning(code);
+    case JobStep::OpenSource:
+        return source + ": cannot open: " + SystemMeaning(code);
+    case JobStep::SizeSource:
+        return source + ": cannot tell its size: " + SystemMeaning(code);
+    case JobStep::SameFile:
+        return destination + ": is the source file itself";
+    case JobStep::DestinationKind:
+        return destination + ": exists and is not a regular file; left as it is";
+    case JobStep::CreateDestination:
+        return "cannot create a file in " + FolderOf(destination) + ": " + SystemMeaning(code);
+    case JobStep::Read:
+        return source + ": read error: " + SystemMeaning(code);
+    case JobStep::Cipher:
+        return source + ": cipher failure: " + ServiceMeaning(code);
+    case JobStep::Write:
+        return destination + ": write error: " + SystemMeaning(code);
+    case JobStep::WrongPassword: {
+        std::string text = source +
+                           ": the decrypted data does not look like any known kind of file; the "
+                           "password is probably wrong (--no-check writes it anyway)";
+        if (password.nonAscii) {
+            text += "; the password was hashed in code page " + std::to_string(password.codePage) +
+                    ", --codepage chooses another";
+        }
+        return text;
+    }
+    case JobStep::Publish:
+        if (code == EEXIST) {
+            return destination + ": appeared meanwhile and was kept (use --force to replace it)";
+        }
+        if (code == platform::ERROR_CANT_ACCESS_FILE) {
+            return destination + ": appeared meanwhile, not a regular file; left as it is";
+        }
+        return destination + ": cannot take its name: " + SystemMeaning(code);
+    case JobStep::None:
+        break;
+    }
+    return source + ": failed";
+}
+
+} // namespace vanthe::cli

@@ -1,0 +1,148 @@
+#include "app/cli/job_plan.h"
+
+#include "app/cli/failure_text.h"
+#include "app/cli/printable_name.h"
+#include "engine/encrypted_name.h"
+#include "platform/files/safe_output.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <tuple>
+#include <unistd.h>
+
+namespace vanthe::cli {
+
+namespace {
+
+// Where a destination's name lives: two names for one entry of one folder are one file.
+using Slot = std::tuple<dev_t, ino_t, std::string>;
+
+std::string NameOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The refusal of a source that cannot be read, or an empty text.
+std::string CheckSource(const std::string& source, PlannedJob& job, bool& sizeKnown) {
+    // Without O_NONBLOCK a FIFO with no writer would hold the call here.
+    int fd = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return Printable(source) + ": cannot open: " + std::strerror(errno);
+    }
+    struct stat info {};
+    int status = ::fstat(fd, &info);
+    ::close(fd);
+    if (status != 0) {
+        return Printable(source) + ": " + std::strerror(errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return Printable(source) + ": is a directory";
+    }
+    sizeKnown = S_ISREG(info.st_mode);
+    job.sizeHint = sizeKnown ? static_cast<std::uint64_t>(info.st_size) : 0;
+    return {};
+}
+
+std::string CheckDestination(const PlannedJob& job, bool force) {
+    std::string name = Printable(job.destination);
+    switch (platform::DestinationState(job.destination.c_str(),
+                                       job.fromStandardInput ? nullptr : job.source.c_str())) {
+    case platform::Existing::Source:
+        return name + ": is the source file itself";
+    case platform::Existing::NotRegular:
+        return name + ": exists and is not a regular file; left as it is";
+    case platform::Existing::RegularFile:
+        if (!force) {
+            return name + ": exists (use --force to replace it)";
+        }
+        break;
+    case platform::Existing::Nothing:
+        break;
+    }
+    std::string folder = FolderOf(job.destination);
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0) {
+        return "cannot create a file in " + Printable(folder) + ": " + std::strerror(errno);
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return "cannot create a file in " + Printable(folder) + ": " + std::strerror(ENOTDIR);
+    }
+    return {};
+}
+
+} // namespace
+
+bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
+    plan = JobPlan{};
+    bool encrypting = options.command == Command::Encrypt;
+    std::map<Slot, std::string> destinations;
+    for (const std::string& source : options.sources) {
+        PlannedJob job;
+        job.source = source;
+        job.fromStandardInput = source == kStandardStream;
+        if (!options.output.empty()) {
+            job.destination = options.output;
+        } else if (encrypting) {
+            job.destination = source + kEncryptedMarker;
+        } else {
+            Proposal proposal = ProposeFor(source);
+            if (proposal.mode != 1) {
+                reason = Printable(source) + ": has no .enx ending; name its destination with -o";
+                return false;
+            }
+            job.destination = proposal.destination;
+        }
+        job.toStandardOutput = job.destination == kStandardStream;
+        if (job.toStandardOutput && ::isatty(STDOUT_FILENO) != 0) {
+            reason = "standard output is a terminal; redirect it or name a file with -o";
+            return false;
+        }
+        if (job.destination.empty() || job.destination.back() == '/') {
+            reason = Printable(source) + ": leaves no name for its destination; use -o";
+            return false;
+        }
+
+        if (!job.fromStandardInput) {
+            bool sizeKnown = true;
+            std::string refusal = CheckSource(source, job, sizeKnown);
+            if (refusal.empty() && !job.toStandardOutput) {
+                refusal = CheckDestination(job, options.force);
+            }
+            if (!refusal.empty()) {
+                plan.refusals.push_back(refusal);
+                continue;
+            }
+            plan.sizesKnown = plan.sizesKnown && sizeKnown;
+        } else {
+            plan.sizesKnown = false;
+            if (!job.toStandardOutput) {
+                std::string refusal = CheckDestination(job, options.force);
+                if (!refusal.empty()) {
+                    plan.refusals.push_back(refusal);
+                    continue;
+                }
+            }
+        }
+
+        if (!job.toStandardOutput) {
+            // Two jobs writing one file would race for it; the batch is refused instead.
+            struct stat folder {};
+            if (::stat(FolderOf(job.destination).c_str(), &folder) == 0) {
+                Slot slot{folder.st_dev, folder.st_ino, NameOf(job.destination)};
+                auto [at, added] = destinations.emplace(slot, source);
+                if (!added) {
+                    reason = Printable(at->second) + " and " + Printable(source) +
+                             " would both be written to " + Printable(job.destination);
+                    return false;
+                }
+            }
+        }
+        plan.jobs.push_back(std::move(job));
+    }
+    return true;
+}
+
+} // namespace vanthe::cli

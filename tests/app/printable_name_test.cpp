@@ -1,0 +1,35 @@
+#include "app/cli/printable_name.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using vanthe::cli::Printable;
+
+TEST(PrintableName, EscapesWhatATerminalWouldObey) {
+    struct Case {
+        std::string name;
+        std::string printed;
+    } cases[] = {
+        {"plain name.txt", "plain name.txt"},
+        {"Pässwörd €uro ☃.txt", "Pässwörd €uro ☃.txt"},             // UTF-8 letters stay
+        {"a\x1b]0;title\x07z", "a\\x1B]0;title\\x07z"},             // an escape sequence
+        {"tab\there\nnew\rret\x7f", "tab\\there\\nnew\\rret\\x7F"}, // C0 and DEL
+        {"csi\xc2\x9b"
+         "31m",
+         "csi\\xC2\\x9B31m"}, // C1 written as UTF-8
+        {"raw\x9b"
+         "31m",
+         "raw\\x9B31m"},                            // C1 as a single byte
+        {"latin1 \xe9t\xe9", "latin1 \\xE9t\\xE9"}, // not UTF-8
+        {"overlong \xc0\xaf", "overlong \\xC0\\xAF"},
+        {"surrogate \xed\xa0\x80", "surrogate \\xED\\xA0\\x80"},
+        {"cut \xe2\x82", "cut \\xE2\\x82"},
+        {"back\\slash", "back\\\\slash"}, // so an escape in the output is never ambiguous
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Printable(c.name), c.printed);
+    }
+}
+
+} // namespace
