@@ -9,10 +9,10 @@ function(vanthe_warnings target)
     endif()
 endfunction()
 
-# Hardening for every optimised build, the packaged Release among them: buffer overflow checks
-# (level 3 where the compiler and C library have it), stack protection, position-independent
-# executables and a read-only global offset table resolved at start (full RELRO, BIND_NOW).
-# Debug builds stay plain: the sanitizer presets use them, and fortification needs -O.
+# Hardening for Release builds, the packaged ones: buffer overflow checks (level 3 where the
+# compiler and C library have it), stack protection, and a read-only global offset table
+# resolved at start (full RELRO, BIND_NOW); every build makes position-independent executables.
+# The sanitizer presets build Debug, and fortification needs -O.
 include(CheckCXXSourceCompiles)
 include(CheckPIESupported)
 check_cxx_source_compiles([=[
@@ -30,10 +30,10 @@ if(VANTHE_HAVE_FORTIFY_3)
 else()
     set(vanthe_fortify_level 2)
 endif()
-set(vanthe_optimised "$<CONFIG:Release,RelWithDebInfo,MinSizeRel>")
+set(vanthe_release "$<CONFIG:Release,MinSizeRel>")
 add_compile_options(
-    "$<${vanthe_optimised}:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=${vanthe_fortify_level}>"
-    "$<${vanthe_optimised}:-fstack-protector-strong>")
-add_link_options("$<${vanthe_optimised}:LINKER:-z,relro,-z,now>")
+    "$<${vanthe_release}:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=${vanthe_fortify_level}>"
+    "$<${vanthe_release}:-fstack-protector-strong>")
+add_link_options("$<${vanthe_release}:LINKER:-z,relro,-z,now>")
 check_pie_supported(LANGUAGES CXX)
 set(CMAKE_POSITION_INDEPENDENT_CODE ON)
