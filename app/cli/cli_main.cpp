@@ -7,8 +7,8 @@
 #include "app/cli/password_input.h"
 #include "app/cli/printable_name.h"
 #include "app/cli/progress_meter.h"
-#include "app/cli/signal_cleanup.h"
 #include "engine/file_transform.h"
+#include "platform/files/safe_output.h"
 #include "platform/files/strings.h"
 #include "res/version.h"
 
@@ -161,7 +161,9 @@ int Run(const Options& options) {
 int main(int argc, char** argv) {
     // No core dump of a password or a key, and no other process of the user reading them.
     ::prctl(PR_SET_DUMPABLE, 0);
-    InstallSignalCleanup();
+    // A signal that ends the program removes the unpublished results and gives the terminal
+    // its echo back; past a file-size limit a write fails like any other.
+    platform::CleanUpResultsOnFatalSignals(&RestoreTerminal);
 
     Options options;
     std::string reason;

@@ -1,7 +1,6 @@
 #include "app/cli/password_input.h"
 
 #include "platform/files/strings.h"
-#include "platform/files/strings.h"
 
 #include <cerrno>
 #include <csignal>
