@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <string>
 #include <sys/resource.h>
@@ -38,8 +39,10 @@ struct Outcome {
 
 struct RunOptions {
     std::string input;                    // standard input
+    std::string inputFile;                // a file for standard input instead of the pipe
     std::string output;                   // a file for standard output instead of the pipe
     std::vector<std::string> environment; // NAME=value added to the child's
+    bool errorToTerminal = false;         // standard error a terminal (a pseudo-terminal)
     std::optional<rlim_t> fileSize;       // RLIMIT_FSIZE for the child; SIGXFSZ keeps its default
     // Called with the child's pid while it runs; may signal it.
     std::function<void(pid_t)> whileRunning;
@@ -77,7 +80,11 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
     int in[2], out[2], err[2];
     EXPECT_EQ(::pipe(in), 0);
     EXPECT_EQ(::pipe(out), 0);
-    EXPECT_EQ(::pipe(err), 0);
+    if (run.errorToTerminal) {
+        EXPECT_EQ(::openpty(&err[0], &err[1], nullptr, nullptr, nullptr), 0);
+    } else {
+        EXPECT_EQ(::pipe(err), 0);
+    }
     std::vector<char*> argv;
     std::string program = VANTHE_CLI_PATH;
     argv.push_back(program.data());
@@ -91,7 +98,11 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
     pid_t pid = ::fork();
     if (pid == 0) {
         ::signal(SIGPIPE, SIG_DFL);
-        ::dup2(in[0], 0);
+        if (run.inputFile.empty()) {
+            ::dup2(in[0], 0);
+        } else {
+            ::dup2(::open(run.inputFile.c_str(), O_RDONLY), 0);
+        }
         if (run.output.empty()) {
             ::dup2(out[1], 1);
         } else {
@@ -423,6 +434,40 @@ TEST_F(Cli, ForceReplacesOnlyARegularFile) {
         EXPECT_EQ(ModeOf(dir / node), before) << node;
     }
     EXPECT_EQ(ReadBytes(dir / "victim"), Pattern(9));
+}
+
+TEST_F(Cli, ATerminalShowsOneProgressLineForTheBatch) {
+    // Sparse sources read fast but take long enough to encrypt for the meter to draw.
+    for (const char* name : {"one", "two"}) {
+        int fd = ::open((dir / name).c_str(), O_CREAT | O_WRONLY, 0600);
+        ASSERT_EQ(::ftruncate(fd, 96LL * 1024 * 1024), 0);
+        ::close(fd);
+    }
+    RunOptions terminal;
+    terminal.errorToTerminal = true;
+    Outcome batch =
+        RunCli({"encrypt", "-j", "2", "-p", passwordFile, dir / "one", dir / "two"}, terminal);
+    ASSERT_EQ(batch.exitCode, 0) << batch.err;
+    // One line, redrawn in place and cleared at the end.
+    EXPECT_EQ(batch.err.find('\n'), std::string::npos) << batch.err;
+    EXPECT_TRUE(Has(batch.err, "/2 files  ") && Has(batch.err, " of 201.3 MB  ") &&
+                Has(batch.err, "MB/s") && Has(batch.err, " left"))
+        << batch.err;
+    EXPECT_TRUE(batch.err.ends_with("\r\033[K")) << batch.err;
+
+    // A stream has no total: bytes and speed only.
+    terminal.inputFile = dir / "one";
+    Outcome stream =
+        RunCli({"encrypt", "-f", "-p", passwordFile, "-o", dir / "s.enx", "-"}, terminal);
+    ASSERT_EQ(stream.exitCode, 0) << stream.err;
+    EXPECT_TRUE(Has(stream.err, "MB/s")) << stream.err;
+    EXPECT_FALSE(Has(stream.err, " of ") || Has(stream.err, "left") || Has(stream.err, "files"))
+        << stream.err;
+
+    terminal.inputFile.clear();
+    Outcome quiet = RunCli({"encrypt", "-q", "-f", "-p", passwordFile, dir / "one"}, terminal);
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.err, "");
 }
 
 TEST_F(Cli, ResultsKeepTheSourcesPermissions) {
