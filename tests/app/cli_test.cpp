@@ -1,9 +1,7 @@
 #include "support/test_files.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -21,6 +19,8 @@
 #include <vector>
 
 using testing_support::Bytes;
+using testing_support::FilesIn;
+using testing_support::HoldsAnUnnamedFile;
 using testing_support::LoadVectors;
 using testing_support::PathExists;
 using testing_support::Pattern;
@@ -158,21 +158,6 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
         outcome.signal = WTERMSIG(status);
     }
     return outcome;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..") {
-                names.push_back(name);
-            }
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 class Cli : public ::testing::Test {
@@ -551,27 +536,6 @@ TEST_F(Cli, AWrongPasswordWritesNothing) {
     EXPECT_EQ(ReadBytes(dir / "notes.txt").size(), text.size());
 }
 
-// True once the process holds a file open that has no name yet: its result.
-bool WritesAnUnnamedFile(pid_t pid) {
-    std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-    DIR* folder = ::opendir(fds.c_str());
-    if (folder == nullptr) {
-        return false;
-    }
-    bool found = false;
-    while (dirent* entry = ::readdir(folder)) {
-        char target[4096];
-        std::string link = fds + "/" + entry->d_name;
-        ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-        if (n > 0 && std::string(target, static_cast<std::size_t>(n)).find("(deleted)") !=
-                         std::string::npos) {
-            found = true;
-        }
-    }
-    ::closedir(folder);
-    return found;
-}
-
 TEST_F(Cli, EachTerminatingSignalLeavesNothingBehind) {
     // A sparse source reads fast but takes long enough to encrypt to be caught mid-way.
     int fd = ::open((dir / "big").c_str(), O_CREAT | O_WRONLY, 0600);
@@ -585,7 +549,7 @@ TEST_F(Cli, EachTerminatingSignalLeavesNothingBehind) {
             {"encrypt", "--force", "-p", passwordFile, dir / "big"}, WhileRunning([&](pid_t pid) {
                 auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
                 while (std::chrono::steady_clock::now() < deadline) {
-                    if (WritesAnUnnamedFile(pid) || FilesIn(dir.path()).size() > 3) {
+                    if (HoldsAnUnnamedFile(pid) || FilesIn(dir.path()).size() > 3) {
                         std::this_thread::sleep_for(std::chrono::milliseconds(20));
                         ::kill(pid, signal);
                         sent = true;
