@@ -132,11 +132,7 @@ int Run(const Options& options) {
     platform::SecureZeroMemory(text.data(), text.size());
     if (!converted) {
         Wipe(password);
-        char sentence[96];
-        std::snprintf(sentence, sizeof sentence,
-                      "The password contains characters that code page %d cannot represent.",
-                      codePage);
-        Say(sentence);
+        Say(password.errorText);
         Say("--codepage N chooses another code page (65001 keeps the password's UTF-8 bytes)");
         return kExitRefused;
     }

@@ -15,6 +15,7 @@ struct PasswordBytes {
     std::string bytes; // what the key is made from; a secret
     int codePage = 0;  // the code page they are in
     bool nonAscii = false;
+    std::string errorText; // why the conversion failed
 };
 
 // True for a code page the password can be converted to (65001: UTF-8 as it stands).
@@ -27,7 +28,8 @@ bool ChooseCodePage(int chosen, int& codePage, std::string& reason);
 
 // Converts `text` to `codePage`. Encrypting refuses (false) a character the code page lacks,
 // since Windows would have hashed a "?" in its place; decrypting converts as Windows does,
-// best-fit letters and "?" included, so files made there still open.
+// best-fit letters and "?" included, so files made there still open. On false, errorText
+// says why.
 bool ToPasswordBytes(const std::string& text, PasswordOrigin origin, int codePage, bool encrypting,
                      PasswordBytes& result);
 
