@@ -1,0 +1,305 @@
+#include "platform/files/async_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <new>
+#include <pthread.h>
+#include <string.h> // explicit_bzero
+#include <system_error>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// The thread starts with every signal blocked: signals belong to the program's own threads,
+// and a write past RLIMIT_FSIZE or into a closed pipe must come back as EFBIG or EPIPE
+// instead of ending the process.
+template <typename Body>
+int StartBlockedThread(std::thread& thread, Body body) {
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    int error = 0;
+    try {
+        thread = std::thread(body);
+    } catch (const std::system_error& failure) {
+        error = failure.code().value() != 0 ? failure.code().value() : EAGAIN;
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return error;
+}
+
+} // namespace
+
+ReadAhead::ReadAhead(int fd, IoBlocks blocks) : fd_(fd), shape_(blocks) {
+    shape_.blockSize = std::max<std::size_t>(shape_.blockSize, 1);
+    shape_.blockCount = std::max<std::size_t>(shape_.blockCount, 1);
+}
+
+ReadAhead::~ReadAhead() {
+    if (thread_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        emptied_.notify_one();
+        thread_.join();
+    }
+    if (memory_) {
+        // What was read may be a secret the caller has long since wiped.
+        explicit_bzero(memory_.get(), shape_.blockSize * shape_.blockCount);
+    }
+}
+
+int ReadAhead::Start() {
+    started_ = true;
+    memory_.reset(new (std::nothrow) unsigned char[shape_.blockSize * shape_.blockCount]);
+    blocks_.reset(new (std::nothrow) Block[shape_.blockCount]);
+    if (!memory_ || !blocks_) {
+        memory_.reset();
+        return ENOMEM;
+    }
+    for (std::size_t i = 0; i < shape_.blockCount; ++i) {
+        blocks_[i].data = memory_.get() + i * shape_.blockSize;
+    }
+    return StartBlockedThread(thread_, [this] { Run(); });
+}
+
+void ReadAhead::Run() {
+    for (;;) {
+        Block* block = nullptr;
+        {
+            std::unique_lock lock(mutex_);
+            emptied_.wait(lock,
+                          [this] { return stop_ || produced_ - consumed_ < shape_.blockCount; });
+            if (stop_) {
+                return;
+            }
+            block = &blocks_[produced_ % shape_.blockCount];
+        }
+        std::size_t size = 0;
+        int error = 0;
+        bool end = false;
+        while (size < shape_.blockSize) {
+            ssize_t n = ::read(fd_, block->data + size, shape_.blockSize - size);
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                error = errno;
+                break;
+            }
+            if (n == 0) {
+                end = true;
+                break;
+            }
+            size += static_cast<std::size_t>(n);
+        }
+        {
+            std::lock_guard lock(mutex_);
+            block->size = size;
+            if (size > 0) {
+                ++produced_;
+            }
+            if (error != 0 || end) {
+                ended_ = true;
+                endError_ = error;
+            }
+        }
+        filled_.notify_one();
+        if (error != 0 || end) {
+            return;
+        }
+    }
+}
+
+bool ReadAhead::NextBlock() {
+    std::unique_lock lock(mutex_);
+    if (current_ != nullptr) {
+        current_ = nullptr;
+        ++consumed_;
+        emptied_.notify_one();
+    }
+    filled_.wait(lock, [this] { return produced_ > consumed_ || ended_; });
+    if (produced_ > consumed_) {
+        current_ = &blocks_[consumed_ % shape_.blockCount];
+        offset_ = 0;
+        return true;
+    }
+    // Everything read before the end has been handed out.
+    failure_ = endError_;
+    atEnd_ = endError_ == 0;
+    return false;
+}
+
+int ReadAhead::Read(void* buffer, std::size_t count, std::size_t* done) {
+    *done = 0;
+    if (failure_ != 0) {
+        return failure_;
+    }
+    if (!started_) {
+        failure_ = Start();
+        if (failure_ != 0) {
+            return failure_;
+        }
+    }
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::size_t copied = 0;
+    while (copied < count && !atEnd_) {
+        if (current_ != nullptr && offset_ < current_->size) {
+            std::size_t n = std::min(count - copied, current_->size - offset_);
+            std::memcpy(out + copied, current_->data + offset_, n);
+            offset_ += n;
+            copied += n;
+        } else if (!NextBlock() && failure_ != 0) {
+            return failure_;
+        }
+    }
+    *done = copied;
+    return 0;
+}
+
+WriteBehind::WriteBehind(int fd, IoBlocks blocks) : fd_(fd), shape_(blocks) {
+    shape_.blockSize = std::max<std::size_t>(shape_.blockSize, 1);
+    shape_.blockCount = std::max<std::size_t>(shape_.blockCount, 1);
+}
+
+WriteBehind::~WriteBehind() {
+    Finish();
+    if (memory_) {
+        explicit_bzero(memory_.get(), shape_.blockSize * shape_.blockCount);
+    }
+}
+
+int WriteBehind::Start() {
+    started_ = true;
+    memory_.reset(new (std::nothrow) unsigned char[shape_.blockSize * shape_.blockCount]);
+    blocks_.reset(new (std::nothrow) Block[shape_.blockCount]);
+    int error = ENOMEM;
+    if (memory_ && blocks_) {
+        for (std::size_t i = 0; i < shape_.blockCount; ++i) {
+            blocks_[i].data = memory_.get() + i * shape_.blockSize;
+        }
+        current_ = &blocks_[0];
+        error = StartBlockedThread(thread_, [this] { Run(); });
+    }
+    if (error != 0) {
+        current_ = nullptr;
+        std::lock_guard lock(mutex_);
+        error_ = error;
+    }
+    return error;
+}
+
+void WriteBehind::Run() {
+    for (;;) {
+        Block* block = nullptr;
+        {
+            std::unique_lock lock(mutex_);
+            filled_.wait(lock, [this] { return stop_ || produced_ > consumed_; });
+            if (produced_ == consumed_) {
+                return;
+            }
+            block = &blocks_[consumed_ % shape_.blockCount];
+        }
+        int error = 0;
+        // After a failure the rest is dropped: it could only land in the wrong place.
+        if (error_.load(std::memory_order_relaxed) == 0) {
+            const unsigned char* data = block->data;
+            std::size_t left = block->size;
+            while (left > 0) {
+                ssize_t n = ::write(fd_, data, left);
+                if (n < 0) {
+                    if (errno == EINTR) {
+                        continue;
+                    }
+                    error = errno;
+                    break;
+                }
+                data += n;
+                left -= static_cast<std::size_t>(n);
+            }
+        }
+        {
+            std::lock_guard lock(mutex_);
+            if (error != 0) {
+                error_ = error;
+            }
+            ++consumed_;
+        }
+        emptied_.notify_one();
+    }
+}
+
+int WriteBehind::Publish() {
+    std::unique_lock lock(mutex_);
+    ++produced_;
+    filled_.notify_one();
+    emptied_.wait(lock, [this] { return produced_ - consumed_ < shape_.blockCount; });
+    current_ = &blocks_[produced_ % shape_.blockCount];
+    current_->size = 0;
+    return error_;
+}
+
+int WriteBehind::Write(const void* data, std::size_t count) {
+    if (finished_) {
+        return EBADF;
+    }
+    if (int error = error_.load(std::memory_order_acquire); error != 0) {
+        return error;
+    }
+    if (!started_) {
+        if (int error = Start(); error != 0) {
+            return error;
+        }
+    }
+    const auto* in = static_cast<const unsigned char*>(data);
+    while (count > 0) {
+        std::size_t n = std::min(count, shape_.blockSize - current_->size);
+        std::memcpy(current_->data + current_->size, in, n);
+        current_->size += n;
+        in += n;
+        count -= n;
+        if (current_->size == shape_.blockSize) {
+            if (int error = Publish(); error != 0) {
+                return error;
+            }
+        }
+    }
+    return 0;
+}
+
+int WriteBehind::Flush() {
+    if (!started_ || current_ == nullptr) {
+        return error_;
+    }
+    if (current_->size > 0 && error_ == 0) {
+        Publish();
+    }
+    std::unique_lock lock(mutex_);
+    emptied_.wait(lock, [this] { return consumed_ == produced_; });
+    return error_;
+}
+
+int WriteBehind::Finish() {
+    if (finished_) {
+        return error_;
+    }
+    int error = Flush();
+    finished_ = true;
+    if (thread_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        filled_.notify_one();
+        thread_.join();
+    }
+    return error != 0 ? error : error_.load();
+}
+
+} // namespace platform
