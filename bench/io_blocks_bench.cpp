@@ -2,8 +2,8 @@
 // source in one process, through the files layer's read-ahead and write-behind with several
 // block sizes, through one synchronous 256 KiB buffer per file on the cipher thread (the
 // former design), and as the key stream alone in memory; alternating, a fresh destination each
-// run. Prints medians, their ratio to the key stream, and what the cipher thread itself spent
-// in the kernel and how often it had to wait.
+// run. Prints medians, their ratio to the key stream, what the cipher thread itself spent in
+// the kernel and how often it had to wait, and the CPU and waits of all threads together.
 // Usage: io_blocks_bench [MiB] [runs]
 
 #include "bench/bench_support.h"
@@ -28,12 +28,15 @@ struct Variant {
     std::string name;
     std::size_t blockSize = 0; // 0: synchronous, one 256 KiB buffer per file
     std::size_t blockCount = 0;
+    std::size_t wakeAfter = 0;
 };
 
 struct Sample {
     double seconds = 0;
-    double threadSystem = 0; // the cipher thread's time in the kernel
-    long threadWaits = 0;    // times the cipher thread gave up the processor to wait
+    double threadSystem = 0;  // the cipher thread's time in the kernel
+    long threadWaits = 0;     // times the cipher thread gave up the processor to wait
+    double processCpu = 0;    // user + system of every thread
+    long processSwitches = 0; // voluntary context switches of every thread
     bool ok = false;
 };
 
@@ -100,6 +103,8 @@ Sample RunPipeline(const Variant& variant, const std::string& source,
     bench::Keystream keystream("a");
     rusage before{};
     getrusage(RUSAGE_THREAD, &before);
+    rusage processBefore{};
+    getrusage(RUSAGE_SELF, &processBefore);
     bench::Clock::time_point start = bench::Clock::now();
     bool ok = in >= 0 && out >= 0 && keystream.ok();
     unsigned char chunk[kChunk];
@@ -120,7 +125,7 @@ Sample RunPipeline(const Variant& variant, const std::string& source,
         }
         ok = writer.Flush() && ok;
     } else if (ok) {
-        platform::IoBlocks blocks{variant.blockSize, variant.blockCount};
+        platform::IoBlocks blocks{variant.blockSize, variant.blockCount, variant.wakeAfter};
         platform::ReadAhead reader(in, blocks);
         platform::WriteBehind writer(out, blocks);
         for (;;) {
@@ -142,6 +147,11 @@ Sample RunPipeline(const Variant& variant, const std::string& source,
     getrusage(RUSAGE_THREAD, &after);
     sample.threadSystem = Seconds(after.ru_stime) - Seconds(before.ru_stime);
     sample.threadWaits = after.ru_nvcsw - before.ru_nvcsw;
+    rusage processAfter{};
+    getrusage(RUSAGE_SELF, &processAfter);
+    sample.processCpu = Seconds(processAfter.ru_utime) + Seconds(processAfter.ru_stime) -
+                        Seconds(processBefore.ru_utime) - Seconds(processBefore.ru_stime);
+    sample.processSwitches = processAfter.ru_nvcsw - processBefore.ru_nvcsw;
     sample.ok = ok;
     if (in >= 0) {
         ::close(in);
@@ -170,9 +180,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<Variant> variants = {
-        {"synchronous 256 KiB (former)", 0, 0},   {"read-ahead 4 x 64 KiB", 64 << 10, 4},
-        {"read-ahead 4 x 128 KiB", 128 << 10, 4}, {"read-ahead 4 x 256 KiB", 256 << 10, 4},
-        {"read-ahead 2 x 128 KiB", 128 << 10, 2}, {"read-ahead 8 x 128 KiB", 128 << 10, 8},
+        {"synchronous 256 KiB (former)", 0, 0, 0},
+        {"4 x 64 KiB, wake after 2", 64 << 10, 4, 2},
+        {"4 x 128 KiB, wake after 2", 128 << 10, 4, 2},
+        {"4 x 256 KiB, wake after 2", 256 << 10, 4, 2},
+        {"4 x 128 KiB, wake after 3", 128 << 10, 4, 3},
+        {"8 x 64 KiB, wake after 6", 64 << 10, 8, 6},
+        {"2 x 128 KiB, wake after 1", 128 << 10, 2, 1},
     };
     std::printf("before: %s\n", bench::LoadAverage().c_str());
     std::vector<double> keystreamTimes;
@@ -194,21 +208,26 @@ int main(int argc, char** argv) {
     std::printf("after:  %s\n", bench::LoadAverage().c_str());
     double k = bench::Median(keystreamTimes);
     std::printf("source: %d MiB, page-cached; %d alternating runs each, medians\n", mib, runs);
-    std::printf("  %-30s %8s %7s %14s %12s\n", "", "seconds", "ratio", "cipher thread",
-                "its waits");
+    std::printf("  %-30s %8s %7s %14s %10s %10s %9s\n", "", "seconds", "ratio", "cipher thread",
+                "its waits", "all CPU", "all waits");
     std::printf("  %-30s %8.3f %7.3f\n", "key stream alone, in memory", k, 1.0);
     for (std::size_t v = 0; v < variants.size(); ++v) {
         std::vector<double> seconds;
         std::vector<double> system;
         std::vector<double> waits;
+        std::vector<double> cpu;
+        std::vector<double> switches;
         for (const Sample& s : samples[v]) {
             seconds.push_back(s.seconds);
             system.push_back(s.threadSystem);
             waits.push_back(static_cast<double>(s.threadWaits));
+            cpu.push_back(s.processCpu);
+            switches.push_back(static_cast<double>(s.processSwitches));
         }
         double t = bench::Median(seconds);
-        std::printf("  %-30s %8.3f %7.3f %10.3f s sys %9.0f\n", variants[v].name.c_str(), t, t / k,
-                    bench::Median(system), bench::Median(waits));
+        std::printf("  %-30s %8.3f %7.3f %10.3f s sys %10.0f %8.3f s %9.0f\n",
+                    variants[v].name.c_str(), t, t / k, bench::Median(system), bench::Median(waits),
+                    bench::Median(cpu), bench::Median(switches));
     }
     if (!ok) {
         std::printf("a run FAILED\n");

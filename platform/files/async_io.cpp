@@ -38,6 +38,10 @@ int StartBlockedThread(std::thread& thread, Body body) {
 ReadAhead::ReadAhead(int fd, IoBlocks blocks) : fd_(fd), shape_(blocks) {
     shape_.blockSize = std::max<std::size_t>(shape_.blockSize, 1);
     shape_.blockCount = std::max<std::size_t>(shape_.blockCount, 1);
+    if (shape_.wakeAfter == 0) {
+        shape_.wakeAfter = shape_.blockCount / 2;
+    }
+    shape_.wakeAfter = std::clamp<std::size_t>(shape_.wakeAfter, 1, shape_.blockCount);
 }
 
 ReadAhead::~ReadAhead() {
@@ -74,8 +78,15 @@ void ReadAhead::Run() {
         Block* block = nullptr;
         {
             std::unique_lock lock(mutex_);
-            emptied_.wait(lock,
-                          [this] { return stop_ || produced_ - consumed_ < shape_.blockCount; });
+            if (produced_ - consumed_ == shape_.blockCount) {
+                // A full ring: sleep until half of it is free, so that each wake-up is paid
+                // for by several blocks.
+                threadWaiting_ = true;
+                emptied_.wait(lock, [this] {
+                    return stop_ || shape_.blockCount - (produced_ - consumed_) >= Batch();
+                });
+                threadWaiting_ = false;
+            }
             if (stop_) {
                 return;
             }
@@ -99,6 +110,7 @@ void ReadAhead::Run() {
             }
             size += static_cast<std::size_t>(n);
         }
+        bool wake = false;
         {
             std::lock_guard lock(mutex_);
             block->size = size;
@@ -109,8 +121,11 @@ void ReadAhead::Run() {
                 ended_ = true;
                 endError_ = error;
             }
+            wake = callerWaiting_;
         }
-        filled_.notify_one();
+        if (wake) {
+            filled_.notify_one();
+        }
         if (error != 0 || end) {
             return;
         }
@@ -122,9 +137,15 @@ bool ReadAhead::NextBlock() {
     if (current_ != nullptr) {
         current_ = nullptr;
         ++consumed_;
-        emptied_.notify_one();
+        if (threadWaiting_ && shape_.blockCount - (produced_ - consumed_) == Batch()) {
+            emptied_.notify_one();
+        }
     }
-    filled_.wait(lock, [this] { return produced_ > consumed_ || ended_; });
+    if (produced_ == consumed_ && !ended_) {
+        callerWaiting_ = true;
+        filled_.wait(lock, [this] { return produced_ > consumed_ || ended_; });
+        callerWaiting_ = false;
+    }
     if (produced_ > consumed_) {
         current_ = &blocks_[consumed_ % shape_.blockCount];
         offset_ = 0;
@@ -166,6 +187,10 @@ int ReadAhead::Read(void* buffer, std::size_t count, std::size_t* done) {
 WriteBehind::WriteBehind(int fd, IoBlocks blocks) : fd_(fd), shape_(blocks) {
     shape_.blockSize = std::max<std::size_t>(shape_.blockSize, 1);
     shape_.blockCount = std::max<std::size_t>(shape_.blockCount, 1);
+    if (shape_.wakeAfter == 0) {
+        shape_.wakeAfter = shape_.blockCount / 2;
+    }
+    shape_.wakeAfter = std::clamp<std::size_t>(shape_.wakeAfter, 1, shape_.blockCount);
 }
 
 WriteBehind::~WriteBehind() {
@@ -200,9 +225,18 @@ void WriteBehind::Run() {
         Block* block = nullptr;
         {
             std::unique_lock lock(mutex_);
-            filled_.wait(lock, [this] { return stop_ || produced_ > consumed_; });
             if (produced_ == consumed_) {
-                return;
+                // Nothing to write: sleep until half of the ring is full, or everything is
+                // wanted out now.
+                threadWaiting_ = true;
+                filled_.wait(lock, [this] {
+                    std::uint64_t pending = produced_ - consumed_;
+                    return stop_ || pending >= Batch() || (draining_ && pending > 0);
+                });
+                threadWaiting_ = false;
+                if (produced_ == consumed_) {
+                    return; // stopped
+                }
             }
             block = &blocks_[consumed_ % shape_.blockCount];
         }
@@ -224,22 +258,32 @@ void WriteBehind::Run() {
                 left -= static_cast<std::size_t>(n);
             }
         }
+        bool wake = false;
         {
             std::lock_guard lock(mutex_);
             if (error != 0) {
                 error_ = error;
             }
             ++consumed_;
+            wake = callerWaiting_;
         }
-        emptied_.notify_one();
+        if (wake) {
+            emptied_.notify_one();
+        }
     }
 }
 
 int WriteBehind::Publish() {
     std::unique_lock lock(mutex_);
     ++produced_;
-    filled_.notify_one();
-    emptied_.wait(lock, [this] { return produced_ - consumed_ < shape_.blockCount; });
+    if (threadWaiting_ && produced_ - consumed_ == Batch()) {
+        filled_.notify_one();
+    }
+    if (produced_ - consumed_ == shape_.blockCount) {
+        callerWaiting_ = true;
+        emptied_.wait(lock, [this] { return produced_ - consumed_ < shape_.blockCount; });
+        callerWaiting_ = false;
+    }
     current_ = &blocks_[produced_ % shape_.blockCount];
     current_->size = 0;
     return error_;
@@ -281,7 +325,16 @@ int WriteBehind::Flush() {
         Publish();
     }
     std::unique_lock lock(mutex_);
-    emptied_.wait(lock, [this] { return consumed_ == produced_; });
+    if (consumed_ != produced_) {
+        draining_ = true;
+        if (threadWaiting_) {
+            filled_.notify_one();
+        }
+        callerWaiting_ = true;
+        emptied_.wait(lock, [this] { return consumed_ == produced_; });
+        callerWaiting_ = false;
+        draining_ = false;
+    }
     return error_;
 }
 

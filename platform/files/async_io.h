@@ -5,6 +5,7 @@
 // beside it. Both wrap a plain descriptor of any kind and never close it. Failures are the
 // system's errno values, returned; 0 is success.
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -20,6 +21,11 @@ namespace platform {
 struct IoBlocks {
     std::size_t blockSize = 128 * 1024;
     std::size_t blockCount = 4;
+    // The thread sleeps when it has nothing to do and wakes when this many blocks are ready
+    // for it (free to read into, or waiting to be written); 0: half the ring. Each wake-up
+    // costs both sides a system call and the sleeper a switch, so fewer are better, as long
+    // as the caller is never left waiting.
+    std::size_t wakeAfter = 0;
 };
 
 // Reads the descriptor from its current offset to its real end, whatever size it reports.
@@ -43,6 +49,7 @@ private:
     };
     int Start();
     void Run();
+    std::size_t Batch() const { return shape_.wakeAfter; }
     // Gives the current block back and waits for the next; false at the end or on a failure.
     bool NextBlock();
 
@@ -57,6 +64,8 @@ private:
     std::condition_variable emptied_; // a block is free, or the reader must stop
     std::uint64_t produced_ = 0;
     std::uint64_t consumed_ = 0;
+    bool threadWaiting_ = false;
+    bool callerWaiting_ = false;
     bool ended_ = false;
     int endError_ = 0;
     bool stop_ = false;
@@ -93,6 +102,7 @@ private:
     };
     int Start();
     void Run();
+    std::size_t Batch() const { return shape_.wakeAfter; }
     // Hands the block being filled to the thread and waits for a free one.
     int Publish();
 
@@ -109,6 +119,9 @@ private:
     std::uint64_t consumed_ = 0;
     // Set under the lock; also read without it, so that each call sees a failure at once.
     std::atomic<int> error_{0};
+    bool threadWaiting_ = false;
+    bool callerWaiting_ = false;
+    bool draining_ = false; // Flush wants every pending block written now
     bool stop_ = false;
 
     // The caller's side only.
