@@ -5,8 +5,11 @@
 #include <csignal>
 #include <cstring>
 #include <new>
+#include <poll.h>
 #include <pthread.h>
 #include <string.h> // explicit_bzero
+#include <sys/eventfd.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -50,8 +53,15 @@ ReadAhead::~ReadAhead() {
             std::lock_guard lock(mutex_);
             stop_ = true;
         }
+        if (stopFd_ >= 0) {
+            std::uint64_t one = 1;
+            [[maybe_unused]] ssize_t n = ::write(stopFd_, &one, sizeof one);
+        }
         emptied_.notify_one();
         thread_.join();
+    }
+    if (stopFd_ >= 0) {
+        ::close(stopFd_);
     }
     if (memory_) {
         // What was read may be a secret the caller has long since wiped.
@@ -69,6 +79,16 @@ int ReadAhead::Start() {
     }
     for (std::size_t i = 0; i < shape_.blockCount; ++i) {
         blocks_[i].data = memory_.get() + i * shape_.blockSize;
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (stopFd_ < 0) {
+            return errno;
+        }
     }
     return StartBlockedThread(thread_, [this] { Run(); });
 }
@@ -92,23 +112,37 @@ void ReadAhead::Run() {
             }
             block = &blocks_[produced_ % shape_.blockCount];
         }
+        // One read per block: a file fills it, and a pipe hands on whatever has arrived.
         std::size_t size = 0;
         int error = 0;
         bool end = false;
-        while (size < shape_.blockSize) {
-            ssize_t n = ::read(fd_, block->data + size, shape_.blockSize - size);
+        for (;;) {
+            if (stopFd_ >= 0) {
+                // A pipe or terminal may have nothing for a long time; closing must not wait.
+                pollfd ready[2] = {{fd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+                if (::poll(ready, 2, -1) < 0) {
+                    if (errno == EINTR) {
+                        continue;
+                    }
+                    error = errno;
+                    break;
+                }
+                if (ready[1].revents != 0) {
+                    return;
+                }
+            }
+            ssize_t n = ::read(fd_, block->data, shape_.blockSize);
             if (n < 0) {
-                if (errno == EINTR) {
+                if (errno == EINTR || errno == EAGAIN) {
                     continue;
                 }
                 error = errno;
-                break;
-            }
-            if (n == 0) {
+            } else if (n == 0) {
                 end = true;
-                break;
+            } else {
+                size = static_cast<std::size_t>(n);
             }
-            size += static_cast<std::size_t>(n);
+            break;
         }
         bool wake = false;
         {

@@ -28,8 +28,9 @@ struct IoBlocks {
     std::size_t wakeAfter = 0;
 };
 
-// Reads the descriptor from its current offset to its real end, whatever size it reports.
-// Its reads must return (a regular file, or anything whose writer goes away).
+// Reads the descriptor from its current offset to its real end, whatever size it reports. A
+// pipe or terminal is waited on together with a stop signal, so that the reader can be ended
+// while nothing arrives.
 class ReadAhead {
 public:
     explicit ReadAhead(int fd, IoBlocks blocks = {});
@@ -58,6 +59,7 @@ private:
     std::unique_ptr<unsigned char[]> memory_;
     std::unique_ptr<Block[]> blocks_;
     std::thread thread_;
+    int stopFd_ = -1; // an eventfd, for anything but a regular file
 
     std::mutex mutex_;
     std::condition_variable filled_;  // a block is ready, or the reads have ended

@@ -100,6 +100,24 @@ TEST(ReadAhead, StoppingBeforeTheEndLeavesNothingRunning) {
     } // the reader waits on a full ring and must stop
 }
 
+// A writer that stays open and sends nothing more: what has arrived is handed on at once,
+// and the reader can still be ended, as a job that fails while reading standard input must.
+TEST(ReadAhead, APipeHandsOnWhatHasArrivedAndCanBeEndedWhileItWaits) {
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    Descriptor readEnd(ends[0]);
+    Descriptor writeEnd(ends[1]);
+    Bytes sent = Pattern(100);
+    ASSERT_EQ(::write(writeEnd.get(), sent.data(), sent.size()), 100);
+    {
+        ReadAhead reader(readEnd.get(), kSmall);
+        Bytes piece(100);
+        std::size_t n = 0;
+        ASSERT_EQ(reader.Read(piece.data(), piece.size(), &n), 0);
+        EXPECT_EQ(piece, sent);
+    } // the writer is still open: ending the reader must not wait for it
+}
+
 // A stream socket whose peer went away with data of ours unread: the data it sent is read
 // first, then the read fails with ECONNRESET, a real failure in the middle of a source.
 TEST(ReadAhead, AFailureComesAfterEveryByteReadBeforeIt) {
