@@ -5,7 +5,6 @@
 // beside it. Both wrap a plain descriptor of any kind and never close it. Failures are the
 // system's errno values, returned; 0 is success.
 
-#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
