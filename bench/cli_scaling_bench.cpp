@@ -16,7 +16,7 @@ namespace {
 // The one place that knows vanthe-cli's command line.
 std::vector<std::string> CliCommand(const std::string& cli, const std::string& passwordFile,
                                     const std::string& source, const std::string& destination) {
-    return {cli, "encrypt", "--quiet", "--password-file", passwordFile, source, destination};
+    return {cli, "encrypt", "--quiet", "-p", passwordFile, "-o", destination, source};
 }
 
 } // namespace

@@ -111,8 +111,7 @@ DialogRun RunThroughDialog(const std::string& source, const std::string& destina
 // The one place that knows vanthe-cli's command line.
 std::vector<std::string> CliCommand(const std::string& passwordFile, const std::string& source,
                                     const std::string& destination) {
-    return {VANTHE_CLI_PATH, "encrypt", "--quiet",  "--password-file",
-            passwordFile,    source,    destination};
+    return {VANTHE_CLI_PATH, "encrypt", "--quiet", "-p", passwordFile, "-o", destination, source};
 }
 
 // One display and load: alternating runs, each printed as soon as it is measured so that the
