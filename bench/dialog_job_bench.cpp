@@ -1,8 +1,12 @@
-// Runs the same 256 MiB encryption through the dialog (offscreen, one synchronous
-// notification per KiB) and through vanthe-cli, alternating, and prints the medians and their
-// ratio, how often the dialog repainted during its jobs, and the CPU it used while idle.
-// Usage: dialog_job_bench [MiB] [runs]
+// Runs the same encryption through the dialog and through vanthe-cli, alternating, at two
+// displays (Qt's offscreen platform, and a virtual X server started here, where the window's
+// colour key is in force) and under two loads (idle, and two busy loops started here), and
+// prints for each the medians and their ratio, how often the dialog repainted during its jobs,
+// and the CPU it used while idle. Each display and load runs in a child process of its own; a
+// child still running after the time limit is stopped and its dialog time counts as over it.
+// Usage: dialog_job_bench [MiB] [runs] [seconds allowed per display and load]
 
+#include "bench/bench_support.h"
 #include "engine/file_transform.h"
 #include "jobs/job_messages.h"
 #include "jobs/job_runner.h"
@@ -25,12 +29,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <fcntl.h>
 #include <fstream>
-#include <random>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -106,43 +108,20 @@ DialogRun RunThroughDialog(const std::string& source, const std::string& destina
     return run;
 }
 
-double RunCli(const std::string& cli, const std::string& source, const std::string& destination,
-              const std::string& passwordFile) {
-    Clock::time_point start = Clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        execl(cli.c_str(), cli.c_str(), "encrypt", "--quiet", "--force", "--password-file",
-              passwordFile.c_str(), source.c_str(), destination.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
+// The one place that knows vanthe-cli's command line.
+std::vector<std::string> CliCommand(const std::string& passwordFile, const std::string& source,
+                                    const std::string& destination) {
+    return {VANTHE_CLI_PATH, "encrypt", "--quiet", "-p", passwordFile, "-o", destination, source};
+}
+
+// One display and load: alternating runs, each printed as soon as it is measured so that the
+// parent keeps them when it has to stop this process.
+int RunOneSetting(int argc, char** argv) {
+    if (argc < 4) {
+        return 2;
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "vanthe-cli failed\n");
-        std::exit(1);
-    }
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-bool SameFiles(const std::string& a, const std::string& b) {
-    std::ifstream x(a, std::ios::binary);
-    std::ifstream y(b, std::ios::binary);
-    return std::equal(std::istreambuf_iterator<char>(x), std::istreambuf_iterator<char>(),
-                      std::istreambuf_iterator<char>(y), std::istreambuf_iterator<char>());
-}
-
-} // namespace
-
-int main(int argc, char** argv) {
-    int mib = argc > 1 ? std::atoi(argv[1]) : 256;
-    int runs = argc > 2 ? std::atoi(argv[2]) : 5;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    std::string dir = argv[2];
+    int runs = std::atoi(argv[3]);
     int qtArgc = 1;
     SetApplicationArguments(qtArgc, argv);
     INITCOMMONCONTROLSEX init{8, ICC_BAR_CLASSES};
@@ -150,58 +129,178 @@ int main(int argc, char** argv) {
         return 1;
     }
     appModule.Init(RegisterModuleResources(ProgramResources()));
+    std::string source = dir + "source";
+    for (int i = 0; i < runs; ++i) {
+        std::string cliOut = dir + "out.cli";
+        std::string dialogOut = dir + "out.dialog";
+        ::unlink(cliOut.c_str());
+        bench::ChildRun cli = bench::RunChild(CliCommand(dir + "password", source, cliOut));
+        std::printf("cli %.4f %d\n", cli.seconds, cli.ok ? 1 : 0);
+        std::fflush(stdout);
+        ::unlink(dialogOut.c_str());
+        DialogRun run = RunThroughDialog(source, dialogOut);
+        std::printf("dialog %.4f %d %.1f %d\n", run.seconds, run.paints, run.idleCpuPercent,
+                    bench::SameFiles(cliOut, dialogOut) ? 1 : 0);
+        std::fflush(stdout);
+    }
+    return 0;
+}
 
-    std::string dir = (std::filesystem::temp_directory_path() / "vanthe-bench-XXXXXX").string();
-    if (mkdtemp(dir.data()) == nullptr) {
+struct Outcome {
+    std::vector<double> cli;
+    std::vector<double> dialog;
+    bool timedOut = false;
+    bool same = true;
+    double paints = 0;
+    double idleCpu = 0;
+};
+
+Outcome Parse(const std::string& path, bool timedOut) {
+    Outcome outcome;
+    outcome.timedOut = timedOut;
+    std::ifstream in(path);
+    std::string kind;
+    int dialogs = 0;
+    while (in >> kind) {
+        if (kind == "cli") {
+            double seconds = 0;
+            int ok = 0;
+            in >> seconds >> ok;
+            outcome.cli.push_back(seconds);
+            outcome.same = outcome.same && ok == 1;
+        } else if (kind == "dialog") {
+            double seconds = 0;
+            int paints = 0;
+            double idle = 0;
+            int same = 0;
+            in >> seconds >> paints >> idle >> same;
+            outcome.dialog.push_back(seconds);
+            outcome.paints += paints;
+            outcome.idleCpu = std::max(outcome.idleCpu, idle);
+            outcome.same = outcome.same && same == 1;
+            ++dialogs;
+        } else {
+            std::getline(in, kind);
+        }
+    }
+    if (dialogs > 0) {
+        outcome.paints /= dialogs;
+    }
+    return outcome;
+}
+
+// A virtual X server of our own; its display name, or empty when none answered.
+std::string StartXServer(int& server) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        int channel[2];
+        if (::pipe(channel) != 0) {
+            return "";
+        }
+        server = bench::StartChild({"Xvfb", "-displayfd", std::to_string(channel[1]), "-screen",
+                                    "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
+        ::close(channel[1]);
+        char number[32] = {};
+        ssize_t n = server > 0 ? ::read(channel[0], number, sizeof number - 1) : -1;
+        ::close(channel[0]);
+        if (n > 0) {
+            std::string display = ":" + std::to_string(std::atoi(number));
+            for (int probe = 0; probe < 100; ++probe) {
+                if (bench::RunChild({"xdpyinfo", "-display", display}, 5).ok) {
+                    return display;
+                }
+                ::usleep(50000);
+            }
+        }
+        bench::StopChild(server);
+        server = -1;
+    }
+    return "";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--child") {
+        return RunOneSetting(argc, argv);
+    }
+    int mib = argc > 1 ? std::atoi(argv[1]) : 64;
+    int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+    double allowed = argc > 3 ? std::atof(argv[3]) : 90;
+    if (mib <= 0 || runs <= 0 || allowed <= 0) {
+        std::fprintf(stderr, "usage: dialog_job_bench [MiB] [runs] [seconds]\n");
+        return 2;
+    }
+    bench::ScratchDir dir;
+    if (!dir.ok() ||
+        !bench::WriteRandomFile(dir / "source", static_cast<std::uint64_t>(mib) << 20) ||
+        !bench::WriteText(dir / "password", "a\n") || !bench::ReadThrough(dir / "source")) {
+        std::fprintf(stderr, "cannot make the source\n");
         return 1;
     }
-    std::string source = dir + "/source";
-    {
-        std::ofstream out(source, std::ios::binary);
-        std::mt19937_64 random(42);
-        std::vector<std::uint64_t> block(1 << 16);
-        for (int i = 0; i < mib * 2; ++i) {
-            for (auto& word : block) {
-                word = random();
-            }
-            out.write(reinterpret_cast<const char*>(block.data()),
-                      static_cast<std::streamsize>(block.size() * sizeof block[0]));
-        }
-        std::ofstream(dir + "/password") << "a\n";
+    std::string self = "/proc/self/exe";
+    char path[4096] = {};
+    ssize_t length = ::readlink(self.c_str(), path, sizeof path - 1);
+    if (length > 0) {
+        self.assign(path, static_cast<std::size_t>(length));
     }
-    std::string cli = VANTHE_CLI_PATH;
 
-    std::vector<double> dialogTimes;
-    std::vector<double> cliTimes;
-    int paints = 0;
-    double idleCpu = 0;
-    for (int i = 0; i < runs; ++i) {
-        cliTimes.push_back(RunCli(cli, source, dir + "/out.cli", dir + "/password"));
-        DialogRun run = RunThroughDialog(source, dir + "/out.dialog");
-        dialogTimes.push_back(run.seconds);
-        paints += run.paints;
-        idleCpu = std::max(idleCpu, run.idleCpuPercent);
+    std::printf("before: %s\n", bench::LoadAverage().c_str());
+    std::printf("file: %d MiB, page-cached; %d alternating runs each, medians; at most %.0f s "
+                "per display and load\n",
+                mib, runs, allowed);
+    std::printf("  %-10s %-15s %9s %9s %8s %8s %9s %7s\n", "display", "load", "dialog s", "cli s",
+                "ratio", "target", "repaints", "idle %");
+    bool allSame = true;
+    for (const char* display : {"offscreen", "xcb"}) {
+        int server = -1;
+        std::string name = "offscreen";
+        if (std::string(display) == "xcb") {
+            name = StartXServer(server);
+            if (name.empty()) {
+                std::printf("  %-10s no virtual X server could be started (apt-get install xvfb "
+                            "x11-utils)\n",
+                            "X");
+                continue;
+            }
+            setenv("DISPLAY", name.c_str(), 1);
+            name = "X " + name;
+        }
+        setenv("QT_QPA_PLATFORM", display, 1);
+        for (int busy : {0, 2}) {
+            std::vector<int> loops;
+            for (int i = 0; i < busy; ++i) {
+                loops.push_back(bench::StartChild({"sh", "-c", "while :; do :; done"}));
+            }
+            std::string log = dir / "child.log";
+            int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            bench::ChildRun child =
+                bench::RunChild({self, "--child", dir / "", std::to_string(runs)}, allowed, out);
+            ::close(out);
+            for (int loop : loops) {
+                bench::StopChild(loop);
+            }
+            Outcome outcome = Parse(log, child.timedOut);
+            allSame = allSame && outcome.same && (child.ok || child.timedOut);
+            double c = bench::Median(outcome.cli);
+            std::string load = busy == 0 ? "idle" : "2 busy loops";
+            if (outcome.dialog.empty()) {
+                std::printf(
+                    "  %-10s %-15s %9s %9.3f %8s %8s   (no dialog job finished in %.0f s)\n",
+                    name.c_str(), load.c_str(), "-", c, "-", busy == 0 ? "1.10" : "1.30", allowed);
+                continue;
+            }
+            double d = bench::Median(outcome.dialog);
+            std::printf("  %-10s %-15s %9.3f %9.3f %8.2f %8s %9.1f %7.1f%s\n", name.c_str(),
+                        load.c_str(), d, c, d / c, busy == 0 ? "1.10" : "1.30", outcome.paints,
+                        outcome.idleCpu,
+                        outcome.timedOut ? "  (stopped: not every run finished)" : "");
+        }
+        bench::StopChild(server);
+        unsetenv("DISPLAY");
     }
-    bool same = SameFiles(dir + "/out.cli", dir + "/out.dialog");
-    double d = Median(dialogTimes);
-    double c = Median(cliTimes);
-    std::printf("file: %d MiB, %d alternating runs each, outputs %s\n", mib, runs,
-                same ? "identical" : "DIFFER");
-    std::printf("dialog job median: %.3f s (%.0f MB/s)\n", d, mib * 1.048576 / d);
-    std::printf("vanthe-cli median: %.3f s (%.0f MB/s)\n", c, mib * 1.048576 / c);
-    std::printf("ratio dialog / vanthe-cli: %.3f (target <= 1.50)\n", d / c);
-    std::printf("dialog runs:");
-    for (double t : dialogTimes) {
-        std::printf(" %.3f", t);
+    std::printf("after:  %s\n", bench::LoadAverage().c_str());
+    if (!allSame) {
+        std::printf("a run FAILED or the outputs DIFFER\n");
     }
-    std::printf("\nvanthe-cli runs:");
-    for (double t : cliTimes) {
-        std::printf(" %.3f", t);
-    }
-    std::printf("\n");
-    std::printf("repaints of the dialog during its jobs: %.1f per job\n",
-                static_cast<double>(paints) / runs);
-    std::printf("CPU used while idle after a job: %.1f%% of one core (worst run)\n", idleCpu);
-    std::string cleanup = "rm -rf '" + dir + "'";
-    return std::system(cleanup.c_str()) == 0 && same ? 0 : 1;
+    return allSame ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "platform/files/file_api.h"
 
+#include "platform/files/async_io.h"
 #include "platform/files/file_faults.h"
 #include "platform/files/kernel_object.h"
 #include "platform/seams/planned_failures.h"
@@ -30,9 +31,6 @@ bool Fail(int error) {
     return false;
 }
 
-// Large enough that the per-chunk cost of a 1 KiB transform is a memcpy, not a system call.
-constexpr std::size_t kBufferSize = 256 * 1024;
-
 struct FileObject;
 
 // Linux has no share modes; this process's own open files stand in for them, which is what
@@ -57,60 +55,61 @@ bool SharingConflict(const OpenFile& existing, DWORD access, DWORD shareMode) {
     return theyRefuseUs || weRefuseThem;
 }
 
-bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return Fail(errno);
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
+// Reads run ahead of the caller and writes behind it on a thread of the file's own, so that a
+// 1 KiB transform copies memory while the system calls run beside it.
 struct FileObject final : KernelObject {
     int fd = -1;
     DWORD access = 0;
-    std::unique_ptr<unsigned char[]> buffer;
-    std::size_t begin = 0; // reading: next unread byte; writing: unused
-    std::size_t end = 0;   // reading: end of the data read ahead; writing: bytes pending
+    std::unique_ptr<ReadAhead> reader;
+    std::unique_ptr<WriteBehind> writer;
 
     ~FileObject() override {
+        // The threads use the descriptor until they have stopped.
+        writer.reset();
+        reader.reset();
         if (fd >= 0) {
             ::close(fd);
         }
     }
 
-    bool EnsureBuffer() {
-        if (!buffer) {
-            buffer.reset(new (std::nothrow) unsigned char[kBufferSize]);
-            if (!buffer) {
+    bool EnsureReader() {
+        if (!reader) {
+            reader.reset(new (std::nothrow) ReadAhead(fd));
+            if (!reader) {
                 return Fail(ENOMEM);
             }
         }
         return true;
     }
 
+    bool EnsureWriter() {
+        if (!writer) {
+            writer.reset(new (std::nothrow) WriteBehind(fd));
+            if (!writer) {
+                return Fail(ENOMEM);
+            }
+        }
+        return true;
+    }
+
+    // Waits until everything written so far has reached the file.
     bool Flush() {
-        std::size_t pending = end;
-        end = 0;
-        return pending == 0 || WriteAll(fd, buffer.get(), pending);
+        int error = writer ? writer->Flush() : 0;
+        return error == 0 || Fail(error);
     }
 
     bool Release() override {
-        bool flushed = (access & GENERIC_WRITE) == 0 || Flush();
+        int writeError = writer ? writer->Finish() : 0;
+        writer.reset();
+        reader.reset();
         {
             std::lock_guard lock(openFilesMutex);
             std::erase_if(openFiles, [this](const OpenFile& f) { return f.owner == this; });
         }
         int closed = ::close(fd);
         fd = -1;
-        if (!flushed) {
-            return false;
+        if (writeError != 0) {
+            return Fail(writeError);
         }
         return closed == 0 || Fail(errno);
     }
@@ -313,31 +312,12 @@ BOOL ReadFile(HANDLE handle, void* buffer, DWORD count, DWORD* bytesRead, void* 
     if (count > 0 && buffer == nullptr) {
         return Fail(EFAULT);
     }
-    auto* out = static_cast<unsigned char*>(buffer);
+    if (!file->EnsureReader()) {
+        return FALSE;
+    }
     std::size_t done = 0;
-    while (done < count) {
-        if (file->begin < file->end) {
-            std::size_t n = std::min<std::size_t>(count - done, file->end - file->begin);
-            std::memcpy(out + done, file->buffer.get() + file->begin, n);
-            file->begin += n;
-            done += n;
-            continue;
-        }
-        if (!file->EnsureBuffer()) {
-            return FALSE;
-        }
-        ssize_t n = ::read(file->fd, file->buffer.get(), kBufferSize);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return Fail(errno);
-        }
-        if (n == 0) {
-            break;
-        }
-        file->begin = 0;
-        file->end = static_cast<std::size_t>(n);
+    if (int error = file->reader->Read(buffer, count, &done); error != 0) {
+        return Fail(error);
     }
     if (bytesRead != nullptr) {
         *bytesRead = static_cast<DWORD>(done);
@@ -360,20 +340,11 @@ BOOL WriteFile(HANDLE handle, const void* buffer, DWORD count, DWORD* bytesWritt
     if (count > 0 && buffer == nullptr) {
         return Fail(EFAULT);
     }
-    const auto* in = static_cast<const unsigned char*>(buffer);
-    if (!file->EnsureBuffer()) {
+    if (!file->EnsureWriter()) {
         return FALSE;
     }
-    std::size_t left = count;
-    while (left > 0) {
-        std::size_t n = std::min(left, kBufferSize - file->end);
-        std::memcpy(file->buffer.get() + file->end, in, n);
-        file->end += n;
-        in += n;
-        left -= n;
-        if (file->end == kBufferSize && !file->Flush()) {
-            return FALSE;
-        }
+    if (int error = file->writer->Write(buffer, count); error != 0) {
+        return Fail(error);
     }
     if (bytesWritten != nullptr) {
         *bytesWritten = count;

@@ -40,8 +40,11 @@ HRESULT HResultFromLastError();
 // allowed from regular files: a directory, FIFO or device is refused at once.
 HANDLE CreateFile(const char* name, DWORD access, DWORD shareMode, void* security,
                   DWORD disposition, DWORD flagsAndAttributes, HANDLE templateFile);
-// Both are buffered: a read fills the whole request unless the end of the file comes first,
-// and written data reaches the file when the buffer fills or the handle is closed.
+// Both are buffered on a thread of the file's own: a read fills the whole request unless the
+// end of the file comes first, and written data reaches the file later, all of it by the time
+// the handle is closed. A failed background read is returned once the data before it has been
+// read; a failed background write by the next WriteFile, GetFileSize or CloseHandle. Either
+// is returned again by every later call of its kind.
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead, void* overlapped);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* bytesWritten, void* overlapped);
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);

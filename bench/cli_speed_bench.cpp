@@ -1,0 +1,184 @@
+// Encrypts one page-cached source with vanthe-cli, with `openssl enc -rc4` under the same key,
+// and with the key stream alone (the same bytes through the crypto layer in memory, 1 KiB per
+// call), alternating, each program into a fresh destination; prints the medians and ratios,
+// wall clock and CPU time (user + system, all threads).
+// Usage: cli_speed_bench [MiB] [runs] [another vanthe-cli to compare]
+
+#include "bench/bench_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// The one place that knows vanthe-cli's command line.
+std::vector<std::string> CliCommand(const std::string& cli, const std::string& passwordFile,
+                                    const std::string& source, const std::string& destination) {
+    return {cli, "encrypt", "--quiet", "-p", passwordFile, "-o", destination, source};
+}
+
+// The program's key is the first 5 bytes of the password's MD5 and 11 zero bytes;
+// MD5("a") = 0cc175b9c0f1b6a8...
+const char kPassword[] = "a";
+const char kOpensslKey[] = "0cc175b9c00000000000000000000000";
+
+std::vector<std::string> OpensslCommand(const std::string& source, const std::string& destination) {
+    return {"openssl", "enc",       "-rc4",    "-provider", "legacy", "-provider", "default",
+            "-K",      kOpensslKey, "-nosalt", "-in",       source,   "-out",      destination};
+}
+
+struct Series {
+    std::vector<double> seconds;
+    std::vector<double> cpu;
+    long peakKiB = 0;
+    void Add(const bench::ChildRun& run) {
+        seconds.push_back(run.seconds);
+        cpu.push_back(run.cpuSeconds);
+        peakKiB = std::max(peakKiB, run.peakKiB);
+    }
+};
+
+struct KeystreamRun {
+    bool ok = false;
+    double seconds = 0;
+    double cpuSeconds = 0;
+};
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The key stream over the whole source in memory, 1 KiB per call, in a process of its own so
+// that this one stays small: a child forked from a large process reports the parent's size as
+// its own peak. The result is written to `output` unless that is empty.
+KeystreamRun RunKeystream(const std::string& source, const std::string& output) {
+    KeystreamRun run;
+    int channel[2];
+    if (::pipe(channel) != 0) {
+        return run;
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        ::close(channel[0]);
+        std::vector<unsigned char> memory;
+        bench::Keystream keystream(kPassword);
+        if (bench::ReadWhole(source, memory) && keystream.ok()) {
+            std::uint64_t size = memory.size();
+            double cpu = CpuSeconds();
+            bench::Clock::time_point start = bench::Clock::now();
+            bool ok = true;
+            for (std::uint64_t at = 0; at < size && ok; at += 1024) {
+                auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(1024, size - at));
+                ok = keystream.Apply(memory.data() + at, n, at + n >= size);
+            }
+            run.seconds = bench::SecondsSince(start);
+            run.cpuSeconds = CpuSeconds() - cpu;
+            run.ok = ok && (output.empty() || bench::WriteBytes(output, memory));
+        }
+        bool sent = ::write(channel[1], &run, sizeof run) == static_cast<ssize_t>(sizeof run);
+        _exit(sent ? 0 : 1);
+    }
+    ::close(channel[1]);
+    if (pid > 0 && ::read(channel[0], &run, sizeof run) != static_cast<ssize_t>(sizeof run)) {
+        run = KeystreamRun{};
+    }
+    ::close(channel[0]);
+    int status = 0;
+    if (pid > 0) {
+        waitpid(pid, &status, 0);
+    }
+    return run;
+}
+
+void PrintRow(const char* name, double seconds, double cpu, int mib) {
+    std::printf("  %-28s %7.3f s  %6.0f MB/s", name, seconds, mib * 1.048576 / seconds);
+    if (cpu >= 0) {
+        std::printf("  CPU %6.3f s", cpu);
+    }
+    std::printf("\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int mib = argc > 1 ? std::atoi(argv[1]) : 256;
+    int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+    std::string other = argc > 3 ? argv[3] : "";
+    std::string cli = VANTHE_CLI_PATH;
+    if (mib <= 0 || runs <= 0) {
+        std::fprintf(stderr, "usage: cli_speed_bench [MiB] [runs] [another vanthe-cli]\n");
+        return 2;
+    }
+    bench::ScratchDir dir;
+    std::string source = dir / "source";
+    std::string password = dir / "password";
+    auto size = static_cast<std::uint64_t>(mib) << 20;
+    if (!dir.ok() || !bench::WriteRandomFile(source, size) ||
+        !bench::WriteText(password, std::string(kPassword) + "\n") || !bench::ReadThrough(source)) {
+        std::fprintf(stderr, "cannot make the source\n");
+        return 1;
+    }
+    std::printf("before: %s\n", bench::LoadAverage().c_str());
+    std::vector<double> keystreamTimes;
+    std::vector<double> keystreamCpu;
+    Series vanthe;
+    Series openssl;
+    Series previous;
+    bool same = true;
+    for (int i = 0; i < runs; ++i) {
+        KeystreamRun keystream = RunKeystream(source, i == 0 ? dir / "out.keystream" : "");
+        keystreamTimes.push_back(keystream.seconds);
+        keystreamCpu.push_back(keystream.cpuSeconds);
+        same = same && keystream.ok;
+        ::unlink((dir / "out.vanthe").c_str());
+        bench::ChildRun run =
+            bench::RunChild(CliCommand(cli, password, source, dir / "out.vanthe"));
+        vanthe.Add(run);
+        same = same && run.ok;
+        if (i == 0) {
+            same = same && bench::SameFiles(dir / "out.vanthe", dir / "out.keystream");
+        }
+        ::unlink((dir / "out.openssl").c_str());
+        run = bench::RunChild(OpensslCommand(source, dir / "out.openssl"));
+        openssl.Add(run);
+        same = same && run.ok;
+        if (!other.empty()) {
+            ::unlink((dir / "out.other").c_str());
+            run = bench::RunChild(CliCommand(other, password, source, dir / "out.other"));
+            previous.Add(run);
+            same = same && run.ok && bench::SameFiles(dir / "out.vanthe", dir / "out.other");
+        }
+    }
+    same = same && bench::SameFiles(dir / "out.vanthe", dir / "out.openssl");
+    std::printf("after:  %s\n", bench::LoadAverage().c_str());
+
+    double k = bench::Median(keystreamTimes);
+    double v = bench::Median(vanthe.seconds);
+    double o = bench::Median(openssl.seconds);
+    std::printf("source: %d MiB, page-cached; %d alternating runs each, medians; outputs %s\n", mib,
+                runs, same ? "identical" : "DIFFER");
+    PrintRow("key stream, 1 KiB calls", k, bench::Median(keystreamCpu), mib);
+    PrintRow("vanthe-cli", v, bench::Median(vanthe.cpu), mib);
+    PrintRow("openssl enc -rc4", o, bench::Median(openssl.cpu), mib);
+    if (!other.empty()) {
+        PrintRow("other vanthe-cli", bench::Median(previous.seconds), bench::Median(previous.cpu),
+                 mib);
+    }
+    std::printf("ratio vanthe-cli / key stream: %.3f (target <= 1.25)\n", v / k);
+    std::printf("ratio vanthe-cli / openssl:    %.3f (target <= 0.70)\n", v / o);
+    if (!other.empty()) {
+        std::printf("ratio vanthe-cli / other:      %.3f\n", v / bench::Median(previous.seconds));
+        std::printf("other vanthe-cli peak resident size: %ld KiB\n", previous.peakKiB);
+    }
+    std::printf("vanthe-cli peak resident size: %ld KiB\n", vanthe.peakKiB);
+    return same ? 0 : 1;
+}

@@ -1,0 +1,392 @@
+#include "platform/files/async_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <new>
+#include <poll.h>
+#include <pthread.h>
+#include <string.h> // explicit_bzero
+#include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// The thread starts with every signal blocked: signals belong to the program's own threads,
+// and a write past RLIMIT_FSIZE or into a closed pipe must come back as EFBIG or EPIPE
+// instead of ending the process.
+template <typename Body>
+int StartBlockedThread(std::thread& thread, Body body) {
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    int error = 0;
+    try {
+        thread = std::thread(body);
+    } catch (const std::system_error& failure) {
+        error = failure.code().value() != 0 ? failure.code().value() : EAGAIN;
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return error;
+}
+
+} // namespace
+
+ReadAhead::ReadAhead(int fd, IoBlocks blocks) : fd_(fd), shape_(blocks) {
+    shape_.blockSize = std::max<std::size_t>(shape_.blockSize, 1);
+    shape_.blockCount = std::max<std::size_t>(shape_.blockCount, 1);
+    if (shape_.wakeAfter == 0) {
+        shape_.wakeAfter = shape_.blockCount / 2;
+    }
+    shape_.wakeAfter = std::clamp<std::size_t>(shape_.wakeAfter, 1, shape_.blockCount);
+}
+
+ReadAhead::~ReadAhead() {
+    if (thread_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        if (stopFd_ >= 0) {
+            std::uint64_t one = 1;
+            [[maybe_unused]] ssize_t n = ::write(stopFd_, &one, sizeof one);
+        }
+        emptied_.notify_one();
+        thread_.join();
+    }
+    if (stopFd_ >= 0) {
+        ::close(stopFd_);
+    }
+    if (memory_) {
+        // What was read may be a secret the caller has long since wiped.
+        explicit_bzero(memory_.get(), shape_.blockSize * shape_.blockCount);
+    }
+}
+
+int ReadAhead::Start() {
+    started_ = true;
+    memory_.reset(new (std::nothrow) unsigned char[shape_.blockSize * shape_.blockCount]);
+    blocks_.reset(new (std::nothrow) Block[shape_.blockCount]);
+    if (!memory_ || !blocks_) {
+        memory_.reset();
+        return ENOMEM;
+    }
+    for (std::size_t i = 0; i < shape_.blockCount; ++i) {
+        blocks_[i].data = memory_.get() + i * shape_.blockSize;
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (stopFd_ < 0) {
+            return errno;
+        }
+    }
+    return StartBlockedThread(thread_, [this] { Run(); });
+}
+
+void ReadAhead::Run() {
+    for (;;) {
+        Block* block = nullptr;
+        {
+            std::unique_lock lock(mutex_);
+            if (produced_ - consumed_ == shape_.blockCount) {
+                // A full ring: sleep until half of it is free, so that each wake-up is paid
+                // for by several blocks.
+                threadWaiting_ = true;
+                emptied_.wait(lock, [this] {
+                    return stop_ || shape_.blockCount - (produced_ - consumed_) >= Batch();
+                });
+                threadWaiting_ = false;
+            }
+            if (stop_) {
+                return;
+            }
+            block = &blocks_[produced_ % shape_.blockCount];
+        }
+        // One read per block: a file fills it, and a pipe hands on whatever has arrived.
+        std::size_t size = 0;
+        int error = 0;
+        bool end = false;
+        for (;;) {
+            if (stopFd_ >= 0) {
+                // A pipe or terminal may have nothing for a long time; closing must not wait.
+                pollfd ready[2] = {{fd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+                if (::poll(ready, 2, -1) < 0) {
+                    if (errno == EINTR) {
+                        continue;
+                    }
+                    error = errno;
+                    break;
+                }
+                if (ready[1].revents != 0) {
+                    return;
+                }
+            }
+            ssize_t n = ::read(fd_, block->data, shape_.blockSize);
+            if (n < 0) {
+                if (errno == EINTR || errno == EAGAIN) {
+                    continue;
+                }
+                error = errno;
+            } else if (n == 0) {
+                end = true;
+            } else {
+                size = static_cast<std::size_t>(n);
+            }
+            break;
+        }
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex_);
+            block->size = size;
+            if (size > 0) {
+                ++produced_;
+            }
+            if (error != 0 || end) {
+                ended_ = true;
+                endError_ = error;
+            }
+            wake = callerWaiting_;
+        }
+        if (wake) {
+            filled_.notify_one();
+        }
+        if (error != 0 || end) {
+            return;
+        }
+    }
+}
+
+bool ReadAhead::NextBlock() {
+    std::unique_lock lock(mutex_);
+    if (current_ != nullptr) {
+        current_ = nullptr;
+        ++consumed_;
+        if (threadWaiting_ && shape_.blockCount - (produced_ - consumed_) == Batch()) {
+            emptied_.notify_one();
+        }
+    }
+    if (produced_ == consumed_ && !ended_) {
+        callerWaiting_ = true;
+        filled_.wait(lock, [this] { return produced_ > consumed_ || ended_; });
+        callerWaiting_ = false;
+    }
+    if (produced_ > consumed_) {
+        current_ = &blocks_[consumed_ % shape_.blockCount];
+        offset_ = 0;
+        return true;
+    }
+    // Everything read before the end has been handed out.
+    failure_ = endError_;
+    atEnd_ = endError_ == 0;
+    return false;
+}
+
+int ReadAhead::Read(void* buffer, std::size_t count, std::size_t* done) {
+    *done = 0;
+    if (failure_ != 0) {
+        return failure_;
+    }
+    if (!started_) {
+        failure_ = Start();
+        if (failure_ != 0) {
+            return failure_;
+        }
+    }
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::size_t copied = 0;
+    while (copied < count && !atEnd_) {
+        if (current_ != nullptr && offset_ < current_->size) {
+            std::size_t n = std::min(count - copied, current_->size - offset_);
+            std::memcpy(out + copied, current_->data + offset_, n);
+            offset_ += n;
+            copied += n;
+        } else if (!NextBlock() && failure_ != 0) {
+            return failure_;
+        }
+    }
+    *done = copied;
+    return 0;
+}
+
+WriteBehind::WriteBehind(int fd, IoBlocks blocks) : fd_(fd), shape_(blocks) {
+    shape_.blockSize = std::max<std::size_t>(shape_.blockSize, 1);
+    shape_.blockCount = std::max<std::size_t>(shape_.blockCount, 1);
+    if (shape_.wakeAfter == 0) {
+        shape_.wakeAfter = shape_.blockCount / 2;
+    }
+    shape_.wakeAfter = std::clamp<std::size_t>(shape_.wakeAfter, 1, shape_.blockCount);
+}
+
+WriteBehind::~WriteBehind() {
+    Finish();
+    if (memory_) {
+        explicit_bzero(memory_.get(), shape_.blockSize * shape_.blockCount);
+    }
+}
+
+int WriteBehind::Start() {
+    started_ = true;
+    memory_.reset(new (std::nothrow) unsigned char[shape_.blockSize * shape_.blockCount]);
+    blocks_.reset(new (std::nothrow) Block[shape_.blockCount]);
+    int error = ENOMEM;
+    if (memory_ && blocks_) {
+        for (std::size_t i = 0; i < shape_.blockCount; ++i) {
+            blocks_[i].data = memory_.get() + i * shape_.blockSize;
+        }
+        current_ = &blocks_[0];
+        error = StartBlockedThread(thread_, [this] { Run(); });
+    }
+    if (error != 0) {
+        current_ = nullptr;
+        std::lock_guard lock(mutex_);
+        error_ = error;
+    }
+    return error;
+}
+
+void WriteBehind::Run() {
+    for (;;) {
+        Block* block = nullptr;
+        {
+            std::unique_lock lock(mutex_);
+            if (produced_ == consumed_) {
+                // Nothing to write: sleep until half of the ring is full, or everything is
+                // wanted out now.
+                threadWaiting_ = true;
+                filled_.wait(lock, [this] {
+                    std::uint64_t pending = produced_ - consumed_;
+                    return stop_ || pending >= Batch() || (draining_ && pending > 0);
+                });
+                threadWaiting_ = false;
+                if (produced_ == consumed_) {
+                    return; // stopped
+                }
+            }
+            block = &blocks_[consumed_ % shape_.blockCount];
+        }
+        int error = 0;
+        // After a failure the rest is dropped: it could only land in the wrong place.
+        if (error_.load(std::memory_order_relaxed) == 0) {
+            const unsigned char* data = block->data;
+            std::size_t left = block->size;
+            while (left > 0) {
+                ssize_t n = ::write(fd_, data, left);
+                if (n < 0) {
+                    if (errno == EINTR) {
+                        continue;
+                    }
+                    error = errno;
+                    break;
+                }
+                data += n;
+                left -= static_cast<std::size_t>(n);
+            }
+        }
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (error != 0) {
+                error_ = error;
+            }
+            ++consumed_;
+            wake = callerWaiting_;
+        }
+        if (wake) {
+            emptied_.notify_one();
+        }
+    }
+}
+
+int WriteBehind::Publish() {
+    std::unique_lock lock(mutex_);
+    ++produced_;
+    if (threadWaiting_ && produced_ - consumed_ == Batch()) {
+        filled_.notify_one();
+    }
+    if (produced_ - consumed_ == shape_.blockCount) {
+        callerWaiting_ = true;
+        emptied_.wait(lock, [this] { return produced_ - consumed_ < shape_.blockCount; });
+        callerWaiting_ = false;
+    }
+    current_ = &blocks_[produced_ % shape_.blockCount];
+    current_->size = 0;
+    return error_;
+}
+
+int WriteBehind::Write(const void* data, std::size_t count) {
+    if (finished_) {
+        return EBADF;
+    }
+    if (int error = error_.load(std::memory_order_acquire); error != 0) {
+        return error;
+    }
+    if (!started_) {
+        if (int error = Start(); error != 0) {
+            return error;
+        }
+    }
+    const auto* in = static_cast<const unsigned char*>(data);
+    while (count > 0) {
+        std::size_t n = std::min(count, shape_.blockSize - current_->size);
+        std::memcpy(current_->data + current_->size, in, n);
+        current_->size += n;
+        in += n;
+        count -= n;
+        if (current_->size == shape_.blockSize) {
+            if (int error = Publish(); error != 0) {
+                return error;
+            }
+        }
+    }
+    return 0;
+}
+
+int WriteBehind::Flush() {
+    if (!started_ || current_ == nullptr) {
+        return error_;
+    }
+    if (current_->size > 0 && error_ == 0) {
+        Publish();
+    }
+    std::unique_lock lock(mutex_);
+    if (consumed_ != produced_) {
+        draining_ = true;
+        if (threadWaiting_) {
+            filled_.notify_one();
+        }
+        callerWaiting_ = true;
+        emptied_.wait(lock, [this] { return consumed_ == produced_; });
+        callerWaiting_ = false;
+        draining_ = false;
+    }
+    return error_;
+}
+
+int WriteBehind::Finish() {
+    if (finished_) {
+        return error_;
+    }
+    int error = Flush();
+    finished_ = true;
+    if (thread_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        filled_.notify_one();
+        thread_.join();
+    }
+    return error != 0 ? error : error_.load();
+}
+
+} // namespace platform

@@ -1,0 +1,134 @@
+#pragma once
+
+// Reading ahead of and writing behind a caller that moves small pieces, on a thread of the
+// descriptor's own, so that the caller copies to and from memory while the system calls run
+// beside it. Both wrap a plain descriptor of any kind and never close it. Failures are the
+// system's errno values, returned; 0 is success.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace platform {
+
+// A ring of a few blocks that stays in the processor's cache while one side fills a block and
+// the other empties another.
+struct IoBlocks {
+    std::size_t blockSize = 128 * 1024;
+    std::size_t blockCount = 4;
+    // The thread sleeps when it has nothing to do and wakes when this many blocks are ready
+    // for it (free to read into, or waiting to be written); 0: half the ring. Each wake-up
+    // costs both sides a system call and the sleeper a switch, so fewer are better, as long
+    // as the caller is never left waiting.
+    std::size_t wakeAfter = 0;
+};
+
+// Reads the descriptor from its current offset to its real end, whatever size it reports. A
+// pipe or terminal is waited on together with a stop signal, so that the reader can be ended
+// while nothing arrives.
+class ReadAhead {
+public:
+    explicit ReadAhead(int fd, IoBlocks blocks = {});
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Fills the request unless the end comes first; *done is 0 at the end. A failure of the
+    // background reads is returned once every byte read before it has been handed out, then
+    // again by every later call; the request it cuts short hands out nothing.
+    int Read(void* buffer, std::size_t count, std::size_t* done);
+
+private:
+    struct Block {
+        unsigned char* data = nullptr;
+        std::size_t size = 0;
+    };
+    int Start();
+    void Run();
+    std::size_t Batch() const { return shape_.wakeAfter; }
+    // Gives the current block back and waits for the next; false at the end or on a failure.
+    bool NextBlock();
+
+    int fd_;
+    IoBlocks shape_;
+    std::unique_ptr<unsigned char[]> memory_;
+    std::unique_ptr<Block[]> blocks_;
+    std::thread thread_;
+    int stopFd_ = -1; // an eventfd, for anything but a regular file
+
+    std::mutex mutex_;
+    std::condition_variable filled_;  // a block is ready, or the reads have ended
+    std::condition_variable emptied_; // a block is free, or the reader must stop
+    std::uint64_t produced_ = 0;
+    std::uint64_t consumed_ = 0;
+    bool threadWaiting_ = false;
+    bool callerWaiting_ = false;
+    bool ended_ = false;
+    int endError_ = 0;
+    bool stop_ = false;
+
+    // The caller's side only.
+    bool started_ = false;
+    int failure_ = 0;
+    bool atEnd_ = false;
+    Block* current_ = nullptr;
+    std::size_t offset_ = 0;
+};
+
+// Writes at the descriptor's current offset. A failed write ends all writing: the next call
+// and every later one, Flush and Finish return it.
+class WriteBehind {
+public:
+    explicit WriteBehind(int fd, IoBlocks blocks = {});
+    // Writes what is pending, as Finish does, ignoring its failure.
+    ~WriteBehind();
+    WriteBehind(const WriteBehind&) = delete;
+    WriteBehind& operator=(const WriteBehind&) = delete;
+
+    // Takes all of the data; it reaches the descriptor later.
+    int Write(const void* data, std::size_t count);
+    // Waits until everything taken so far has been written.
+    int Flush();
+    // Flush, then ends the thread; nothing may be written afterwards.
+    int Finish();
+
+private:
+    struct Block {
+        unsigned char* data = nullptr;
+        std::size_t size = 0;
+    };
+    int Start();
+    void Run();
+    std::size_t Batch() const { return shape_.wakeAfter; }
+    // Hands the block being filled to the thread and waits for a free one.
+    int Publish();
+
+    int fd_;
+    IoBlocks shape_;
+    std::unique_ptr<unsigned char[]> memory_;
+    std::unique_ptr<Block[]> blocks_;
+    std::thread thread_;
+
+    std::mutex mutex_;
+    std::condition_variable filled_;  // a block waits to be written, or the writer must stop
+    std::condition_variable emptied_; // a block has been written (or dropped after a failure)
+    std::uint64_t produced_ = 0;
+    std::uint64_t consumed_ = 0;
+    // Set under the lock; also read without it, so that each call sees a failure at once.
+    std::atomic<int> error_{0};
+    bool threadWaiting_ = false;
+    bool callerWaiting_ = false;
+    bool draining_ = false; // Flush wants every pending block written now
+    bool stop_ = false;
+
+    // The caller's side only.
+    bool started_ = false;
+    bool finished_ = false;
+    Block* current_ = nullptr;
+};
+
+} // namespace platform
