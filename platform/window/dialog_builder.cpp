@@ -214,6 +214,7 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
     dialog->SetHandle(handle);
     dialog->State().owner = owned ? owner : nullptr;
     dialog->State().instance = instance;
+    dialog->State().keyedSurface = KeyedSurfaceSupport();
     SetWindowLongPtr(handle, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(dialogProc));
 
     dialog->setWindowTitle(
@@ -265,6 +266,11 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
             });
         } else if (qobject_cast<QGroupBox*>(control.widget) != nullptr) {
             control.widget->lower();
+        }
+        // Controls paint their own background in the dialog's colour, so a see-through
+        // surface never shows through them.
+        if (qobject_cast<QGroupBox*>(control.widget) == nullptr) {
+            control.widget->setAutoFillBackground(true);
         }
         ApplyStyle(controlHandle);
         FitSingleLineLabel(control.widget, item);
