@@ -7,9 +7,9 @@
 #include "platform/window/messaging.h"
 #include "platform/window/qt_bridge.h"
 #include "platform/window/window_state.h"
+#include "res/resource_ids.h"
 #include "res/version.h"
 #include "support/test_files.h"
-#include "ui/resource_ids.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

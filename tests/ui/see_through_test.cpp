@@ -10,8 +10,8 @@
 #include "platform/window/messaging.h"
 #include "platform/window/qt_bridge.h"
 #include "platform/window/window_state.h"
-#include "support/test_files.h"
 #include "res/resource_ids.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -172,7 +172,7 @@ TEST_F(SeeThrough, TheBusyDialogShowsWhatLiesBehindItWhileItsControlsStayWhole) 
             SetDlgItemText(dialog.window(), IDC_SOURCE, (dir / "big.bin").c_str());
             SetDlgItemText(dialog.window(), IDC_DESTINATION, (dir / "big.bin.enx").c_str());
             SetDlgItemText(dialog.window(), IDC_PASSWORD, "pw");
-            dialog.ExchangeData(true, -1);
+            dialog.ExchangeData(MainDialog::Exchange::ToMembers, MainDialog::kEveryField);
             Click(ControlWidget(dialog, IDC_RUN));
         });
     script.When(

@@ -6,7 +6,7 @@
 #include "dialog_fixture.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/qt_bridge.h"
-#include "ui/resource_ids.h"
+#include "res/resource_ids.h"
 
 #include <QFile>
 #include <QMessageBox>
