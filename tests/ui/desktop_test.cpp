@@ -18,6 +18,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -117,13 +118,46 @@ std::vector<std::string> ClippedControls(HWND dialog) {
     return clipped;
 }
 
+// A style as roomy as the GNOME desktop's: larger indicators, margins and frames than the
+// styles that come with the toolkit.
+class RoomyStyle : public QProxyStyle {
+public:
+    RoomyStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        switch (metric) {
+        case PM_ExclusiveIndicatorWidth:
+        case PM_ExclusiveIndicatorHeight:
+        case PM_IndicatorWidth:
+        case PM_IndicatorHeight:
+            return 22;
+        case PM_RadioButtonLabelSpacing:
+        case PM_CheckBoxLabelSpacing:
+            return 10;
+        case PM_ButtonMargin:
+            return 24;
+        case PM_DefaultFrameWidth:
+            return 4;
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+};
+
 using Fit = MainDialogTest;
 
-// Run at the desktop's font size, and again at 1.5 times it (ctest ui_text_fit_large_font).
+// Run at the desktop's font size, and again with fonts 1.5 times as large (ctest
+// ui_text_fit_large_font).
 TEST_F(Fit, NoControlTextIsClippedInAnyStyle) {
     const QString original = QApplication::style()->name();
-    for (const QString& style : QStyleFactory::keys()) {
-        QApplication::setStyle(style);
+    QStringList styles = QStyleFactory::keys();
+    styles << QStringLiteral("roomy");
+    for (const QString& style : styles) {
+        if (style == QLatin1String("roomy")) {
+            QApplication::setStyle(new RoomyStyle);
+        } else {
+            QApplication::setStyle(style);
+        }
         MainDialog dialog;
         std::vector<std::string> main;
         std::vector<std::string> about;
