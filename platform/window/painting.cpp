@@ -144,17 +144,6 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
     });
 }
 
-BOOL UpdateWindow(HWND window) {
-    return detail::OnWindowThread(window, FALSE, [window] {
-        QWidget* widget = detail::WidgetFor(window);
-        if (widget == nullptr) {
-            return FALSE;
-        }
-        widget->repaint();
-        return TRUE;
-    });
-}
-
 BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags) {
     const DWORD exStyle = static_cast<DWORD>(GetWindowLong(window, GWL_EXSTYLE));
     if ((exStyle & WS_EX_LAYERED) == 0) {

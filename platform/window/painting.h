@@ -17,7 +17,6 @@ BOOL DeleteObject(HGDIOBJ object);
 
 // rect null: the whole client area. Also makes a layered window recompute its colour key.
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
-BOOL UpdateWindow(HWND window);
 
 // Needs WS_EX_LAYERED. With LWA_COLORKEY every pixel the window's procedure paints in exactly
 // that colour shows what lies behind the window: as transparent pixels where the display
