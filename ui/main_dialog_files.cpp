@@ -26,7 +26,7 @@ constexpr DWORD kOpenFlags =
     OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_EXPLORER | OFN_ENABLESIZING;
 // The index that asks DragQueryFile for the number of files.
 constexpr UINT kCountDroppedFiles = 0xFFFFFFFF;
-constexpr DWORD kFileBufferSize = 260;
+constexpr DWORD kFileBufferSize = 4096; // PATH_MAX: any Linux path with its terminating zero
 constexpr DWORD kFileTitleBufferSize = 256;
 
 // The dialog framework's hook: it handles nothing, so the Open dialog behaves as without one.

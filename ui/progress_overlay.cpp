@@ -2,7 +2,6 @@
 
 #include "platform/window/messaging.h"
 #include "platform/window/painting.h"
-#include "platform/window/system_info.h"
 #include "platform/window/window_state.h"
 
 #include <algorithm>
@@ -16,12 +15,15 @@ constexpr COLORREF kColorKey = 0x030201;
 } // namespace
 
 void ProgressOverlay::Initialize(HWND dialog) {
-    DWORD version = GetVersion();
-    if ((version & 0xFF) >= 5) {
+    // Where the display can show nothing behind the window, the fill stays white and the
+    // window unlayered.
+    LONG style = GetWindowLong(dialog, GWL_EXSTYLE);
+    SetWindowLong(dialog, GWL_EXSTYLE, style | static_cast<LONG>(WS_EX_LAYERED));
+    if (SetLayeredWindowAttributes(dialog, kColorKey, 0, LWA_COLORKEY)) {
         fillColor = kColorKey;
-        LONG style = GetWindowLong(dialog, GWL_EXSTYLE);
-        SetWindowLong(dialog, GWL_EXSTYLE, style | static_cast<LONG>(WS_EX_LAYERED));
-        SetLayeredWindowAttributes(dialog, kColorKey, 0, LWA_COLORKEY);
+    } else {
+        fillColor = 0xFFFFFF;
+        SetWindowLong(dialog, GWL_EXSTYLE, style);
     }
     GetClientRect(dialog, &clientRect);
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 // The fill that shows a job's progress over the dialog's own surface. It covers the client
-// area from the top down to a boundary that rises as chunks are written. Where the platform
-// can, the fill is the dialog's colour key, so the filled part is see-through.
+// area from the top down to a boundary that rises as chunks are written. Where the display
+// can show it, the fill is the dialog's colour key, so the filled part is see-through;
+// elsewhere it is white.
 
 #include "platform/window/window_types.h"
 
@@ -17,7 +18,8 @@ struct ProgressOverlay {
     std::int32_t previous = 0; // the position held before the latest SetPosition
     std::int32_t position = 0; // the index of the last chunk written
 
-    // Once per dialog: layering and colour key where supported, and the client rectangle.
+    // Once per dialog: layering and colour key where the display can show them, and the
+    // client rectangle.
     void Initialize(platform::HWND dialog);
     // True when the filled height changes by at least one row.
     bool SetPosition(std::int32_t newPosition);

@@ -1,5 +1,7 @@
 #include "app/gui/command_line.h"
 
+#include <cstring>
+
 namespace vanthe {
 
 namespace {
@@ -48,6 +50,28 @@ const char* FindCommandTail(const char* commandLine) {
         at = CharNext(at);
     }
     return at;
+}
+
+InfoRequest FindInfoRequest(int argc, const char* const* argv) {
+    if (argc != 2 || argv[1] == nullptr) {
+        return InfoRequest::None;
+    }
+    if (std::strcmp(argv[1], "--help") == 0) {
+        return InfoRequest::Help;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        return InfoRequest::Version;
+    }
+    return InfoRequest::None;
+}
+
+std::string UsageText() {
+    return "Usage: vanthe [FILE]\n"
+           "Opens the Vanthe dialog to encrypt or decrypt one file under a password; FILE is\n"
+           "proposed as the source. A file named like an option is given as ./--name.\n"
+           "\n"
+           "  --help     show this help and exit\n"
+           "  --version  show the version and exit\n";
 }
 
 } // namespace vanthe

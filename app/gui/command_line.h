@@ -14,4 +14,10 @@ std::string BuildCommandLine(int argc, const char* const* argv);
 // The part after the program name and the blanks that follow it, as a view into the text.
 const char* FindCommandTail(const char* commandLine);
 
+// What a lone --help or --version asks for instead of the dialog.
+enum class InfoRequest { None, Help, Version };
+InfoRequest FindInfoRequest(int argc, const char* const* argv);
+// The short usage --help prints.
+std::string UsageText();
+
 } // namespace vanthe

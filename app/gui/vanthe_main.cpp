@@ -9,6 +9,7 @@
 #include "platform/window/resources.h"
 #include "platform/window/startup.h"
 #include "res/program_resources.h"
+#include "res/version.h"
 
 #include <cstdio>
 #include <string>
@@ -16,6 +17,16 @@
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    switch (vanthe::FindInfoRequest(argc, argv)) {
+    case vanthe::InfoRequest::Help:
+        std::fputs(vanthe::UsageText().c_str(), stdout);
+        return 0;
+    case vanthe::InfoRequest::Version:
+        std::printf("vanthe %s\n", vanthe::kVersionText);
+        return 0;
+    case vanthe::InfoRequest::None:
+        break;
+    }
     // No core dump may carry the password or the key, and no other process of the user may
     // read this one's memory.
     ::prctl(PR_SET_DUMPABLE, 0);
@@ -23,6 +34,7 @@ int main(int argc, char** argv) {
     // fails like any other.
     platform::CleanUpResultsOnFatalSignals(nullptr);
     platform::SetApplicationArguments(argc, argv);
+    platform::SetCurrentProcessExplicitAppUserModelID(vanthe::kDesktopFileName);
     // The resources travel inside the executable; registering them makes them the module's.
     platform::RegisterModuleResources(vanthe::ProgramResources());
     platform::SetCommandLine(vanthe::BuildCommandLine(argc, argv).c_str());

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -171,18 +172,93 @@ void LoadStaticIcon(HWND control, const DialogItemTemplate& item, HINSTANCE inst
     }
 }
 
-// The templates were laid out for the platform's narrower dialog font: a left-aligned
-// one-line label that would wrap or clip here grows to its text instead.
-void FitSingleLineLabel(QWidget* widget, const DialogItemTemplate& item) {
-    auto* label = qobject_cast<QLabel*>(widget);
-    if (label == nullptr || (item.style & SS_TYPEMASK) != SS_LEFT ||
-        label->text().contains(QLatin1Char('\n'))) {
+// Grows rect to size, keeping the edge the alignment holds still (both edges for centred).
+QRect Grown(const QRect& rect, QSize size, Qt::Alignment alignment) {
+    size = size.expandedTo(rect.size());
+    QRect grown(rect.topLeft(), size);
+    if ((alignment & Qt::AlignHCenter) != 0) {
+        grown.moveLeft(rect.left() - (size.width() - rect.width()) / 2);
+    } else if ((alignment & Qt::AlignRight) != 0) {
+        grown.moveRight(rect.right());
+    }
+    if ((alignment & Qt::AlignVCenter) != 0) {
+        grown.moveTop(rect.top() - (size.height() - rect.height()) / 2);
+    }
+    return grown;
+}
+
+// The templates were laid out for the platform's narrower dialog font, and its controls need
+// less room around their text than the desktop's styles do: a control too small for its text
+// in this font and style grows to it instead of clipping it.
+void FitControl(QWidget* widget, const DialogItemTemplate& item) {
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        // Each line of a text label stays one line, as it was on the platform.
+        const DWORD type = item.style & SS_TYPEMASK;
+        if ((type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT) || label->text().isEmpty()) {
+            return;
+        }
+        const QSize text = label->fontMetrics().size(0, label->text()) + QSize(2, 0);
+        if (text.width() > label->width() || text.height() > label->height()) {
+            label->setWordWrap(false);
+            const Qt::Alignment horizontal =
+                type == SS_CENTER ? Qt::AlignHCenter
+                                  : (type == SS_RIGHT ? Qt::AlignRight : Qt::AlignLeft);
+            label->setGeometry(Grown(label->geometry(), text, horizontal));
+        }
         return;
     }
-    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 2;
-    if (needed > label->width()) {
-        label->setWordWrap(false);
-        label->resize(needed, label->height());
+    QSize needed;
+    if (qobject_cast<QPushButton*>(widget) != nullptr) {
+        // The style's own text room, without its minimum width for dialog buttons.
+        const auto* button = static_cast<QPushButton*>(widget);
+        const int margin =
+            button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+            2 * button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+        needed = button->fontMetrics().size(Qt::TextShowMnemonic, button->text()) +
+                 QSize(margin, margin);
+    } else if (qobject_cast<QAbstractButton*>(widget) != nullptr) {
+        needed = widget->sizeHint();
+    } else if (qobject_cast<QLineEdit*>(widget) != nullptr) {
+        needed = QSize(0, widget->minimumSizeHint().height());
+    } else {
+        return;
+    }
+    if (needed.width() > widget->width() || needed.height() > widget->height()) {
+        widget->setGeometry(Grown(widget->geometry(), needed, Qt::AlignVCenter));
+    }
+}
+
+// A screen reader names an edit by the label before it: the nearest text label above it or
+// to its left.
+void NameEditsFromLabels(QWidget* dialog) {
+    const QList<QLabel*> labels = dialog->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+    for (QLineEdit* edit : dialog->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) {
+        const QRect at = edit->geometry();
+        const QLabel* nearest = nullptr;
+        int nearestDistance = 0;
+        for (const QLabel* label : labels) {
+            const QRect from = label->geometry();
+            if (label->text().isEmpty()) {
+                continue;
+            }
+            int distance = -1;
+            const bool overlapsAcross = from.left() <= at.right() && from.right() >= at.left();
+            const bool overlapsDown = from.top() <= at.bottom() && from.bottom() >= at.top();
+            if (overlapsAcross && from.top() < at.top()) {
+                distance = std::max(0, at.top() - from.bottom());
+            } else if (overlapsDown && from.right() < at.left() + at.width() / 2) {
+                distance = std::max(0, at.left() - from.right());
+            }
+            if (distance >= 0 && (nearest == nullptr || distance < nearestDistance)) {
+                nearest = label;
+                nearestDistance = distance;
+            }
+        }
+        if (nearest != nullptr) {
+            QString name = nearest->text();
+            name.remove(QLatin1Char('&'));
+            edit->setAccessibleName(name);
+        }
     }
 }
 
@@ -214,6 +290,7 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
     dialog->SetHandle(handle);
     dialog->State().owner = owned ? owner : nullptr;
     dialog->State().instance = instance;
+    dialog->State().keyedSurface = KeyedSurfaceSupport();
     SetWindowLongPtr(handle, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(dialogProc));
 
     dialog->setWindowTitle(
@@ -266,14 +343,20 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
         } else if (qobject_cast<QGroupBox*>(control.widget) != nullptr) {
             control.widget->lower();
         }
+        // Controls paint their own background in the dialog's colour, so a see-through
+        // surface never shows through them.
+        if (qobject_cast<QGroupBox*>(control.widget) == nullptr) {
+            control.widget->setAutoFillBackground(true);
+        }
         ApplyStyle(controlHandle);
-        FitSingleLineLabel(control.widget, item);
+        FitControl(control.widget, item);
         if ((item.style & SS_TYPEMASK) == SS_ICON &&
             qobject_cast<QLabel*>(control.widget) != nullptr) {
             LoadStaticIcon(controlHandle, item, instance);
         }
     }
     ApplyStyle(handle);
+    NameEditsFromLabels(dialog);
     return dialog;
 }
 

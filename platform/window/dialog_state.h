@@ -2,6 +2,7 @@
 
 // What the dialog manager keeps per dialog. Internal to the layer.
 
+#include "platform/window/display_probe.h"
 #include "platform/window/window_types.h"
 
 #include <QRect>
@@ -30,6 +31,8 @@ struct DialogState {
     HINSTANCE instance = nullptr;
     HMENU systemMenu = nullptr;
     HICON icons[2] = {nullptr, nullptr}; // ICON_SMALL, ICON_BIG
+    // How the display shows a colour key, asked once when the dialog is built.
+    KeyedSurface keyedSurface = KeyedSurface::None;
     // The layered window's attributes.
     DWORD layeredFlags = 0;
     COLORREF colorKey = 0;

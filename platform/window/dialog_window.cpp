@@ -84,8 +84,16 @@ DialogWindow::~DialogWindow() {
     }
 }
 
+bool DialogWindow::SeesThroughKey(COLORREF color) const {
+    return testAttribute(Qt::WA_TranslucentBackground) &&
+           (state_.layeredFlags & LWA_COLORKEY) != 0 && color == state_.colorKey &&
+           (static_cast<DWORD>(GetWindowLongPtr(handle_, GWL_EXSTYLE)) & WS_EX_LAYERED) != 0;
+}
+
 void DialogWindow::ScheduleMaskUpdate() {
-    if (state_.maskUpdatePending || state_.renderingMask) {
+    // A translucent window shows its key as transparent pixels and needs no shape.
+    if (state_.maskUpdatePending || state_.renderingMask ||
+        testAttribute(Qt::WA_TranslucentBackground)) {
         return;
     }
     state_.maskUpdatePending = true;
@@ -172,8 +180,12 @@ void DialogWindow::PopRunning(DialogWindow* dialog) {
 }
 
 void DialogWindow::paintEvent(QPaintEvent* event) {
-    // The toolkit has filled the background already; the procedure paints on top of it.
+    // The toolkit has filled the background already, except on a translucent window; the
+    // procedure paints on top of it.
     QPainter painter(this);
+    if (testAttribute(Qt::WA_TranslucentBackground)) {
+        painter.fillRect(event->rect(), palette().window());
+    }
     state_.painter = &painter;
     state_.paintRect = event->rect();
     ++state_.paintSerial;

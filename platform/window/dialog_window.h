@@ -21,6 +21,9 @@ public:
     void SetHandle(HWND handle) { handle_ = handle; }
     DialogState& State() { return state_; }
 
+    // Whether painting color shows what lies behind instead: the colour key of a translucent
+    // window.
+    bool SeesThroughKey(COLORREF color) const;
     // Recomputes the colour-key mask once the current event has been handled.
     void ScheduleMaskUpdate();
     void UpdateMask();

@@ -1,7 +1,8 @@
 #pragma once
 
-// Whether the toolkit will be able to open its display. The toolkit itself ends the process
-// when it cannot, so the layer asks first. Internal to the layer.
+// What the display offers: whether the toolkit will be able to open it (the toolkit itself
+// ends the process when it cannot, so the layer asks first), and how a layered window's
+// colour key can be shown on it. Internal to the layer.
 
 #include <string>
 
@@ -10,5 +11,14 @@ namespace platform::detail {
 // argvPlatform: the value of a "-platform" argument, if any. On failure, reason says why in
 // a few words.
 bool CanOpenDisplay(const std::string& argvPlatform, std::string& reason);
+
+// How key-coloured pixels can show what lies behind a window. Where a compositor blends
+// windows (every Wayland session; X11 while a compositing manager runs) they are painted with
+// alpha 0 on a translucent window; a plain X server cuts them out with the window's shape;
+// elsewhere (the offscreen platform) nothing behind a window can show.
+enum class KeyedSurface { Alpha, Shape, None };
+
+// Asks the display the toolkit has opened; the toolkit's thread only.
+KeyedSurface KeyedSurfaceSupport();
 
 } // namespace platform::detail

@@ -15,8 +15,6 @@ namespace platform {
 
 namespace {
 
-thread_local DWORD lastError = 0;
-
 // "Text files\0*.txt;*.text\0All\0*\0\0" becomes "Text files (*.txt *.text)" and "All (*)".
 QStringList NameFilters(const char* filter) {
     QStringList filters;
@@ -42,15 +40,12 @@ bool KnownSize(DWORD size) {
 } // namespace
 
 BOOL GetOpenFileName(OPENFILENAME* request) {
-    lastError = 0;
     if (request == nullptr || !KnownSize(request->lStructSize)) {
-        lastError = CDERR_STRUCTSIZE;
         return FALSE;
     }
     try {
         if (detail::EnsureApplication() == nullptr || !detail::IsGuiThread() ||
             request->lpstrFile == nullptr || request->nMaxFile == 0) {
-            lastError = CDERR_DIALOGFAILURE;
             return FALSE;
         }
         // The toolkit's own dialog, not the desktop's: it behaves the same everywhere, and a
@@ -97,7 +92,6 @@ BOOL GetOpenFileName(OPENFILENAME* request) {
         const QString path = QDir::toNativeSeparators(chosen.first());
         const QByteArray bytes = path.toUtf8();
         if (static_cast<DWORD>(bytes.size()) + 1 > request->nMaxFile) {
-            lastError = FNERR_BUFFERTOOSMALL;
             return FALSE;
         }
         detail::CopyToBuffer(
@@ -116,13 +110,8 @@ BOOL GetOpenFileName(OPENFILENAME* request) {
         }
         return TRUE;
     } catch (...) {
-        lastError = CDERR_DIALOGFAILURE;
         return FALSE;
     }
-}
-
-DWORD CommDlgExtendedError() {
-    return lastError;
 }
 
 } // namespace platform

@@ -49,15 +49,10 @@ inline constexpr DWORD OFN_FILEMUSTEXIST = 0x00001000;
 inline constexpr DWORD OFN_EXPLORER = 0x00080000;
 inline constexpr DWORD OFN_ENABLESIZING = 0x00800000;
 
-inline constexpr DWORD CDERR_DIALOGFAILURE = 0xFFFF;
-inline constexpr DWORD CDERR_STRUCTSIZE = 0x0001;
-inline constexpr DWORD FNERR_BUFFERTOOSMALL = 0x3003;
-
 // Shows the toolkit's own (not the desktop's) file dialog, modal, with the owner disabled.
 // Nonzero with the chosen path in lpstrFile when the user confirms; a name that does not
 // exist yet is accepted unless OFN_FILEMUSTEXIST is set. 0 when cancelled, or when the path
-// does not fit nMaxFile (CommDlgExtendedError then tells FNERR_BUFFERTOOSMALL).
+// does not fit nMaxFile.
 BOOL GetOpenFileName(OPENFILENAME* request);
-DWORD CommDlgExtendedError();
 
 } // namespace platform

@@ -30,6 +30,7 @@ std::atomic<std::thread::id> guiThread{};
 bool displayFailed = false;
 std::atomic<HWND> applicationWindow{nullptr};
 QtMessageHandler previousHandler = nullptr;
+std::string desktopFileName;
 
 void ReportNoDisplay(const std::string& reason) {
     std::fprintf(stderr, "%s: cannot open the display (%s)\n", ProgramName().c_str(),
@@ -69,6 +70,13 @@ void CreateApplicationWindow() {
 
 } // namespace
 
+void StoreDesktopFileName(const std::string& name) {
+    desktopFileName = name;
+    if (QCoreApplication::instance() != nullptr) {
+        QGuiApplication::setDesktopFileName(QString::fromStdString(name));
+    }
+}
+
 void StoreArguments(int& argc, char** argv) {
     if (argc > 0 && argv != nullptr) {
         storedArgc = &argc;
@@ -105,6 +113,9 @@ QApplication* EnsureApplication() {
     // Lives until the process ends; the arguments it keeps are the caller's or static.
     auto* application = new QApplication(*storedArgc, storedArgv);
     qInstallMessageHandler(previousHandler);
+    if (!desktopFileName.empty()) {
+        QGuiApplication::setDesktopFileName(QString::fromStdString(desktopFileName));
+    }
     guiThread.store(std::this_thread::get_id());
     applicationReady.store(true);
     CreateApplicationWindow();

@@ -20,6 +20,8 @@ bool IsGuiThread();
 // window goes (a message box without owner asked for by a worker).
 HWND ApplicationWindow();
 void StoreArguments(int& argc, char** argv);
+// Given to the application object when it is made, or at once if it exists.
+void StoreDesktopFileName(const std::string& name);
 std::string ProgramName();
 
 } // namespace platform::detail

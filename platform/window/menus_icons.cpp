@@ -121,10 +121,6 @@ BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR id, const char* 
     }
 }
 
-BOOL AppendMenu(HMENU menu, UINT flags, UINT_PTR id, const char* text) {
-    return InsertMenu(menu, kAppend, flags | MF_BYPOSITION, id, text);
-}
-
 BOOL DrawMenuBar(HWND window) {
     // The menu is built afresh each time it is shown, so there is nothing to redraw.
     return IsWindow(window);
@@ -133,14 +129,6 @@ BOOL DrawMenuBar(HWND window) {
 int GetMenuItemCount(HMENU menu) {
     const auto items = detail::Menus().Get(menu);
     return items ? static_cast<int>(items->size()) : -1;
-}
-
-UINT GetMenuItemID(HMENU menu, int position) {
-    const auto items = detail::Menus().Get(menu);
-    if (!items || position < 0 || static_cast<std::size_t>(position) >= items->size()) {
-        return kAppend;
-    }
-    return static_cast<UINT>((*items)[static_cast<std::size_t>(position)].id);
 }
 
 int GetMenuString(HMENU menu, UINT item, char* buffer, int maxCount, UINT flags) {
@@ -213,10 +201,6 @@ HICON LoadImage(HINSTANCE instance, int id, UINT type, int cx, int cy, UINT flag
     } catch (...) {
         return nullptr;
     }
-}
-
-BOOL DestroyIcon(HICON icon) {
-    return detail::Icons().Remove(icon) ? TRUE : FALSE;
 }
 
 int GetSystemMetrics(int index) {

@@ -14,17 +14,14 @@ HMENU GetSystemMenu(HWND window, BOOL revert);
 // position (UINT)-1 with MF_BYPOSITION appends. Choosing an item sends WM_SYSCOMMAND with its
 // id in wParam to the window.
 BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR id, const char* text);
-BOOL AppendMenu(HMENU menu, UINT flags, UINT_PTR id, const char* text);
 BOOL DrawMenuBar(HWND window);
 int GetMenuItemCount(HMENU menu);
-UINT GetMenuItemID(HMENU menu, int position);
 int GetMenuString(HMENU menu, UINT item, char* buffer, int maxCount, UINT flags);
 
 // Loads an icon resource at cx x cy pixels (0: the icon's own size, or SM_CXICON with
 // LR_DEFAULTSIZE), choosing the closest of its images. Only IMAGE_ICON is known, so the
 // result is typed as an icon.
 HICON LoadImage(HINSTANCE instance, int id, UINT type, int cx, int cy, UINT flags);
-BOOL DestroyIcon(HICON icon);
 int GetSystemMetrics(int index);
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include "platform/window/sent_messages.h"
 
 #include <QMessageBox>
+#include <QWindow>
 #include <cstdio>
 #include <string>
 
@@ -59,6 +60,16 @@ int CommandFor(int button) {
 int ShowBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
     QMessageBox box(IconFor(type), QString::fromStdString(caption), QString::fromStdString(text),
                     ButtonsFor(type));
+    // The text is shown exactly as it stands: a file name is never read as markup.
+    box.setTextFormat(Qt::PlainText);
+    if (caption.empty()) {
+        // The toolkit shows the program's name for an empty title; a zero-width space keeps
+        // the title bar empty, as the caller asked.
+        box.winId();
+        if (QWindow* window = box.windowHandle()) {
+            window->setTitle(QString(QChar(0x200B)));
+        }
+    }
     // An OK-only box answers Escape with OK, as on the platform.
     if ((type & MB_TYPEMASK) == MB_OK) {
         box.setEscapeButton(QMessageBox::Ok);

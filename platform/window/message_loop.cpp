@@ -6,19 +6,10 @@ namespace platform {
 
 MessageLoop::MessageLoop() : inbox_(detail::ThreadInbox::CurrentShared()) {}
 
-namespace {
-
-// Senders usually come back within microseconds; polling that long saves them a futex
-// round trip each, and costs nothing once they stop.
-constexpr detail::DrainPolicy kLoopPolicy{std::chrono::microseconds(100),
-                                          std::chrono::microseconds(0)};
-
-} // namespace
-
 int MessageLoop::Run() {
     inbox_->Open();
     while (!quit_.load()) {
-        if (inbox_->Drain(kLoopPolicy, nullptr)) {
+        if (inbox_->Drain(nullptr)) {
             continue;
         }
         inbox_->WaitForMessages(&quit_);

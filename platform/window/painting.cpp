@@ -97,8 +97,16 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     }
     detail::DialogState& state = dialog->State();
     if (state.painter != nullptr && state.paintSerial == context->paintSerial) {
-        state.painter->fillRect(FromRect(*rect),
-                                QColor(GetRValue(*color), GetGValue(*color), GetBValue(*color)));
+        if (dialog->SeesThroughKey(*color)) {
+            // The key itself is never shown: those pixels let what lies behind show.
+            const QPainter::CompositionMode mode = state.painter->compositionMode();
+            state.painter->setCompositionMode(QPainter::CompositionMode_Source);
+            state.painter->fillRect(FromRect(*rect), Qt::transparent);
+            state.painter->setCompositionMode(mode);
+        } else {
+            state.painter->fillRect(
+                FromRect(*rect), QColor(GetRValue(*color), GetGValue(*color), GetBValue(*color)));
+        }
     }
     return 1;
 }
@@ -136,17 +144,6 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
     });
 }
 
-BOOL UpdateWindow(HWND window) {
-    return detail::OnWindowThread(window, FALSE, [window] {
-        QWidget* widget = detail::WidgetFor(window);
-        if (widget == nullptr) {
-            return FALSE;
-        }
-        widget->repaint();
-        return TRUE;
-    });
-}
-
 BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags) {
     const DWORD exStyle = static_cast<DWORD>(GetWindowLong(window, GWL_EXSTYLE));
     if ((exStyle & WS_EX_LAYERED) == 0) {
@@ -158,6 +155,14 @@ BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD fla
             return FALSE;
         }
         detail::DialogState& state = dialog->State();
+        if ((flags & LWA_COLORKEY) != 0 && state.keyedSurface == detail::KeyedSurface::None) {
+            return FALSE;
+        }
+        if ((flags & LWA_COLORKEY) != 0 && state.keyedSurface == detail::KeyedSurface::Alpha) {
+            // Takes effect when the native window is made, which a dialog's initialisation
+            // precedes.
+            dialog->setAttribute(Qt::WA_TranslucentBackground);
+        }
         state.layeredFlags = flags;
         state.colorKey = key & 0x00FFFFFF;
         state.alpha = alpha;

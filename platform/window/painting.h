@@ -17,10 +17,12 @@ BOOL DeleteObject(HGDIOBJ object);
 
 // rect null: the whole client area. Also makes a layered window recompute its colour key.
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
-BOOL UpdateWindow(HWND window);
 
-// Needs WS_EX_LAYERED. With LWA_COLORKEY every pixel of exactly that colour shows what lies
-// behind the window (through the window's shape on X11); LWA_ALPHA sets its opacity.
+// Needs WS_EX_LAYERED. With LWA_COLORKEY every pixel the window's procedure paints in exactly
+// that colour shows what lies behind the window: as transparent pixels where the display
+// composites, through the window's shape on a plain X server. A display that can show
+// neither refuses LWA_COLORKEY (FALSE), as a platform without layered windows would.
+// LWA_ALPHA sets the window's opacity.
 BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags);
 
 } // namespace platform

@@ -12,11 +12,6 @@ namespace {
 
 const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// Once woken, the thread keeps polling a little after the last message, because a worker
-// sending one message per chunk comes back within microseconds, and a trip through the event
-// loop costs far more. It returns to the loop at least every slice so the dialog repaints.
-constexpr DrainPolicy kGuiPolicy{std::chrono::microseconds(150), std::chrono::milliseconds(10)};
-
 } // namespace
 
 SentMessagePump::SentMessagePump() : QObject(QCoreApplication::instance()) {}
@@ -40,7 +35,8 @@ void SentMessagePump::Post() {
 // toolkit, where a race detector cannot see the hand-over.
 void SentMessagePump::customEvent(QEvent* /*event*/) {
     ThreadInbox& inbox = ThreadInbox::Current();
-    if (inbox.Drain(kGuiPolicy, nullptr)) {
+    // What arrived during the drain waits behind the repaints its handlers asked for.
+    if (inbox.Drain(nullptr)) {
         inbox.RequestWake();
     }
 }

@@ -16,7 +16,12 @@ void CloseSentMessageInbox() {
 
 std::size_t PumpSentMessages() {
     std::size_t handled = 0;
-    ThreadInbox::Current().Drain(detail::DrainPolicy{}, &handled);
+    // Everything queued, also what arrives meanwhile.
+    for (bool more = true; more;) {
+        std::size_t batch = 0;
+        more = ThreadInbox::Current().Drain(&batch);
+        handled += batch;
+    }
     return handled;
 }
 

@@ -19,6 +19,18 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
     }
 }
 
+HRESULT SetCurrentProcessExplicitAppUserModelID(const char* appId) {
+    if (appId == nullptr) {
+        return E_INVALIDARG;
+    }
+    try {
+        detail::StoreDesktopFileName(appId);
+        return S_OK;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
 HRESULT CoInitialize(void* reserved) {
     (void)reserved;
     return S_OK;

@@ -22,6 +22,11 @@ void SetApplicationArguments(int& argc, char** argv);
 // opened: one line on standard error says so, and dialogs then fail with -1.
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
 
+// The name desktops know the program's windows by: the base name of its desktop file
+// ("org.vanthe.Vanthe"), which docks and Wayland compositors match to the launcher and its
+// icon. Call before InitCommonControlsEx.
+HRESULT SetCurrentProcessExplicitAppUserModelID(const char* appId);
+
 // Nothing to set up on Linux; kept so start-up reads as designed.
 HRESULT CoInitialize(void* reserved);
 void CoUninitialize();

@@ -1,11 +1,9 @@
 #include "platform/window/system_info.h"
 
 #include "platform/window/gui_application.h"
-#include "platform/window/test_seams.h"
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <atomic>
 
 namespace platform {
 
@@ -16,30 +14,14 @@ constexpr DWORD kMajor = 6;
 constexpr DWORD kMinor = 1;
 constexpr DWORD kBuild = 7601;
 
-std::atomic<DWORD> reportedMajor{kMajor};
-std::atomic<DWORD> reportedMinor{kMinor};
-
 } // namespace
-
-void SetReportedVersionForTesting(DWORD major, DWORD minor) {
-    reportedMajor.store(major);
-    reportedMinor.store(minor);
-}
-
-void ResetReportedVersionForTesting() {
-    SetReportedVersionForTesting(kMajor, kMinor);
-}
-
-DWORD GetVersion() {
-    return (reportedMajor.load() & 0xFF) | ((reportedMinor.load() & 0xFF) << 8) | (kBuild << 16);
-}
 
 BOOL GetVersionEx(OSVERSIONINFO* info) {
     if (info == nullptr || info->dwOSVersionInfoSize != 148) {
         return FALSE;
     }
-    info->dwMajorVersion = reportedMajor.load();
-    info->dwMinorVersion = reportedMinor.load();
+    info->dwMajorVersion = kMajor;
+    info->dwMinorVersion = kMinor;
     info->dwBuildNumber = kBuild;
     info->dwPlatformId = VER_PLATFORM_WIN32_NT;
     info->szCSDVersion[0] = '\0';

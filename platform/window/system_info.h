@@ -18,9 +18,7 @@ using OSVERSIONINFOA = OSVERSIONINFO;
 
 inline constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
 
-// Low byte the major version, next byte the minor, high word the build: the layer reports
-// 6.1, a release with layered windows.
-DWORD GetVersion();
+// The layer reports 6.1, a release with the newer file dialog record.
 BOOL GetVersionEx(OSVERSIONINFO* info);
 
 // SPI_GETWORKAREA: the primary screen's available geometry into a RECT.

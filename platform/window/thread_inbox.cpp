@@ -9,34 +9,6 @@ namespace platform::detail {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// How long a sender polls for its answer before it sleeps. A receiver that is already
-// draining answers within a microsecond or two; a futex round trip costs several.
-constexpr std::chrono::microseconds kSenderSpin{40};
-
-// One round of a polling loop. The first rounds only pause the core; later ones give the
-// processor away, so on a busy machine a poller does not keep the thread it waits for (often
-// on the same core) from running.
-class Backoff {
-public:
-    void Pause() {
-        if (++rounds_ < kSpinRounds) {
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#elif defined(__aarch64__)
-            __asm__ __volatile__("yield");
-#endif
-        } else {
-            std::this_thread::yield();
-        }
-    }
-
-private:
-    static constexpr unsigned kSpinRounds = 64;
-    unsigned rounds_ = 0;
-};
-
 struct InboxHolder {
     std::shared_ptr<ThreadInbox> inbox;
     InboxHolder() = default;
@@ -97,7 +69,6 @@ void ThreadInbox::Close() {
             return;
         }
         abandoned.swap(queue_);
-        queued_.store(0);
         wakePending_ = false;
     }
     CompleteAll(abandoned);
@@ -111,7 +82,6 @@ void ThreadInbox::Shutdown() {
         exited_ = true;
         openDepth_ = 0;
         abandoned.swap(queue_);
-        queued_.store(0);
         hook.swap(wakeHook_);
     }
     CompleteAll(abandoned);
@@ -140,17 +110,14 @@ bool ThreadInbox::EnqueueLocked(const std::shared_ptr<SentMessage>& slot) {
         return false;
     }
     queue_.push_back(slot);
-    queued_.fetch_add(1);
-    // Paired with Drain's store of false followed by its re-check of queued_: either this
-    // load sees false, or Drain sees the message.
-    if (!draining_.load() && !wakePending_ && wakeHook_) {
+    // One wake-up outstanding at a time: Drain clears the flag before it looks at the queue,
+    // so a message queued after that look brings a wake-up of its own.
+    if (!wakePending_ && wakeHook_) {
         wakePending_ = true;
         wakeHook_();
     }
-    if (sleeping_.load()) {
-        signal_.fetch_add(1);
-        signal_.notify_all();
-    }
+    // The owner may be asleep waiting for messages or for its own send's answer.
+    wakeup_.notify_all();
     return true;
 }
 
@@ -164,14 +131,15 @@ std::vector<std::shared_ptr<SentMessage>> ThreadInbox::TakeForWindowLocked(HWND 
             ++it;
         }
     }
-    queued_.fetch_sub(taken.size());
     return taken;
 }
 
+bool ThreadInbox::HasQueued() const {
+    std::lock_guard lock(RegistryMutex());
+    return !queue_.empty();
+}
+
 std::shared_ptr<SentMessage> ThreadInbox::PopFront(WNDPROC* proc) {
-    if (queued_.load() == 0) {
-        return nullptr;
-    }
     WindowRegistry& registry = WindowRegistry::Instance();
     std::lock_guard lock(registry.Mutex());
     if (queue_.empty()) {
@@ -179,119 +147,77 @@ std::shared_ptr<SentMessage> ThreadInbox::PopFront(WNDPROC* proc) {
     }
     std::shared_ptr<SentMessage> slot = std::move(queue_.front());
     queue_.pop_front();
-    queued_.fetch_sub(1);
     const WindowRecord* record = registry.FindLocked(slot->window);
     *proc = record != nullptr ? record->proc : nullptr;
     return slot;
 }
 
-bool ThreadInbox::Drain(const DrainPolicy& policy, std::size_t* handled) {
+bool ThreadInbox::Drain(std::size_t* handled) {
+    std::size_t batch = 0;
     {
         std::lock_guard lock(RegistryMutex());
         wakePending_ = false;
+        batch = queue_.size();
     }
-    const Clock::time_point start = Clock::now();
     std::size_t count = 0;
-    bool more = false;
-    for (;;) {
-        // A nested loop inside a handler clears the flag (EnterNestedLoop); it is set again
-        // only then, so senders mostly read a line nobody writes.
-        if (!draining_.load(std::memory_order_relaxed)) {
-            draining_.store(true);
-        }
+    for (; count < batch; ++count) {
         WNDPROC proc = nullptr;
-        if (std::shared_ptr<SentMessage> slot = PopFront(&proc)) {
-            Execute(slot, proc);
-            ++count;
-        } else if (policy.idleSpin.count() > 0) {
-            const Clock::time_point idleEnd = Clock::now() + policy.idleSpin;
-            bool arrived = false;
-            Backoff backoff;
-            for (unsigned spins = 0;; ++spins) {
-                if (queued_.load() != 0) {
-                    arrived = true;
-                    break;
-                }
-                backoff.Pause();
-                if ((spins & 7) == 7 && Clock::now() >= idleEnd) {
-                    break;
-                }
-            }
-            if (!arrived) {
-                break;
-            }
-        } else {
-            break;
+        std::shared_ptr<SentMessage> slot = PopFront(&proc);
+        if (!slot) {
+            break; // a nested loop inside a handler took the rest
         }
-        if (policy.timeSlice.count() > 0 && Clock::now() - start >= policy.timeSlice) {
-            more = queued_.load() != 0;
-            break;
-        }
-    }
-    draining_.store(false);
-    if (queued_.load() != 0) {
-        more = true;
+        Execute(slot, proc);
     }
     if (handled != nullptr) {
         *handled = count;
     }
-    return more;
+    return HasQueued();
 }
 
 void ThreadInbox::WaitForMessages(const std::atomic<bool>* stop) {
-    const std::uint32_t seen = signal_.load();
-    sleeping_.store(true);
-    if (queued_.load() == 0 && (stop == nullptr || !stop->load())) {
-        signal_.wait(seen);
-    }
-    sleeping_.store(false);
+    std::unique_lock lock(RegistryMutex());
+    const std::uint64_t seen = wakeCount_;
+    wakeup_.wait(lock, [&] {
+        return !queue_.empty() || wakeCount_ != seen || (stop != nullptr && stop->load());
+    });
 }
 
 void ThreadInbox::Wake() {
-    signal_.fetch_add(1);
-    signal_.notify_all();
+    {
+        std::lock_guard lock(RegistryMutex());
+        ++wakeCount_;
+    }
+    wakeup_.notify_all();
 }
 
-void ThreadInbox::AwaitCompletion(SentMessage& slot) {
-    const Clock::time_point spinEnd = Clock::now() + kSenderSpin;
-    Backoff backoff;
-    for (unsigned spins = 0;; ++spins) {
-        if (slot.done.load(std::memory_order_acquire) != 0) {
-            return;
-        }
-        backoff.Pause();
-        if ((spins & 7) == 7 && Clock::now() >= spinEnd) {
-            break;
-        }
-    }
+void ThreadInbox::AwaitCompletion(const SentMessage& slot) {
+    std::unique_lock lock(RegistryMutex());
     for (;;) {
-        if (slot.done.load() != 0) {
+        if (slot.done) {
             return;
         }
         // A thread waiting for an answer still handles what is sent to it, as a thread
         // blocked in a send does on the platform this layer imitates.
-        if (queued_.load() != 0) {
-            Drain(DrainPolicy{}, nullptr);
+        if (!queue_.empty()) {
+            lock.unlock();
+            Drain(nullptr);
+            lock.lock();
             continue;
         }
-        const std::uint32_t seen = signal_.load();
-        sleeping_.store(true);
-        if (slot.done.load() == 0 && queued_.load() == 0) {
-            signal_.wait(seen);
-        }
-        sleeping_.store(false);
+        wakeup_.wait(lock);
     }
 }
 
 void ThreadInbox::Complete(const std::shared_ptr<SentMessage>& slot, LRESULT result) {
-    slot->result = result;
-    ThreadInbox* sender = slot->senderInbox.get();
-    // After this store the sender may reuse the slot; only its inbox is touched from here on,
-    // and the slot, which we still share, keeps that inbox alive.
-    slot->done.store(1);
-    if (sender != nullptr && sender->sleeping_.load()) {
-        sender->signal_.fetch_add(1);
-        sender->signal_.notify_all();
+    // The slot, which we still share, keeps the sender's inbox alive until it is woken.
+    const std::shared_ptr<ThreadInbox> sender = slot->senderInbox;
+    {
+        std::lock_guard lock(RegistryMutex());
+        slot->result = result;
+        slot->done = true;
+    }
+    if (sender) {
+        sender->wakeup_.notify_all();
     }
 }
 
@@ -308,10 +234,9 @@ void ThreadInbox::Execute(const std::shared_ptr<SentMessage>& slot, WNDPROC proc
 }
 
 void ThreadInbox::EnterNestedLoop() {
-    // Paired with EnqueueLocked's load of draining_: either a sender sees false and wakes the
-    // nested loop, or this sees its message and asks for the wake itself.
-    draining_.store(false);
-    if (queued_.load() != 0) {
+    // What was queued before the loop opened, or while an outer drain runs the handler that
+    // opened it, is answered from inside the loop.
+    if (HasQueued()) {
         RequestWake();
     }
 }
@@ -328,7 +253,6 @@ public:
             pool_.slots.push_back(std::move(slot));
         }
         slot_ = pool_.slots[pool_.depth++];
-        slot_->done.store(0, std::memory_order_relaxed);
     }
     SlotLease(const SlotLease&) = delete;
     SlotLease& operator=(const SlotLease&) = delete;
@@ -387,6 +311,8 @@ bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
     slot.message = message;
     slot.wParam = wParam;
     slot.lParam = lParam;
+    slot.result = 0;
+    slot.done = false;
     if (task != nullptr) {
         slot.task = *task;
     }
@@ -394,6 +320,7 @@ bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
         return false;
     }
     lock.unlock();
+    // The answer was written under the lock that AwaitCompletion last took.
     slot.senderInbox->AwaitCompletion(slot);
     *result = slot.result;
     return task != nullptr ? slot.result != 0 : true;

@@ -1,11 +1,13 @@
 #pragma once
 
 // A thread's inbox of messages sent to its windows from other threads. Internal to the layer.
+// Everything here is guarded by the window registry's mutex; a thread that waits, for a
+// message or for its own message's answer, sleeps on its inbox's condition variable.
 
 #include "platform/window/window_types.h"
 
 #include <atomic>
-#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -27,14 +29,8 @@ struct SentMessage {
     LPARAM lParam = 0;
     std::function<void()> task; // set instead of a message for "run this on that thread"
     LRESULT result = 0;
-    std::atomic<std::uint32_t> done{0};
+    bool done = false;
     std::shared_ptr<ThreadInbox> senderInbox; // kept alive until the completer has woken it
-};
-
-// How a draining thread treats the stream of messages it is handling.
-struct DrainPolicy {
-    std::chrono::microseconds idleSpin{0};  // keep polling this long after the last message
-    std::chrono::microseconds timeSlice{0}; // return after this long even if more are queued
 };
 
 class ThreadInbox {
@@ -49,6 +45,8 @@ public:
 
     void Open();
     void Close();
+    // The hook is called, under the registry mutex, when a message arrives and no wake-up is
+    // outstanding; it must only arrange for Drain to run soon on the owner thread.
     void SetWakeHook(std::function<void()> hook);
     void RequestWake();
 
@@ -58,21 +56,21 @@ public:
     // Removes and returns the queued slots of one window. Caller holds the registry mutex.
     std::vector<std::shared_ptr<SentMessage>> TakeForWindowLocked(HWND window);
 
-    // Handles queued messages; returns whether more are queued when it returned early.
-    bool Drain(const DrainPolicy& policy, std::size_t* handled);
+    // Handles the messages queued when it was called, so a steady stream of them cannot keep
+    // the thread from its other work; returns whether more have arrived since.
+    bool Drain(std::size_t* handled);
     // Blocks until a message is queued, Wake() is called or *stop is set; spurious returns
     // are possible. Whoever sets *stop must call Wake() afterwards.
     void WaitForMessages(const std::atomic<bool>* stop = nullptr);
     void Wake();
 
-    bool HasQueued() const { return queued_.load() != 0; }
-    std::thread::id OwnerThread() const { return owner_; }
+    bool HasQueued() const;
     bool IsOwnedByCallingThread() const { return owner_ == std::this_thread::get_id(); }
 
     // Waits for a slot queued elsewhere, handling this thread's own inbox meanwhile.
-    void AwaitCompletion(SentMessage& slot);
+    void AwaitCompletion(const SentMessage& slot);
 
-    // A handler is about to run a loop of its own: senders must wake it the ordinary way.
+    // A handler is about to run a loop of its own: what is queued already is handled there.
     void EnterNestedLoop();
 
     static void Complete(const std::shared_ptr<SentMessage>& slot, LRESULT result);
@@ -82,20 +80,16 @@ public:
 
 private:
     std::shared_ptr<SentMessage> PopFront(WNDPROC* proc);
-    void CompleteAll(std::deque<std::shared_ptr<SentMessage>>& slots);
+    static void CompleteAll(std::deque<std::shared_ptr<SentMessage>>& slots);
 
     const std::thread::id owner_;
-    // Guarded by the registry mutex.
     std::deque<std::shared_ptr<SentMessage>> queue_;
     int openDepth_ = 0;
     bool exited_ = false;
     bool wakePending_ = false;
     std::function<void()> wakeHook_;
-    // Lock-free mirrors and wake-up words.
-    std::atomic<std::size_t> queued_{0};
-    std::atomic<bool> draining_{false};
-    std::atomic<bool> sleeping_{false};
-    std::atomic<std::uint32_t> signal_{0};
+    std::uint64_t wakeCount_ = 0;
+    std::condition_variable wakeup_;
 };
 
 // Hands a message (or, with task set, a task) to window's thread: called directly on that

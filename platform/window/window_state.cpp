@@ -98,10 +98,6 @@ int GetWindowTextLength(HWND window) {
     return static_cast<int>(SendMessage(window, WM_GETTEXTLENGTH, 0, 0));
 }
 
-BOOL SetWindowText(HWND window, const char* text) {
-    return SendMessage(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE : FALSE;
-}
-
 HWND SetFocus(HWND window) {
     try {
         return detail::FocusWindow(window, Qt::OtherFocusReason);
@@ -345,14 +341,6 @@ BOOL ClientToScreen(HWND window, POINT* point) {
         return FALSE;
     }
     MapWindowPoints(window, nullptr, point, 1);
-    return TRUE;
-}
-
-BOOL ScreenToClient(HWND window, POINT* point) {
-    if (point == nullptr || WidgetFor(window) == nullptr) {
-        return FALSE;
-    }
-    MapWindowPoints(nullptr, window, point, 1);
     return TRUE;
 }
 

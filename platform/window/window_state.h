@@ -10,7 +10,6 @@ namespace platform {
 // Through WM_GETTEXT: copies at most maxCount - 1 bytes and a zero; returns the bytes copied.
 int GetWindowText(HWND window, char* buffer, int maxCount);
 int GetWindowTextLength(HWND window);
-BOOL SetWindowText(HWND window, const char* text);
 
 // Returns the window that had the focus. When the window is active, WM_KILLFOCUS and
 // WM_SETFOCUS arrive before the call returns. A disabled window cannot take the focus.
@@ -36,6 +35,5 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
 // Converts points from one window's client coordinates to another's (null: the screen).
 int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
 BOOL ClientToScreen(HWND window, POINT* point);
-BOOL ScreenToClient(HWND window, POINT* point);
 
 } // namespace platform

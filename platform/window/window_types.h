@@ -338,5 +338,7 @@ inline constexpr DWORD KEYEVENTF_KEYUP = 0x0002;
 
 // COM results.
 inline constexpr HRESULT S_FALSE = 1;
+inline constexpr HRESULT E_FAIL = 0x80004005;
+inline constexpr HRESULT E_INVALIDARG = 0x80070057;
 
 } // namespace platform

@@ -1,15 +1,29 @@
 #!/usr/bin/env bash
 # Runs a command under a virtual X server of its own, started here and stopped afterwards.
 # The server must answer a client before the command starts; a server that does not is
-# replaced, up to three times.
+# replaced, up to three times. With --compositor a compositing manager (xcompmgr) runs on it
+# too. The command finds VANTHE_TEST_DISPLAY set to x11 or x11-composited.
+# run-under-xvfb.sh [--compositor] COMMAND [ARGUMENTS...]
 set -euo pipefail
-for tool in Xvfb xdpyinfo; do
+compositor=""
+if [ "${1:-}" = "--compositor" ]; then
+    compositor=xcompmgr
+    shift
+    command -v xcompmgr >/dev/null || { echo "xcompmgr is not installed (apt-get install xcompmgr)" >&2; exit 1; }
+fi
+for tool in Xvfb xdpyinfo xwininfo; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed (apt-get install xvfb x11-utils)" >&2; exit 1; }
 done
 
 server=""
+manager=""
 ready=$(mktemp)
 stop_server() {
+    if [ -n "$manager" ]; then
+        kill "$manager" 2>/dev/null || true
+        wait "$manager" 2>/dev/null || true
+        manager=""
+    fi
     if [ -n "$server" ]; then
         kill "$server" 2>/dev/null || true
         wait "$server" 2>/dev/null || true
@@ -45,4 +59,17 @@ for attempt in 1 2 3; do
     stop_server
 done
 [ -n "$display" ] || { echo "no virtual X server could be started" >&2; exit 1; }
-DISPLAY="$display" QT_QPA_PLATFORM=xcb "$@"
+kind=x11
+if [ -n "$compositor" ]; then
+    DISPLAY="$display" "$compositor" 2>/dev/null &
+    manager=$!
+    # It owns the compositing selection right after it has named its own window.
+    for _ in $(seq 1 200); do
+        DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -q '"xcompmgr"' && break
+        kill -0 "$manager" 2>/dev/null || { echo "$compositor ended at start" >&2; exit 1; }
+        sleep 0.05
+    done
+    kind=x11-composited
+fi
+# No exec: the trap must stop the server after the command.
+DISPLAY="$display" QT_QPA_PLATFORM=xcb VANTHE_TEST_DISPLAY="$kind" "$@"

@@ -9,6 +9,7 @@
 #include "ui/app_module.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
@@ -92,6 +93,9 @@ void AnswerBox(ModalScript& script, SeenBox& box, const MainDialog* owner, Answe
             box.title = shown->windowTitle().toStdString();
             box.text = shown->text().toStdString();
             box.icon = shown->icon();
+            const auto* label = shown->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            box.plainText = shown->textFormat() == Qt::PlainText && label != nullptr &&
+                            label->textFormat() == Qt::PlainText && label->text() == shown->text();
             box.ownerIdle = owner != nullptr && owner->overlayActive == 0;
             if (QPushButton* button = shown->defaultButton()) {
                 box.defaultButton = shown->standardButton(button);

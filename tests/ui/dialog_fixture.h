@@ -36,6 +36,8 @@ struct SeenBox {
     std::string title;
     std::string text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    // Whether the box shows its text as it stands, never as markup.
+    bool plainText = false;
     // Whether the owner had handled the end of its job (the fill gone, input enabled again)
     // when the box appeared.
     bool ownerIdle = false;
