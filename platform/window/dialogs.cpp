@@ -16,6 +16,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QPointer>
+#include <QtGlobal>
 
 namespace platform {
 
@@ -127,6 +128,7 @@ LRESULT DefDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         try {
             handled = dialogProc(dialog, message, wParam, lParam);
         } catch (...) {
+            qWarning("vanthe: DefDlgProc: the toolkit threw; the call fails instead");
             handled = 0;
         }
         if (handled != 0) {
@@ -143,6 +145,7 @@ LRESULT DefDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         return DefaultDialogProcessing(dialog, message, wParam, lParam);
     } catch (...) {
+        qWarning("vanthe: DefDlgProc: the toolkit threw; the call fails instead");
         return 0;
     }
 }
@@ -210,6 +213,7 @@ INT_PTR DialogBoxParam(HINSTANCE instance, int templateId, HWND owner, DLGPROC d
         // A dialog destroyed without EndDialog ends its run with 0.
         return outcome.ended ? outcome.result : 0;
     } catch (...) {
+        qWarning("vanthe: DialogBoxParam: the toolkit threw; the call fails instead");
         return -1;
     }
 }

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>
+#include <QtGlobal>
 #include <cstring>
 
 namespace platform {
@@ -110,6 +111,7 @@ BOOL GetOpenFileName(OPENFILENAME* request) {
         }
         return TRUE;
     } catch (...) {
+        qWarning("vanthe: GetOpenFileName: the toolkit threw; the call fails instead");
         return FALSE;
     }
 }

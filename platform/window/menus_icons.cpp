@@ -12,6 +12,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QtGlobal>
 #include <limits>
 
 namespace platform {
@@ -117,6 +118,7 @@ BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR id, const char* 
         });
         return found && inserted ? TRUE : FALSE;
     } catch (...) {
+        qWarning("vanthe: InsertMenu: the toolkit threw; the call fails instead");
         return FALSE;
     }
 }
@@ -199,6 +201,7 @@ HICON LoadImage(HINSTANCE instance, int id, UINT type, int cx, int cy, UINT flag
         }
         return detail::AddIcon(chosen);
     } catch (...) {
+        qWarning("vanthe: LoadImage: the toolkit threw; the call fails instead");
         return nullptr;
     }
 }

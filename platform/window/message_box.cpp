@@ -7,6 +7,7 @@
 
 #include <QMessageBox>
 #include <QWindow>
+#include <QtGlobal>
 #include <cstdio>
 #include <string>
 
@@ -119,6 +120,7 @@ int MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
         }
         return answer;
     } catch (...) {
+        qWarning("vanthe: MessageBox: the toolkit threw; the call fails instead");
         return 0;
     }
 }

@@ -5,6 +5,7 @@
 #include "platform/window/window_registry.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ HWND CreateMessageWindow(WNDPROC proc) {
         creation.proc = proc;
         return WindowRegistry::Instance().Register(creation);
     } catch (...) {
+        std::fputs("vanthe: CreateMessageWindow: the toolkit threw; the call fails instead\n",
+                   stderr);
         return nullptr;
     }
 }
@@ -198,6 +201,7 @@ LRESULT CallWindowProc(WNDPROC proc, HWND window, UINT message, WPARAM wParam, L
     try {
         return proc(window, message, wParam, lParam);
     } catch (...) {
+        std::fputs("vanthe: CallWindowProc: the toolkit threw; the call fails instead\n", stderr);
         return 0;
     }
 }
@@ -223,6 +227,8 @@ LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             const char* text = reinterpret_cast<const char*>(lParam);
             record->text = text != nullptr ? text : "";
         } catch (...) {
+            std::fputs("vanthe: DefWindowProc: the toolkit threw; the call fails instead\n",
+                       stderr);
             return FALSE;
         }
         return TRUE;

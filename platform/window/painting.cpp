@@ -7,6 +7,7 @@
 #include "platform/window/window_object.h"
 
 #include <QPainter>
+#include <QtGlobal>
 #include <cstdint>
 
 namespace platform {
@@ -69,6 +70,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
         paint->rcPaint = state.painter != nullptr ? ToRect(state.paintRect) : RECT{};
         return paint->hdc;
     } catch (...) {
+        qWarning("vanthe: BeginPaint: the toolkit threw; the call fails instead");
         return nullptr;
     }
 }
@@ -115,6 +117,7 @@ HBRUSH CreateSolidBrush(COLORREF color) {
     try {
         return Brushes().Add(color & 0x00FFFFFF);
     } catch (...) {
+        qWarning("vanthe: CreateSolidBrush: the toolkit threw; the call fails instead");
         return nullptr;
     }
 }

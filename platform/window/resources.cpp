@@ -1,5 +1,6 @@
 #include "platform/window/resources.h"
 
+#include <QtGlobal>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -31,6 +32,7 @@ HINSTANCE RegisterModuleResources(const ModuleResources& resources) {
     try {
         Modules().push_back(resources);
     } catch (...) {
+        qWarning("vanthe: RegisterModuleResources: the toolkit threw; the call fails instead");
         return nullptr;
     }
     return reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(Modules().size()));

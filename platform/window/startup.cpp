@@ -2,6 +2,8 @@
 
 #include "platform/window/gui_application.h"
 
+#include <QtGlobal>
+
 namespace platform {
 
 void SetApplicationArguments(int& argc, char** argv) {
@@ -15,6 +17,7 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
     try {
         return detail::EnsureApplication() != nullptr ? TRUE : FALSE;
     } catch (...) {
+        qWarning("vanthe: InitCommonControlsEx: the toolkit threw; the call fails instead");
         return FALSE;
     }
 }
@@ -27,6 +30,8 @@ HRESULT SetCurrentProcessExplicitAppUserModelID(const char* appId) {
         detail::StoreDesktopFileName(appId);
         return S_OK;
     } catch (...) {
+        qWarning("vanthe: SetCurrentProcessExplicitAppUserModelID: the toolkit threw; the call "
+                 "fails instead");
         return E_FAIL;
     }
 }
@@ -39,3 +44,4 @@ HRESULT CoInitialize(void* reserved) {
 void CoUninitialize() {}
 
 } // namespace platform
+#include <QtGlobal>

@@ -2,6 +2,7 @@
 
 #include "platform/window/window_registry.h"
 
+#include <cstdio>
 #include <mutex>
 #include <utility>
 
@@ -31,6 +32,8 @@ LRESULT CallProcedureNoThrow(WNDPROC proc, const SentMessage& slot) noexcept {
     try {
         return proc(slot.window, slot.message, slot.wParam, slot.lParam);
     } catch (...) {
+        std::fputs("vanthe: CallProcedureNoThrow: the toolkit threw; the call fails instead\n",
+                   stderr);
         return 0;
     }
 }
@@ -226,6 +229,8 @@ void ThreadInbox::Execute(const std::shared_ptr<SentMessage>& slot, WNDPROC proc
         try {
             slot->task();
         } catch (...) {
+            std::fputs("vanthe: ThreadInbox::Execute: the toolkit threw; the call fails instead\n",
+                       stderr);
         }
         Complete(slot, 1);
         return;
@@ -294,6 +299,7 @@ bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
             try {
                 (*task)();
             } catch (...) {
+                std::fputs("vanthe: Deliver: the toolkit threw; the call fails instead\n", stderr);
             }
             *result = 1;
             return true;
@@ -302,6 +308,7 @@ bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
             try {
                 *result = proc(window, message, wParam, lParam);
             } catch (...) {
+                std::fputs("vanthe: Deliver: the toolkit threw; the call fails instead\n", stderr);
                 *result = 0;
             }
         }

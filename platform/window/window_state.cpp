@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QWidget>
+#include <QtGlobal>
 #include <algorithm>
 #include <mutex>
 
@@ -102,6 +103,7 @@ HWND SetFocus(HWND window) {
     try {
         return detail::FocusWindow(window, Qt::OtherFocusReason);
     } catch (...) {
+        qWarning("vanthe: SetFocus: the toolkit threw; the call fails instead");
         return nullptr;
     }
 }
