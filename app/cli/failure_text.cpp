@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace vanthe::cli {
 
@@ -41,11 +42,8 @@ std::string ServiceMeaning(std::uint32_t code) {
 } // namespace
 
 std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    return folder.empty() ? "." : folder.string();
 }
 
 std::string DescribeFailure(const JobFailure& failure, const std::string& source,

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <sys/stat.h>
 #include <tuple>
@@ -21,8 +22,7 @@ namespace {
 using Slot = std::tuple<dev_t, ino_t, std::string>;
 
 std::string NameOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return std::filesystem::path(path).filename().string();
 }
 
 // The refusal of a source that cannot be read, or an empty text.
