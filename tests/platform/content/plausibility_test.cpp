@@ -1,5 +1,6 @@
 #include "platform/content/plausibility.h"
 #include "platform/crypto/crypt_api.h"
+#include "support/rc4.h"
 #include "support/test_files.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 
 using namespace platform;
 using testing_support::Bytes;
+using testing_support::Rc4;
 using testing_support::ReadBytes;
 
 namespace {
@@ -42,26 +44,6 @@ Bytes Random(std::size_t size, unsigned seed) {
         byte = static_cast<unsigned char>(generator() >> 24);
     }
     return bytes;
-}
-
-// The data run through RC4 keyed from the password, as the program's cipher does it.
-Bytes Rc4(const std::string& password, Bytes data) {
-    HCRYPTPROV provider = nullptr;
-    HCRYPTHASH hash = nullptr;
-    HCRYPTKEY key = nullptr;
-    EXPECT_EQ(CryptAcquireContext(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT),
-              S_OK);
-    EXPECT_EQ(CryptCreateHash(provider, CALG_MD5, nullptr, 0, &hash), S_OK);
-    EXPECT_EQ(CryptHashData(hash, reinterpret_cast<const unsigned char*>(password.data()),
-                            static_cast<DWORD>(password.size()), 0),
-              S_OK);
-    EXPECT_EQ(CryptDeriveKey(provider, CALG_RC4, hash, 0x00280001, &key), S_OK);
-    DWORD length = static_cast<DWORD>(data.size());
-    EXPECT_EQ(CryptEncrypt(key, nullptr, true, 0, data.data(), &length, length), S_OK);
-    CryptDestroyKey(key);
-    CryptDestroyHash(hash);
-    CryptReleaseContext(provider, 0);
-    return data;
 }
 
 std::string Describe(const Plausibility& verdict) {

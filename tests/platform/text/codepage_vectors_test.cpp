@@ -4,6 +4,7 @@
 #include "platform/crypto/crypt_api.h"
 #include "platform/text/code_page.h"
 #include "platform/text/text_convert.h"
+#include "support/rc4.h"
 #include "support/test_files.h"
 
 #include <fstream>
@@ -15,6 +16,7 @@
 using namespace platform;
 using testing_support::Bytes;
 using testing_support::FromHex;
+using testing_support::Rc4;
 using testing_support::ReadBytes;
 
 namespace {
@@ -50,26 +52,6 @@ std::vector<CodePageVector> LoadCodePageVectors() {
         vectors.push_back(v);
     }
     return vectors;
-}
-
-// The file's bytes run through RC4 keyed from the password bytes, as the program keys it.
-Bytes Rc4(const std::string& password, Bytes data) {
-    HCRYPTPROV provider = nullptr;
-    HCRYPTHASH hash = nullptr;
-    HCRYPTKEY key = nullptr;
-    EXPECT_EQ(CryptAcquireContext(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT),
-              S_OK);
-    EXPECT_EQ(CryptCreateHash(provider, CALG_MD5, nullptr, 0, &hash), S_OK);
-    EXPECT_EQ(CryptHashData(hash, reinterpret_cast<const unsigned char*>(password.data()),
-                            static_cast<DWORD>(password.size()), 0),
-              S_OK);
-    EXPECT_EQ(CryptDeriveKey(provider, CALG_RC4, hash, 0x00280001, &key), S_OK);
-    DWORD length = static_cast<DWORD>(data.size());
-    EXPECT_EQ(CryptEncrypt(key, nullptr, true, 0, data.data(), &length, length), S_OK);
-    CryptDestroyKey(key);
-    CryptDestroyHash(hash);
-    CryptReleaseContext(provider, 0);
-    return data;
 }
 
 TEST(CodePageVectors, TypedPasswordsKeyTheFilesMadeOnWindows) {
