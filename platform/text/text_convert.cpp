@@ -121,10 +121,18 @@ private:
 };
 
 // Transliteration follows the thread's locale: a fixed one (never the process's, which
-// another thread may be changing) makes the best-fit letters the same everywhere.
+// another thread may be changing) makes the best-fit letters the same everywhere. It is loaded
+// once and kept for the process's life, since loading and freeing locales on several threads
+// at once races inside the C library.
+locale_t TransliterationLocale() {
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C.UTF-8", locale_t{});
+    return locale;
+}
+
+// Puts a locale in force on this thread for a scope.
 class ThreadLocale {
 public:
-    explicit ThreadLocale(const char* name) : locale_(newlocale(LC_ALL_MASK, name, locale_t{})) {
+    explicit ThreadLocale(locale_t locale) : locale_(locale) {
         if (locale_ != locale_t{}) {
             previous_ = uselocale(locale_);
         }
@@ -132,7 +140,6 @@ public:
     ~ThreadLocale() {
         if (locale_ != locale_t{}) {
             uselocale(previous_);
-            freelocale(locale_);
         }
     }
     ThreadLocale(const ThreadLocale&) = delete;
@@ -173,7 +180,7 @@ TextFault ConvertCharacters(UINT codePage, DWORD flags, std::string_view utf8, s
     std::optional<ThreadLocale> cLocale;
     std::optional<Converter> bestFit;
     if (!strict) {
-        cLocale.emplace("C.UTF-8");
+        cLocale.emplace(TransliterationLocale());
         bestFit.emplace(name + "//TRANSLIT", "UTF-8");
         if (!cLocale->ok() || !bestFit->ok()) {
             return TextFault::ConverterMissing;
