@@ -86,6 +86,17 @@ std::string TemporaryName() {
     return name;
 }
 
+// The umask, read once: reading it means setting it for a moment, which results made on
+// several threads at once must never see.
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        mode_t current = ::umask(0);
+        ::umask(current);
+        return current;
+    }();
+    return mask;
+}
+
 #ifdef VANTHE_TEST_SEAMS
 bool forceNamedTemporary = false;
 void (*afterTemporaryCreated)(const char* folder, const char* name) = nullptr;
@@ -136,8 +147,7 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
 
     struct stat sourceInfo {};
     bool haveSource = source != nullptr && ::fstat(DescriptorOf(source), &sourceInfo) == 0;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
+    const mode_t mask = ProcessUmask();
     permissions_ = (haveSource ? sourceInfo.st_mode & 0777 : 0666) & ~mask;
 
     struct stat existing {};
