@@ -84,28 +84,30 @@ void Click(QWidget* widget) {
     QTest::mouseClick(widget, Qt::LeftButton);
 }
 
+void AnswerShownBox(SeenBox& box, const MainDialog* owner, Answer answer) {
+    QMessageBox* shown = ActiveModal<QMessageBox>();
+    box.seen = true;
+    box.title = shown->windowTitle().toStdString();
+    box.text = shown->text().toStdString();
+    box.icon = shown->icon();
+    const auto* label = shown->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    box.plainText = shown->textFormat() == Qt::PlainText && label != nullptr &&
+                    label->textFormat() == Qt::PlainText && label->text() == shown->text();
+    box.ownerIdle = owner != nullptr && owner->overlayActive == 0;
+    if (QPushButton* button = shown->defaultButton()) {
+        box.defaultButton = shown->standardButton(button);
+    }
+    if (answer.click != QMessageBox::NoButton) {
+        QTest::mouseClick(shown->button(answer.click), Qt::LeftButton);
+    } else {
+        QTest::keyClick(shown, answer.key);
+    }
+}
+
 void AnswerBox(ModalScript& script, SeenBox& box, const MainDialog* owner, Answer answer) {
     script.When(
         "a message box", [] { return ActiveModal<QMessageBox>() != nullptr; },
-        [&box, owner, answer] {
-            QMessageBox* shown = ActiveModal<QMessageBox>();
-            box.seen = true;
-            box.title = shown->windowTitle().toStdString();
-            box.text = shown->text().toStdString();
-            box.icon = shown->icon();
-            const auto* label = shown->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-            box.plainText = shown->textFormat() == Qt::PlainText && label != nullptr &&
-                            label->textFormat() == Qt::PlainText && label->text() == shown->text();
-            box.ownerIdle = owner != nullptr && owner->overlayActive == 0;
-            if (QPushButton* button = shown->defaultButton()) {
-                box.defaultButton = shown->standardButton(button);
-            }
-            if (answer.click != QMessageBox::NoButton) {
-                QTest::mouseClick(shown->button(answer.click), Qt::LeftButton);
-            } else {
-                QTest::keyClick(shown, answer.key);
-            }
-        });
+        [&box, owner, answer] { AnswerShownBox(box, owner, answer); });
 }
 
 bool JobsDone() {

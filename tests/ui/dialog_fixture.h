@@ -51,6 +51,9 @@ struct Answer {
     QMessageBox::StandardButton click = QMessageBox::NoButton;
 };
 
+// Records what the message box that is up shows, and answers it.
+void AnswerShownBox(SeenBox& box, const MainDialog* owner, Answer answer);
+
 // Waits for a message box, records what it shows and dismisses it (with Enter by default).
 void AnswerBox(ModalScript& script, SeenBox& box, const MainDialog* owner = nullptr,
                Answer answer = {});

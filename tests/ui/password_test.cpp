@@ -79,22 +79,6 @@ void TypeText(const QString& text) {
     }
 }
 
-void AnswerShownBox(SeenBox& seen, Answer answer) {
-    QMessageBox* box = ActiveModal<QMessageBox>();
-    seen.seen = true;
-    seen.title = box->windowTitle().toStdString();
-    seen.text = box->text().toStdString();
-    seen.icon = box->icon();
-    if (QPushButton* button = box->defaultButton()) {
-        seen.defaultButton = box->standardButton(button);
-    }
-    if (answer.click != QMessageBox::NoButton) {
-        QTest::mouseClick(box->button(answer.click), Qt::LeftButton);
-    } else {
-        QTest::keyClick(box, answer.key);
-    }
-}
-
 // Chooses the source by typing it and Enter (which proposes the destination), sets the
 // destination when one is given, types the password and presses Enter on the action button.
 // Then answers the boxes that are to come, in order, and waits until `done` holds.
@@ -124,7 +108,9 @@ Outcome TypeAndRun(const std::string& source, const std::string& destination,
     for (std::size_t i = 0; i < answers.size(); ++i) {
         script.When(
             "box " + std::to_string(i + 1), [] { return ActiveModal<QMessageBox>() != nullptr; },
-            [&outcome, i, answer = answers[i]] { AnswerShownBox(outcome.boxes[i], answer); });
+            [&outcome, i, answer = answers[i]] {
+                AnswerShownBox(outcome.boxes[i], nullptr, answer);
+            });
     }
     script.When(
         "the end of it all",
