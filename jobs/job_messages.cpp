@@ -1,6 +1,7 @@
 #include "jobs/job_messages.h"
 
 #include "platform/window/dialogs.h"
+#include "platform/window/message_box.h"
 #include "platform/window/messaging.h"
 
 #include <algorithm>

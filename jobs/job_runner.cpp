@@ -11,6 +11,7 @@
 #include "platform/files/threads.h"
 #include "platform/text/code_page.h"
 #include "platform/window/dialogs.h"
+#include "platform/window/message_box.h"
 #include "platform/window/window_state.h"
 
 #include <atomic>

@@ -6,6 +6,7 @@
 #include "platform/files/strings.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/menus_icons.h"
+#include "platform/window/message_box.h"
 #include "platform/window/messaging.h"
 #include "platform/window/system_info.h"
 #include "platform/window/window_state.h"

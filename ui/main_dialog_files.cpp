@@ -7,8 +7,8 @@
 #include "platform/window/drops.h"
 #include "platform/window/file_dialogs.h"
 #include "platform/window/keyboard.h"
+#include "platform/window/message_box.h"
 #include "platform/window/messaging.h"
-#include "platform/window/system_info.h"
 #include "platform/window/window_state.h"
 #include "res/resource_ids.h"
 #include "ui/app_module.h"
@@ -23,28 +23,11 @@ using namespace platform;
 namespace {
 
 constexpr DWORD kOpenFlags =
-    OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_EXPLORER | OFN_ENABLESIZING;
+    OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING;
 // The index that asks DragQueryFile for the number of files.
 constexpr UINT kCountDroppedFiles = 0xFFFFFFFF;
 constexpr DWORD kFileBufferSize = 4096; // PATH_MAX: any Linux path with its terminating zero
 constexpr DWORD kFileTitleBufferSize = 256;
-
-// The dialog framework's hook: it handles nothing, so the Open dialog behaves as without one.
-UINT_PTR NoHook(HWND, UINT, WPARAM, LPARAM) {
-    return 0;
-}
-
-// Systems older than both Windows 2000 and Windows ME know only the shorter record.
-DWORD OpenRecordSize() {
-    OSVERSIONINFO version{};
-    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFO);
-    if (!GetVersionEx(&version)) {
-        return OPENFILENAME_SIZE_VERSION_400;
-    }
-    bool modern = version.dwMajorVersion >= 5 ||
-                  (version.dwMajorVersion == 4 && version.dwMinorVersion >= 90);
-    return modern ? static_cast<DWORD>(sizeof(OPENFILENAME)) : OPENFILENAME_SIZE_VERSION_400;
-}
 
 void PressTab() {
     keybd_event(VK_TAB, 0, 0, 0);
@@ -56,7 +39,7 @@ std::string BrowseForFile() {
     char file[kFileBufferSize] = {};
     char fileTitle[kFileTitleBufferSize] = {};
     OPENFILENAME request{};
-    request.lStructSize = OpenRecordSize();
+    request.lStructSize = sizeof(OPENFILENAME);
     request.hwndOwner = GetActiveWindow();
     request.hInstance = appModule.resourceInstance();
     request.lpstrFile = file;
@@ -64,7 +47,6 @@ std::string BrowseForFile() {
     request.lpstrFileTitle = fileTitle;
     request.nMaxFileTitle = kFileTitleBufferSize;
     request.Flags = kOpenFlags;
-    request.lpfnHook = &NoHook;
     if (!GetOpenFileName(&request)) {
         return {};
     }

@@ -4,7 +4,7 @@
 #include "platform/files/file_api.h"
 #include "platform/files/strings.h"
 #include "platform/window/dialogs.h"
-#include "platform/window/messaging.h"
+#include "platform/window/message_box.h"
 #include "platform/window/startup.h"
 #include "platform/window/window_state.h"
 #include "ui/app_module.h"
@@ -17,8 +17,6 @@ namespace vanthe {
 using namespace platform;
 
 int WinMain(HINSTANCE instance, const char* commandTail) {
-    CoInitialize(nullptr);
-    DefWindowProc(nullptr, 0, 0, 0);
     INITCOMMONCONTROLSEX controls{8, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     appModule.Init(instance);
@@ -38,7 +36,6 @@ int WinMain(HINSTANCE instance, const char* commandTail) {
     }
     dialog.reset();
     appModule.Term();
-    CoUninitialize();
     return exitCode;
 }
 

@@ -55,44 +55,20 @@ QString ButtonText(const QAbstractButton* button, const QGroupBox* groupBox) {
     return groupBox != nullptr ? groupBox->title() : QString();
 }
 
-// What every control does with the messages its own procedure leaves alone.
+// What every control does with the messages its own procedure leaves alone: a drop nobody took is
+// released; everything else is answered with 0.
 LRESULT DefControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_STYLECHANGED:
-        ApplyStyle(window);
-        return 0;
-    case WM_DROPFILES:
+    (void)window;
+    (void)lParam;
+    if (message == WM_DROPFILES) {
         DragFinish(reinterpret_cast<HDROP>(wParam));
-        return 0;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-    case WM_ENABLE:
-    case WM_SETFONT:
-        return 0;
-    default:
-        return DefWindowProc(window, message, wParam, lParam);
     }
-}
-
-Qt::Alignment EditAlignment(DWORD style) {
-    if ((style & ES_CENTER) != 0) {
-        return Qt::AlignHCenter | Qt::AlignVCenter;
-    }
-    if ((style & ES_RIGHT) != 0) {
-        return Qt::AlignRight | Qt::AlignVCenter;
-    }
-    return Qt::AlignLeft | Qt::AlignVCenter;
+    return 0;
 }
 
 Qt::Alignment StaticAlignment(DWORD style) {
-    switch (style & SS_TYPEMASK) {
-    case SS_CENTER:
-        return Qt::AlignHCenter | Qt::AlignTop;
-    case SS_RIGHT:
-        return Qt::AlignRight | Qt::AlignTop;
-    default:
-        return Qt::AlignLeft | Qt::AlignTop;
-    }
+    return (style & SS_TYPEMASK) == SS_CENTER ? Qt::AlignHCenter | Qt::AlignTop
+                                              : Qt::AlignLeft | Qt::AlignTop;
 }
 
 } // namespace
@@ -146,7 +122,6 @@ LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
         case BS_DEFPUSHBUTTON:
             return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
-        case BS_RADIOBUTTON:
         case BS_AUTORADIOBUTTON:
             return DLGC_BUTTON | DLGC_RADIOBUTTON;
         case BS_GROUPBOX:
@@ -202,8 +177,6 @@ LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return reinterpret_cast<LRESULT>(previous);
     }
-    case STM_GETICON:
-        return reinterpret_cast<LRESULT>(object->icon);
     default:
         return DefControlProc(window, message, wParam, lParam);
     }
@@ -224,9 +197,6 @@ void OnButtonClicked(HWND button) {
             }
         }
         widget->setChecked(true);
-    } else if (type == BS_RADIOBUTTON || type == BS_CHECKBOX) {
-        // Buttons that are not automatic keep their state: their owner sets it.
-        widget->setChecked(!widget->isChecked());
     }
     NotifyParent(button, BN_CLICKED);
 }
@@ -250,18 +220,15 @@ void ApplyStyle(HWND window) {
     widget->setVisible((style & WS_VISIBLE) != 0);
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         edit->setEchoMode((style & ES_PASSWORD) != 0 ? QLineEdit::Password : QLineEdit::Normal);
-        edit->setReadOnly((style & ES_READONLY) != 0);
-        edit->setAlignment(EditAlignment(style));
-        // Only the frame's presence follows the edge styles; its look is the toolkit's.
-        edit->setFrame((exStyle & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE)) != 0 ||
-                       (style & WS_BORDER) != 0);
+        // Only the frame's presence follows the edge style; its look is the toolkit's.
+        edit->setFrame((exStyle & WS_EX_STATICEDGE) != 0);
     } else if (auto* push = qobject_cast<QPushButton*>(widget)) {
         // Themed push buttons draw BS_FLAT like any other, as the program's manifest asks.
         push->setDefault((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         if ((style & SS_TYPEMASK) != SS_ICON) {
             label->setAlignment(StaticAlignment(style));
-            label->setWordWrap((style & SS_TYPEMASK) != SS_LEFTNOWORDWRAP);
+            label->setWordWrap(true);
         }
     }
 }

@@ -12,7 +12,6 @@
 #include "platform/window/window_state.h"
 
 #include <QAbstractButton>
-#include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -90,9 +89,6 @@ Qt::WindowFlags WindowFlagsFor(DWORD style, bool owned) {
     if ((style & WS_MINIMIZEBOX) != 0 && (style & WS_SYSMENU) != 0) {
         flags |= Qt::WindowMinimizeButtonHint;
     }
-    if ((style & WS_MAXIMIZEBOX) != 0 && (style & WS_SYSMENU) != 0) {
-        flags |= Qt::WindowMaximizeButtonHint;
-    }
     return flags;
 }
 
@@ -128,14 +124,9 @@ ControlClass CreateControl(const DialogItemTemplate& item, QWidget* parent) {
             box->setAttribute(Qt::WA_TransparentForMouseEvents);
             return {box, WindowKind::Button, &ButtonProc};
         }
-        case BS_RADIOBUTTON:
         case BS_AUTORADIOBUTTON:
             button = new QRadioButton(text, parent);
             button->setAutoExclusive(false);
-            break;
-        case BS_CHECKBOX:
-        case BS_AUTOCHECKBOX:
-            button = new QCheckBox(text, parent);
             break;
         default: {
             auto* push = new QPushButton(text, parent);
@@ -194,15 +185,13 @@ void FitControl(QWidget* widget, const DialogItemTemplate& item) {
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         // Each line of a text label stays one line, as it was on the platform.
         const DWORD type = item.style & SS_TYPEMASK;
-        if ((type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT) || label->text().isEmpty()) {
+        if ((type != SS_LEFT && type != SS_CENTER) || label->text().isEmpty()) {
             return;
         }
         const QSize text = label->fontMetrics().size(0, label->text()) + QSize(2, 0);
         if (text.width() > label->width() || text.height() > label->height()) {
             label->setWordWrap(false);
-            const Qt::Alignment horizontal =
-                type == SS_CENTER ? Qt::AlignHCenter
-                                  : (type == SS_RIGHT ? Qt::AlignRight : Qt::AlignLeft);
+            const Qt::Alignment horizontal = type == SS_CENTER ? Qt::AlignHCenter : Qt::AlignLeft;
             label->setGeometry(Grown(label->geometry(), text, horizontal));
         }
         return;
@@ -304,9 +293,8 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
     QPoint position(units.X(dialogTemplate.x), units.Y(dialogTemplate.y));
     if (owned && (style & DS_ABSALIGN) == 0) {
         // Relative to the owner's client area, as the platform places an owned dialog.
-        POINT origin;
-        if (ClientToScreen(owner, &origin) != FALSE) {
-            position += QPoint(origin.x, origin.y);
+        if (const QWidget* ownerWidget = WidgetFor(owner)) {
+            position += ownerWidget->mapToGlobal(QPoint(0, 0));
         }
     }
     dialog->move(position);

@@ -1,8 +1,8 @@
 #include "platform/window/dialog_event_filter.h"
 
+#include "platform/window/dialog_navigation.h"
 #include "platform/window/dialog_window.h"
-#include "platform/window/dialogs.h"
-#include "platform/window/drop_store.h"
+#include "platform/window/drops.h"
 #include "platform/window/focus_change.h"
 #include "platform/window/messaging.h"
 #include "platform/window/window_object.h"
@@ -122,7 +122,7 @@ bool DialogEventFilter::HandleKey(HWND target, const QKeyEvent& key) {
             return false;
         }
         const bool previous = key.key() == Qt::Key_Backtab || (modifiers & Qt::ShiftModifier) != 0;
-        if (const HWND next = GetNextDlgTabItem(dialog, target, previous ? TRUE : FALSE)) {
+        if (const HWND next = GetNextDlgTabItem(dialog, target, previous)) {
             FocusWindow(next, previous ? Qt::BacktabFocusReason : Qt::TabFocusReason);
         }
         return true;
@@ -187,7 +187,7 @@ void DialogEventFilter::HandleEnter(HWND target) {
                         ? LOWORD(static_cast<std::uintptr_t>(defaultId))
                         : static_cast<WORD>(IDOK);
     const HWND button = GetDlgItem(dialog, id);
-    if (button != nullptr && IsWindowEnabled(button) == FALSE) {
+    if (button != nullptr && detail::IsWindowEnabled(button) == FALSE) {
         QApplication::beep();
         return;
     }
@@ -195,7 +195,7 @@ void DialogEventFilter::HandleEnter(HWND target) {
 }
 
 void DialogEventFilter::MoveInGroup(HWND target, bool previous) {
-    const HWND next = GetNextDlgGroupItem(dialog_->Handle(), target, previous ? TRUE : FALSE);
+    const HWND next = GetNextDlgGroupItem(target, previous);
     if (next == nullptr || next == target) {
         return;
     }

@@ -1,7 +1,7 @@
 #include "platform/window/dialog_navigation.h"
 
-#include "platform/window/dialogs.h"
 #include "platform/window/messaging.h"
+#include "platform/window/window_registry.h"
 
 namespace platform::detail {
 
@@ -9,6 +9,12 @@ namespace {
 
 DWORD StyleOf(HWND window) {
     return static_cast<DWORD>(GetWindowLong(window, GWL_STYLE));
+}
+
+// Visible and enabled by its own style bits, as the dialog manager judges tab stops.
+bool IsUsable(HWND control) {
+    const DWORD style = StyleOf(control);
+    return IsWindow(control) && (style & WS_VISIBLE) != 0 && (style & WS_DISABLED) == 0;
 }
 
 } // namespace
@@ -35,16 +41,7 @@ std::vector<HWND> GroupOf(HWND control) {
     return group;
 }
 
-bool IsUsable(HWND control) {
-    const DWORD style = StyleOf(control);
-    return IsWindow(control) && (style & WS_VISIBLE) != 0 && (style & WS_DISABLED) == 0;
-}
-
-} // namespace platform::detail
-
-namespace platform {
-
-HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
+HWND GetNextDlgTabItem(HWND dialog, HWND control, bool previous) {
     std::vector<HWND> order;
     for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
          child = GetWindow(child, GW_HWNDNEXT)) {
@@ -54,7 +51,7 @@ HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
         return nullptr;
     }
     const std::size_t count = order.size();
-    std::size_t index = previous != FALSE ? 0 : count - 1;
+    std::size_t index = previous ? 0 : count - 1;
     for (std::size_t i = 0; i < count; ++i) {
         if (order[i] == control) {
             index = i;
@@ -62,18 +59,16 @@ HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
         }
     }
     for (std::size_t step = 1; step <= count; ++step) {
-        const std::size_t at =
-            previous != FALSE ? (index + count - step) % count : (index + step) % count;
-        if ((detail::StyleOf(order[at]) & WS_TABSTOP) != 0 && detail::IsUsable(order[at])) {
+        const std::size_t at = previous ? (index + count - step) % count : (index + step) % count;
+        if ((StyleOf(order[at]) & WS_TABSTOP) != 0 && IsUsable(order[at])) {
             return order[at];
         }
     }
     return nullptr;
 }
 
-HWND GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous) {
-    (void)dialog;
-    const std::vector<HWND> group = detail::GroupOf(control);
+HWND GetNextDlgGroupItem(HWND control, bool previous) {
+    const std::vector<HWND> group = GroupOf(control);
     const std::size_t count = group.size();
     std::size_t index = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -82,13 +77,12 @@ HWND GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous) {
         }
     }
     for (std::size_t step = 1; step <= count; ++step) {
-        const std::size_t at =
-            previous != FALSE ? (index + count - step) % count : (index + step) % count;
-        if (detail::IsUsable(group[at])) {
+        const std::size_t at = previous ? (index + count - step) % count : (index + step) % count;
+        if (IsUsable(group[at])) {
             return group[at];
         }
     }
     return control;
 }
 
-} // namespace platform
+} // namespace platform::detail

@@ -12,7 +12,10 @@ namespace platform::detail {
 // not including, the next WS_GROUP control.
 std::vector<HWND> GroupOf(HWND control);
 
-// Visible and enabled by its own style bits, as the dialog manager judges tab stops.
-bool IsUsable(HWND control);
+// The next (or previous) enabled, visible WS_TABSTOP control after control in z-order,
+// wrapping around; control null starts at the beginning (or end).
+HWND GetNextDlgTabItem(HWND dialog, HWND control, bool previous);
+// The same within control's group, WS_TABSTOP or not; control itself when no other is usable.
+HWND GetNextDlgGroupItem(HWND control, bool previous);
 
 } // namespace platform::detail

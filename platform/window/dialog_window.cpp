@@ -1,6 +1,5 @@
 #include "platform/window/dialog_window.h"
 
-#include "platform/window/menu_store.h"
 #include "platform/window/menus_icons.h"
 #include "platform/window/messaging.h"
 

@@ -2,6 +2,7 @@
 
 #include "platform/window/control_procedures.h"
 #include "platform/window/dialog_builder.h"
+#include "platform/window/dialog_navigation.h"
 #include "platform/window/dialog_window.h"
 #include "platform/window/drops.h"
 #include "platform/window/gui_application.h"
@@ -64,13 +65,13 @@ LRESULT DefaultDialogProcessing(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
         case SC_MINIMIZE:
-            ShowWindow(window, SW_MINIMIZE);
+            detail::ShowWindow(window, SW_MINIMIZE);
             return 0;
-        case SC_RESTORE:
-            ShowWindow(window, SW_RESTORE);
+        case SC_CLOSE:
+            SendMessage(window, WM_CLOSE, 0, 0);
             return 0;
         default:
-            return DefWindowProc(window, message, wParam, lParam);
+            return 0;
         }
     case WM_SETICON: {
         if (dialog == nullptr || wParam > ICON_BIG) {
@@ -82,23 +83,9 @@ LRESULT DefaultDialogProcessing(HWND window, UINT message, WPARAM wParam, LPARAM
         SetWindowIcons(*dialog);
         return reinterpret_cast<LRESULT>(previous);
     }
-    case WM_SETTEXT:
-        if (dialog != nullptr) {
-            const char* text = reinterpret_cast<const char*>(lParam);
-            dialog->setWindowTitle(QString::fromUtf8(text != nullptr ? text : ""));
-        }
-        return DefWindowProc(window, message, wParam, lParam);
     case WM_STYLECHANGED:
         detail::ApplyStyle(window);
         return 0;
-    case WM_NEXTDLGCTL: {
-        const HWND next = lParam != 0 ? reinterpret_cast<HWND>(wParam)
-                                      : GetNextDlgTabItem(window, GetFocus(), wParam != 0);
-        if (next != nullptr) {
-            SetFocus(next);
-        }
-        return 0;
-    }
     case DM_GETDEFID:
         for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
              child = GetWindow(child, GW_HWNDNEXT)) {
@@ -108,19 +95,17 @@ LRESULT DefaultDialogProcessing(HWND window, UINT message, WPARAM wParam, LPARAM
             }
         }
         return 0;
-    case WM_ERASEBKGND:
-        return 1;
     case WM_DROPFILES:
         DragFinish(reinterpret_cast<HDROP>(wParam));
         return 0;
     default:
-        return DefWindowProc(window, message, wParam, lParam);
+        return 0;
     }
 }
 
 } // namespace
 
-LRESULT DefDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT detail::DefDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     const auto dialogProc = reinterpret_cast<DLGPROC>(GetWindowLongPtr(dialog, DWLP_DLGPROC));
     if (dialogProc != nullptr) {
         SetWindowLongPtr(dialog, DWLP_MSGRESULT, 0);
@@ -135,7 +120,7 @@ LRESULT DefDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
             return ReturnsItsOwnResult(message) ? handled
                                                 : GetWindowLongPtr(dialog, DWLP_MSGRESULT);
         }
-        if (IsWindow(dialog) == FALSE) {
+        if (detail::IsWindow(dialog) == FALSE) {
             return 0;
         }
     }
@@ -156,7 +141,7 @@ INT_PTR DialogBoxParam(HINSTANCE instance, int templateId, HWND owner, DLGPROC d
         if (detail::EnsureApplication() == nullptr || !detail::IsGuiThread()) {
             return -1;
         }
-        const DialogTemplate* dialogTemplate = FindDialogTemplate(instance, templateId);
+        const DialogTemplate* dialogTemplate = detail::FindDialogTemplate(instance, templateId);
         if (dialogTemplate == nullptr) {
             return -1;
         }
@@ -165,7 +150,7 @@ INT_PTR DialogBoxParam(HINSTANCE instance, int templateId, HWND owner, DLGPROC d
         }
         // The owner is disabled before the dialog exists, as the platform does.
         detail::DialogOutcome outcome;
-        outcome.ownerDisabled = owner != nullptr && IsWindowEnabled(owner) != FALSE;
+        outcome.ownerDisabled = owner != nullptr && detail::IsWindowEnabled(owner) != FALSE;
         if (outcome.ownerDisabled) {
             EnableWindow(owner, FALSE);
         }
@@ -178,16 +163,16 @@ INT_PTR DialogBoxParam(HINSTANCE instance, int templateId, HWND owner, DLGPROC d
         const HWND window = dialog->Handle();
         dialog->State().outcome = &outcome;
 
-        const HWND firstTabStop = GetNextDlgTabItem(window, nullptr, FALSE);
+        const HWND firstTabStop = detail::GetNextDlgTabItem(window, nullptr, false);
         const LRESULT focusDefault =
             SendMessage(window, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop), param);
-        if (IsWindow(window) != FALSE && focusDefault != 0) {
+        if (detail::IsWindow(window) != FALSE && focusDefault != 0) {
             // The procedure may have changed the tab order, so the first stop is found again.
-            if (const HWND focus = GetNextDlgTabItem(window, nullptr, FALSE)) {
+            if (const HWND focus = detail::GetNextDlgTabItem(window, nullptr, false)) {
                 SetFocus(focus);
             }
         }
-        if (IsWindow(window) == FALSE) {
+        if (detail::IsWindow(window) == FALSE) {
             // Destroyed by its own initialisation: it could not be created after all.
             ReenableOwner(owner, outcome);
             return outcome.ended ? outcome.result : -1;
@@ -195,7 +180,7 @@ INT_PTR DialogBoxParam(HINSTANCE instance, int templateId, HWND owner, DLGPROC d
         if (!outcome.ended) {
             detail::ModalLoopScope loopScope;
             DialogWindow::PushRunning(dialog);
-            ShowWindow(window, SW_SHOWNORMAL);
+            detail::ShowWindow(window, SW_SHOWNORMAL);
             dialog->activateWindow();
             QEventLoop loop;
             dialog->State().loop = &loop;
@@ -209,7 +194,7 @@ INT_PTR DialogBoxParam(HINSTANCE instance, int templateId, HWND owner, DLGPROC d
         if (dialog != nullptr) {
             dialog->State().outcome = nullptr;
         }
-        DestroyWindow(window);
+        detail::DestroyWindow(window);
         // A dialog destroyed without EndDialog ends its run with 0.
         return outcome.ended ? outcome.result : 0;
     } catch (...) {
@@ -231,7 +216,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
             // The owner comes back before this dialog goes, so the focus returns to it.
             ReenableOwner(state.owner, *state.outcome);
         }
-        ShowWindow(dialog, SW_HIDE);
+        detail::ShowWindow(dialog, SW_HIDE);
         if (state.loop != nullptr) {
             state.loop->exit();
         }
@@ -245,25 +230,6 @@ BOOL SetDlgItemText(HWND dialog, int id, const char* text) {
         return FALSE;
     }
     return SendMessage(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE : FALSE;
-}
-
-UINT GetDlgItemText(HWND dialog, int id, char* buffer, int maxCount) {
-    const HWND control = GetDlgItem(dialog, id);
-    if (control == nullptr) {
-        if (buffer != nullptr && maxCount > 0) {
-            buffer[0] = '\0';
-        }
-        return 0;
-    }
-    return static_cast<UINT>(GetWindowText(control, buffer, maxCount));
-}
-
-BOOL MessageBeep(UINT type) {
-    (void)type;
-    if (detail::HaveApplication() && detail::IsGuiThread()) {
-        QApplication::beep();
-    }
-    return TRUE;
 }
 
 } // namespace platform

@@ -1,6 +1,5 @@
 #include "platform/window/drops.h"
 
-#include "platform/window/drop_store.h"
 #include "platform/window/handle_table.h"
 #include "platform/window/text_copy.h"
 

@@ -4,6 +4,9 @@
 
 #include "platform/window/window_types.h"
 
+#include <string>
+#include <vector>
+
 namespace platform {
 
 // index 0xFFFFFFFF: the number of files. buffer null: the length of path index. Otherwise
@@ -11,5 +14,12 @@ namespace platform {
 UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT count);
 // Releases the drop; the default procedure of WM_DROPFILES does this too.
 void DragFinish(HDROP drop);
+
+namespace detail {
+
+// A drop of these paths, made by the layer when files are dropped on a control.
+HDROP CreateDrop(std::vector<std::string> paths);
+
+} // namespace detail
 
 } // namespace platform

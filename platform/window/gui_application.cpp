@@ -1,7 +1,6 @@
 #include "platform/window/gui_application.h"
 
 #include "platform/window/display_probe.h"
-#include "platform/window/messaging.h"
 
 #include <QApplication>
 #include <QMessageLogContext>
@@ -28,7 +27,6 @@ std::atomic<bool> applicationReady{false};
 // calling into it.
 std::atomic<std::thread::id> guiThread{};
 bool displayFailed = false;
-std::atomic<HWND> applicationWindow{nullptr};
 QtMessageHandler previousHandler = nullptr;
 std::string desktopFileName;
 
@@ -62,12 +60,6 @@ std::string PlatformArgument() {
     return {};
 }
 
-void CreateApplicationWindow() {
-    if (applicationWindow.load() == nullptr) {
-        applicationWindow.store(CreateMessageWindow(&DefWindowProc));
-    }
-}
-
 } // namespace
 
 void StoreDesktopFileName(const std::string& name) {
@@ -96,7 +88,6 @@ QApplication* EnsureApplication() {
         if (application != nullptr && QThread::currentThread() == application->thread()) {
             guiThread.store(std::this_thread::get_id());
             applicationReady.store(true);
-            CreateApplicationWindow();
         }
         return application;
     }
@@ -118,7 +109,6 @@ QApplication* EnsureApplication() {
     }
     guiThread.store(std::this_thread::get_id());
     applicationReady.store(true);
-    CreateApplicationWindow();
     return application;
 }
 
@@ -128,10 +118,6 @@ bool HaveApplication() {
 
 bool IsGuiThread() {
     return applicationReady.load() && guiThread.load() == std::this_thread::get_id();
-}
-
-HWND ApplicationWindow() {
-    return applicationWindow.load();
 }
 
 } // namespace platform::detail

@@ -16,9 +16,6 @@ QApplication* EnsureApplication();
 // Whether an application object exists and was usable; callable from any thread.
 bool HaveApplication();
 bool IsGuiThread();
-// A message window of the toolkit's thread: where work for that thread without an owner
-// window goes (a message box without owner asked for by a worker).
-HWND ApplicationWindow();
 void StoreArguments(int& argc, char** argv);
 // Given to the application object when it is made, or at once if it exists.
 void StoreDesktopFileName(const std::string& name);

@@ -11,46 +11,13 @@ namespace platform {
 
 namespace {
 
-struct KeyName {
-    Qt::Key key;
-    QString text;
-};
-
-KeyName NameOf(BYTE virtualKey, bool shift) {
-    switch (virtualKey) {
-    case VK_TAB:
-        return {shift ? Qt::Key_Backtab : Qt::Key_Tab, QStringLiteral("\t")};
-    case VK_RETURN:
-        return {Qt::Key_Return, QStringLiteral("\r")};
-    case VK_ESCAPE:
-        return {Qt::Key_Escape, QString(QChar(0x1B))};
-    case VK_SPACE:
-        return {Qt::Key_Space, QStringLiteral(" ")};
-    case VK_BACK:
-        return {Qt::Key_Backspace, QString(QChar(0x08))};
-    case VK_LEFT:
-        return {Qt::Key_Left, QString()};
-    case VK_UP:
-        return {Qt::Key_Up, QString()};
-    case VK_RIGHT:
-        return {Qt::Key_Right, QString()};
-    case VK_DOWN:
-        return {Qt::Key_Down, QString()};
-    default:
-        if ((virtualKey >= '0' && virtualKey <= '9') || (virtualKey >= 'A' && virtualKey <= 'Z')) {
-            const QChar character(virtualKey);
-            return {static_cast<Qt::Key>(virtualKey), shift ? character : character.toLower()};
-        }
-        return {Qt::Key_unknown, QString()};
-    }
-}
-
 void DeliverKey(BYTE virtualKey, DWORD flags) {
-    const Qt::KeyboardModifiers modifiers = QGuiApplication::queryKeyboardModifiers();
-    const KeyName name = NameOf(virtualKey, (modifiers & Qt::ShiftModifier) != 0);
-    if (name.key == Qt::Key_unknown) {
+    // The program only presses Tab, which Shift turns into Backtab.
+    if (virtualKey != VK_TAB) {
         return;
     }
+    const Qt::KeyboardModifiers modifiers = QGuiApplication::queryKeyboardModifiers();
+    const Qt::Key key = (modifiers & Qt::ShiftModifier) != 0 ? Qt::Key_Backtab : Qt::Key_Tab;
     QWidget* target = QApplication::focusWidget();
     if (target == nullptr) {
         target = QApplication::activeWindow();
@@ -65,7 +32,7 @@ void DeliverKey(BYTE virtualKey, DWORD flags) {
     }
     const QEvent::Type type =
         (flags & KEYEVENTF_KEYUP) != 0 ? QEvent::KeyRelease : QEvent::KeyPress;
-    QKeyEvent event(type, name.key, modifiers, name.text);
+    QKeyEvent event(type, key, modifiers, QStringLiteral("\t"));
     QApplication::sendEvent(target, &event);
 }
 

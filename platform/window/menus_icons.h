@@ -6,22 +6,38 @@
 
 #include "platform/window/window_types.h"
 
+#include <string>
+#include <vector>
+
 namespace platform {
 
 // The dialog's system menu: "Minimize" (with WS_MINIMIZEBOX) and "Close", then whatever was
-// inserted. Null for a window without WS_SYSMENU, and after revert.
+// inserted. Null for a window without WS_SYSMENU. The menu stays the dialog's: revert is
+// ignored.
 HMENU GetSystemMenu(HWND window, BOOL revert);
-// position (UINT)-1 with MF_BYPOSITION appends. Choosing an item sends WM_SYSCOMMAND with its
-// id in wParam to the window.
+// Only appends: position (UINT)-1 with MF_BYPOSITION. Choosing an item sends WM_SYSCOMMAND
+// with its id in wParam to the window.
 BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR id, const char* text);
 BOOL DrawMenuBar(HWND window);
-int GetMenuItemCount(HMENU menu);
-int GetMenuString(HMENU menu, UINT item, char* buffer, int maxCount, UINT flags);
 
-// Loads an icon resource at cx x cy pixels (0: the icon's own size, or SM_CXICON with
-// LR_DEFAULTSIZE), choosing the closest of its images. Only IMAGE_ICON is known, so the
-// result is typed as an icon.
+// Loads an icon resource at cx x cy pixels (0: the icon's own size), choosing the closest of
+// its images; the flags ask for nothing here. Only IMAGE_ICON is known, so the result is
+// typed as an icon.
 HICON LoadImage(HINSTANCE instance, int id, UINT type, int cx, int cy, UINT flags);
+// The icon sizes, SM_CXICON and SM_CXSMICON with their heights; 0 for anything else.
 int GetSystemMetrics(int index);
+
+namespace detail {
+
+struct MenuItem {
+    UINT flags = 0;
+    UINT_PTR id = 0;
+    std::string text;
+};
+
+// The items behind a menu handle; empty for an unknown handle.
+std::vector<MenuItem> MenuItems(HMENU menu);
+
+} // namespace detail
 
 } // namespace platform

@@ -1,10 +1,13 @@
-#include "platform/window/dialogs.h"
+#include "platform/window/message_box.h"
+
+#include "platform/window/cross_thread_send.h"
 #include "platform/window/gui_application.h"
 #include "platform/window/messaging.h"
 #include "platform/window/modal_loop_scope.h"
 #include "platform/window/modal_owner_scope.h"
-#include "platform/window/sent_messages.h"
+#include "platform/window/window_registry.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QWindow>
 #include <QtGlobal>
@@ -99,7 +102,7 @@ int MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
     try {
         const std::string body = text != nullptr ? text : "";
         const std::string title = caption != nullptr ? caption : "Error";
-        if (owner != nullptr && IsWindow(owner) == FALSE) {
+        if (owner != nullptr && detail::IsWindow(owner) == FALSE) {
             return 0;
         }
         if (!detail::HaveApplication()) {
@@ -111,11 +114,10 @@ int MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
         if (detail::IsGuiThread()) {
             return ShowBox(owner, body, title, type);
         }
-        // Another thread's box is shown by the toolkit's thread while this one waits.
-        const HWND target = owner != nullptr ? owner : detail::ApplicationWindow();
+        // Another thread's box is shown by its owner's thread while this one waits.
         int answer = 0;
-        if (target == nullptr ||
-            !CallOnWindowThread(target, [&] { answer = ShowBox(owner, body, title, type); })) {
+        if (owner == nullptr || !detail::CallOnWindowThread(
+                                    owner, [&] { answer = ShowBox(owner, body, title, type); })) {
             return 0;
         }
         return answer;
@@ -123,6 +125,14 @@ int MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
         qWarning("vanthe: MessageBox: the toolkit threw; the call fails instead");
         return 0;
     }
+}
+
+BOOL MessageBeep(UINT type) {
+    (void)type;
+    if (detail::HaveApplication() && detail::IsGuiThread()) {
+        QApplication::beep();
+    }
+    return TRUE;
 }
 
 } // namespace platform

@@ -1,7 +1,5 @@
 #include "platform/window/messaging.h"
 
-#include "platform/window/text_copy.h"
-#include "platform/window/thread_inbox.h"
 #include "platform/window/window_registry.h"
 
 #include <algorithm>
@@ -21,11 +19,6 @@ bool IsChildStyle(LONG style) {
     return (static_cast<DWORD>(style) & WS_CHILD) != 0;
 }
 
-LRESULT CopyText(const std::string& text, WPARAM capacity, LPARAM buffer) {
-    return static_cast<LRESULT>(
-        detail::CopyToBuffer(text, reinterpret_cast<char*>(buffer), capacity));
-}
-
 LONG_PTR* DialogWord(WindowRecord& record, int index) {
     switch (index) {
     case DWLP_MSGRESULT:
@@ -40,63 +33,6 @@ LONG_PTR* DialogWord(WindowRecord& record, int index) {
 }
 
 } // namespace
-
-HWND CreateMessageWindow(WNDPROC proc) {
-    try {
-        detail::WindowCreation creation;
-        creation.proc = proc;
-        return WindowRegistry::Instance().Register(creation);
-    } catch (...) {
-        std::fputs("vanthe: CreateMessageWindow: the toolkit threw; the call fails instead\n",
-                   stderr);
-        return nullptr;
-    }
-}
-
-BOOL DestroyWindow(HWND window) {
-    WindowRegistry& registry = WindowRegistry::Instance();
-    {
-        std::lock_guard lock(registry.Mutex());
-        WindowRecord* record = registry.FindLocked(window);
-        if (record == nullptr || record->destroying || !record->inbox->IsOwnedByCallingThread()) {
-            return FALSE;
-        }
-        record->destroying = true;
-    }
-    SendMessage(window, WM_DESTROY, 0, 0);
-    for (HWND child : registry.Children(window)) {
-        DestroyWindow(child);
-    }
-    SendMessage(window, WM_NCDESTROY, 0, 0);
-
-    std::vector<std::shared_ptr<detail::SentMessage>> abandoned;
-    void* peer = nullptr;
-    detail::WindowDestroyHook hook = nullptr;
-    {
-        std::lock_guard lock(registry.Mutex());
-        WindowRecord* record = registry.FindLocked(window);
-        if (record == nullptr) {
-            return FALSE;
-        }
-        peer = record->peer;
-        hook = record->onDestroyed;
-        abandoned = record->inbox->TakeForWindowLocked(window);
-        registry.UnregisterLocked(window);
-    }
-    for (const auto& slot : abandoned) {
-        detail::ThreadInbox::Complete(slot, 0);
-    }
-    if (hook != nullptr) {
-        hook(window, peer);
-    }
-    return TRUE;
-}
-
-BOOL IsWindow(HWND window) {
-    WindowRegistry& registry = WindowRegistry::Instance();
-    std::lock_guard lock(registry.Mutex());
-    return registry.FindLocked(window) != nullptr ? TRUE : FALSE;
-}
 
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
@@ -114,18 +50,10 @@ LONG_PTR GetWindowLongPtr(HWND window, int index) {
     switch (index) {
     case GWLP_WNDPROC:
         return reinterpret_cast<LONG_PTR>(record->proc);
-    case GWLP_HINSTANCE:
-        return reinterpret_cast<LONG_PTR>(record->instance);
-    case GWLP_HWNDPARENT:
-        return reinterpret_cast<LONG_PTR>(record->parent);
-    case GWLP_ID:
-        return record->id;
     case GWL_STYLE:
         return record->style;
     case GWL_EXSTYLE:
         return record->exStyle;
-    case GWLP_USERDATA:
-        return record->userData;
     default:
         if (const LONG_PTR* word = DialogWord(*record, index)) {
             return *word;
@@ -148,18 +76,6 @@ LONG_PTR SetWindowLongPtr(HWND window, int index, LONG_PTR value) {
             previous = reinterpret_cast<LONG_PTR>(record->proc);
             record->proc = reinterpret_cast<WNDPROC>(value);
             return previous;
-        case GWLP_ID:
-            previous = record->id;
-            record->id = value;
-            return previous;
-        case GWLP_USERDATA:
-            previous = record->userData;
-            record->userData = value;
-            return previous;
-        case GWL_STYLE:
-            previous = record->style;
-            record->style = static_cast<LONG>(value);
-            break;
         case GWL_EXSTYLE:
             previous = record->exStyle;
             record->exStyle = static_cast<LONG>(value);
@@ -206,46 +122,6 @@ LRESULT CallWindowProc(WNDPROC proc, HWND window, UINT message, WPARAM wParam, L
     }
 }
 
-LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_SETTEXT:
-    case WM_GETTEXT:
-    case WM_GETTEXTLENGTH: {
-        WindowRegistry& registry = WindowRegistry::Instance();
-        std::lock_guard lock(registry.Mutex());
-        WindowRecord* record = registry.FindLocked(window);
-        if (record == nullptr) {
-            return 0;
-        }
-        if (message == WM_GETTEXTLENGTH) {
-            return static_cast<LRESULT>(record->text.size());
-        }
-        if (message == WM_GETTEXT) {
-            return CopyText(record->text, wParam, lParam);
-        }
-        try {
-            const char* text = reinterpret_cast<const char*>(lParam);
-            record->text = text != nullptr ? text : "";
-        } catch (...) {
-            std::fputs("vanthe: DefWindowProc: the toolkit threw; the call fails instead\n",
-                       stderr);
-            return FALSE;
-        }
-        return TRUE;
-    }
-    case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_CLOSE) {
-            SendMessage(window, WM_CLOSE, 0, 0);
-        }
-        return 0;
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    default:
-        return 0;
-    }
-}
-
 HWND GetParent(HWND window) {
     WindowRegistry& registry = WindowRegistry::Instance();
     std::lock_guard lock(registry.Mutex());
@@ -273,15 +149,11 @@ HWND GetWindow(HWND window, UINT relation) {
     const WindowRecord* parent =
         IsChildStyle(record->style) ? registry.FindLocked(record->parent) : nullptr;
     if (parent == nullptr) {
-        return relation == GW_HWNDFIRST || relation == GW_HWNDLAST ? window : nullptr;
+        return nullptr;
     }
     const std::vector<HWND>& siblings = parent->children;
     const auto it = std::find(siblings.begin(), siblings.end(), window);
     switch (relation) {
-    case GW_HWNDFIRST:
-        return siblings.front();
-    case GW_HWNDLAST:
-        return siblings.back();
     case GW_HWNDNEXT:
         return it != siblings.end() && it + 1 != siblings.end() ? *(it + 1) : nullptr;
     case GW_HWNDPREV:
@@ -289,19 +161,6 @@ HWND GetWindow(HWND window, UINT relation) {
     default:
         return nullptr;
     }
-}
-
-BOOL IsChild(HWND parent, HWND window) {
-    WindowRegistry& registry = WindowRegistry::Instance();
-    std::lock_guard lock(registry.Mutex());
-    const WindowRecord* record = registry.FindLocked(window);
-    while (record != nullptr && IsChildStyle(record->style)) {
-        if (record->parent == parent) {
-            return TRUE;
-        }
-        record = registry.FindLocked(record->parent);
-    }
-    return FALSE;
 }
 
 HWND GetDlgItem(HWND dialog, int id) {

@@ -1,18 +1,11 @@
 #pragma once
 
-// The messaging core: window handles with window procedures, and SendMessage. Qt-free, so
-// the command-line front end can receive job notifications without a toolkit.
+// Window procedures and SendMessage, the words stored with a window, and the relations
+// between windows.
 
 #include "platform/window/window_types.h"
 
 namespace platform {
-
-// A message-only window: a handle and a window procedure, owned by the calling thread.
-HWND CreateMessageWindow(WNDPROC proc);
-// Only the owner thread can destroy a window. Its procedure gets WM_DESTROY, its children are
-// destroyed, then WM_NCDESTROY; messages other threads had queued for it complete with 0.
-BOOL DestroyWindow(HWND window);
-BOOL IsWindow(HWND window);
 
 // Calls the window's procedure on the window's own thread and returns its result. A window
 // that does not exist answers 0 at once. From another thread the call waits until the owner
@@ -21,22 +14,18 @@ BOOL IsWindow(HWND window);
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 LONG_PTR GetWindowLongPtr(HWND window, int index);
-// Returns the previous value. A new GWL_STYLE or GWL_EXSTYLE is announced to the window with
-// WM_STYLECHANGED (wParam the index, lParam a STYLESTRUCT*).
+// Returns the previous value. GWL_STYLE cannot be set here; a new GWL_EXSTYLE is announced to
+// the window with WM_STYLECHANGED (wParam the index, lParam a STYLESTRUCT*).
 LONG_PTR SetWindowLongPtr(HWND window, int index, LONG_PTR value);
 // The 32-bit forms; GWLP_WNDPROC does not fit and is refused (0).
 LONG GetWindowLong(HWND window, int index);
 LONG SetWindowLong(HWND window, int index, LONG value);
 
 LRESULT CallWindowProc(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Handles WM_SETTEXT, WM_GETTEXT and WM_GETTEXTLENGTH from the window's own text,
-// WM_SYSCOMMAND SC_CLOSE as WM_CLOSE, and WM_CLOSE by destroying the window; 0 otherwise.
-LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Relations. Siblings are kept in z-order, which is also the dialog's tab order.
 HWND GetParent(HWND window); // the parent of a child window, the owner of a popup
 HWND GetWindow(HWND window, UINT relation);
-BOOL IsChild(HWND parent, HWND window);
 HWND GetDlgItem(HWND dialog, int id);
 int GetDlgCtrlID(HWND window);
 

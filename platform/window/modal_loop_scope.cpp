@@ -1,9 +1,52 @@
 #include "platform/window/modal_loop_scope.h"
 
-#include "platform/window/sent_message_pump.h"
-#include "platform/window/thread_inbox.h"
+#include "platform/window/cross_thread_send.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
 
 namespace platform::detail {
+
+namespace {
+
+const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// Handles the toolkit thread's sent messages from inside the toolkit's event loop: a sender
+// posts it an event, and it drains the inbox.
+class SentMessagePump : public QObject {
+public:
+    // The pump of the toolkit's thread, created there on first use.
+    static SentMessagePump* Instance() {
+        static QPointer<SentMessagePump> pump;
+        if (pump == nullptr) {
+            pump = new SentMessagePump();
+        }
+        return pump.data();
+    }
+
+    // Callable from any thread. Low priority: queued behind the repaints its own handlers
+    // requested, so a stream of messages cannot starve painting.
+    void Post() { QCoreApplication::postEvent(this, new QEvent(kWakeEvent), Qt::LowEventPriority); }
+
+protected:
+    // The wake event is the only user-type event this object receives, so the handler never
+    // looks inside it: the event was made on the sending thread and handed over inside the
+    // toolkit, where a race detector cannot see the hand-over.
+    void customEvent(QEvent* /*event*/) override {
+        ThreadInbox& inbox = ThreadInbox::Current();
+        // What arrived during the drain waits behind the repaints its handlers asked for.
+        if (inbox.Drain()) {
+            inbox.RequestWake();
+        }
+    }
+
+private:
+    SentMessagePump() : QObject(QCoreApplication::instance()) {}
+};
+
+} // namespace
 
 int ModalLoopScope::depth_ = 0;
 

@@ -10,7 +10,7 @@ namespace platform::detail {
 
 ModalOwnerScope::ModalOwnerScope(HWND owner, QWidget* modal) {
     SetTransientOwner(modal, owner);
-    if (owner != nullptr && IsWindowEnabled(owner) != FALSE) {
+    if (owner != nullptr && detail::IsWindowEnabled(owner) != FALSE) {
         disabledOwner_ = owner;
         EnableWindow(owner, FALSE);
     }

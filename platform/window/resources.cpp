@@ -46,7 +46,7 @@ HMODULE GetModuleHandle(const char* moduleName) {
     return reinterpret_cast<HINSTANCE>(std::uintptr_t{1});
 }
 
-const DialogTemplate* FindDialogTemplate(HINSTANCE instance, int templateId) {
+const DialogTemplate* detail::FindDialogTemplate(HINSTANCE instance, int templateId) {
     std::lock_guard lock(modulesMutex);
     const ModuleResources* module = ModuleOf(instance);
     if (module == nullptr) {
@@ -60,7 +60,7 @@ const DialogTemplate* FindDialogTemplate(HINSTANCE instance, int templateId) {
     return nullptr;
 }
 
-const IconResource* FindIconResource(HINSTANCE instance, int iconId) {
+const IconResource* detail::FindIconResource(HINSTANCE instance, int iconId) {
     std::lock_guard lock(modulesMutex);
     const ModuleResources* module = ModuleOf(instance);
     if (module == nullptr) {

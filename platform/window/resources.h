@@ -64,8 +64,12 @@ using HMODULE = HINSTANCE;
 HINSTANCE RegisterModuleResources(const ModuleResources& resources);
 HMODULE GetModuleHandle(const char* moduleName);
 
+namespace detail {
+
 // The template with that id in the module (null instance: the process's module), or null.
 const DialogTemplate* FindDialogTemplate(HINSTANCE instance, int templateId);
 const IconResource* FindIconResource(HINSTANCE instance, int iconId);
+
+} // namespace detail
 
 } // namespace platform

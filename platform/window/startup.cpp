@@ -36,12 +36,5 @@ HRESULT SetCurrentProcessExplicitAppUserModelID(const char* appId) {
     }
 }
 
-HRESULT CoInitialize(void* reserved) {
-    (void)reserved;
-    return S_OK;
-}
-
-void CoUninitialize() {}
-
 } // namespace platform
 #include <QtGlobal>

@@ -12,8 +12,6 @@ struct INITCOMMONCONTROLSEX {
 };
 
 inline constexpr DWORD ICC_BAR_CLASSES = 0x00000004;
-inline constexpr DWORD ICC_WIN95_CLASSES = 0x000000FF;
-inline constexpr DWORD ICC_STANDARD_CLASSES = 0x00004000;
 
 // The arguments the toolkit's application object is built with; both must outlive it.
 void SetApplicationArguments(int& argc, char** argv);
@@ -26,9 +24,5 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
 // ("org.vanthe.Vanthe"), which docks and Wayland compositors match to the launcher and its
 // icon. Call before InitCommonControlsEx.
 HRESULT SetCurrentProcessExplicitAppUserModelID(const char* appId);
-
-// Nothing to set up on Linux; kept so start-up reads as designed.
-HRESULT CoInitialize(void* reserved);
-void CoUninitialize();
 
 } // namespace platform

@@ -3,7 +3,7 @@
 // The toolkit side of a window: the widget behind a handle. Internal to the layer; only the
 // window's own thread may use these.
 
-#include "platform/window/sent_messages.h"
+#include "platform/window/cross_thread_send.h"
 #include "platform/window/window_registry.h"
 #include "platform/window/window_types.h"
 

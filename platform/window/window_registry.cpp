@@ -1,5 +1,7 @@
 #include "platform/window/window_registry.h"
 
+#include "platform/window/messaging.h"
+
 #include <algorithm>
 
 namespace platform::detail {
@@ -78,6 +80,51 @@ std::vector<HWND> WindowRegistry::Children(HWND window) {
     std::lock_guard lock(mutex_);
     const WindowRecord* record = FindLocked(window);
     return record != nullptr ? record->children : std::vector<HWND>{};
+}
+
+BOOL IsWindow(HWND window) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    return registry.FindLocked(window) != nullptr ? TRUE : FALSE;
+}
+
+BOOL DestroyWindow(HWND window) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    {
+        std::lock_guard lock(registry.Mutex());
+        WindowRecord* record = registry.FindLocked(window);
+        if (record == nullptr || record->destroying || !record->inbox->IsOwnedByCallingThread()) {
+            return FALSE;
+        }
+        record->destroying = true;
+    }
+    SendMessage(window, WM_DESTROY, 0, 0);
+    for (HWND child : registry.Children(window)) {
+        DestroyWindow(child);
+    }
+    SendMessage(window, WM_NCDESTROY, 0, 0);
+
+    std::vector<std::shared_ptr<SentMessage>> abandoned;
+    void* peer = nullptr;
+    WindowDestroyHook hook = nullptr;
+    {
+        std::lock_guard lock(registry.Mutex());
+        WindowRecord* record = registry.FindLocked(window);
+        if (record == nullptr) {
+            return FALSE;
+        }
+        peer = record->peer;
+        hook = record->onDestroyed;
+        abandoned = record->inbox->TakeForWindowLocked(window);
+        registry.UnregisterLocked(window);
+    }
+    for (const auto& slot : abandoned) {
+        ThreadInbox::Complete(slot, 0);
+    }
+    if (hook != nullptr) {
+        hook(window, peer);
+    }
+    return TRUE;
 }
 
 } // namespace platform::detail

@@ -3,7 +3,7 @@
 // The table of live windows. Handles are serial numbers that are never reused, so a stale
 // handle simply finds nothing. Internal to the layer.
 
-#include "platform/window/thread_inbox.h"
+#include "platform/window/cross_thread_send.h"
 #include "platform/window/window_types.h"
 
 #include <cstdint>
@@ -20,7 +20,6 @@ using WindowDestroyHook = void (*)(HWND window, void* peer);
 
 struct WindowRecord {
     WNDPROC proc = nullptr;
-    LONG_PTR userData = 0;
     LONG_PTR dialogWords[3] = {}; // DWLP_MSGRESULT, DWLP_DLGPROC, DWLP_USER
     LONG style = 0;
     LONG exStyle = 0;
@@ -28,7 +27,6 @@ struct WindowRecord {
     HINSTANCE instance = nullptr;
     HWND parent = nullptr;      // the parent of a child window, the owner of any other
     std::vector<HWND> children; // z-order, topmost first
-    std::string text;           // for windows whose procedure leaves text to DefWindowProc
     std::shared_ptr<ThreadInbox> inbox;
     void* peer = nullptr;
     WindowDestroyHook onDestroyed = nullptr;
@@ -73,6 +71,11 @@ private:
     std::unordered_map<std::uintptr_t, std::unique_ptr<WindowRecord>> records_;
     std::uintptr_t nextHandle_ = 0x10;
 };
+
+BOOL IsWindow(HWND window);
+// Only the owner thread can destroy a window. Its procedure gets WM_DESTROY, its children are
+// destroyed, then WM_NCDESTROY; messages other threads had queued for it complete with 0.
+BOOL DestroyWindow(HWND window);
 
 inline HWND ToHandle(std::uintptr_t value) {
     return reinterpret_cast<HWND>(value);

@@ -35,17 +35,18 @@ void SetStyleBits(HWND window, DWORD bits, bool on) {
     }
 }
 
-bool EnabledChain(HWND window) {
-    for (HWND at = window; at != nullptr; at = GetParent(at)) {
-        const DWORD style = StyleOf(at);
-        if ((style & WS_DISABLED) != 0) {
-            return false;
+// Whether window is a child, or a child's child, of parent.
+bool IsChild(HWND parent, HWND window) {
+    detail::WindowRegistry& registry = detail::WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    const detail::WindowRecord* record = registry.FindLocked(window);
+    while (record != nullptr && (static_cast<DWORD>(record->style) & WS_CHILD) != 0) {
+        if (record->parent == parent) {
+            return true;
         }
-        if ((style & WS_CHILD) == 0) {
-            break;
-        }
+        record = registry.FindLocked(record->parent);
     }
-    return true;
+    return false;
 }
 
 RECT ToRect(const QRect& rect) {
@@ -58,33 +59,6 @@ RECT ToRect(const QRect& rect) {
 }
 
 } // namespace
-
-namespace detail {
-
-HWND FocusWindow(HWND window, Qt::FocusReason reason) {
-    if (!IsGuiThread()) {
-        return nullptr;
-    }
-    const HWND previous = GetFocus();
-    if (window == nullptr) {
-        if (QWidget* focused = QApplication::focusWidget()) {
-            focused->clearFocus();
-        }
-        return previous;
-    }
-    QWidget* widget = WidgetFor(window);
-    if (widget == nullptr || !EnabledChain(window)) {
-        return nullptr;
-    }
-    QWidget* top = widget->window();
-    if (top->isVisible() && !top->isActiveWindow()) {
-        top->activateWindow();
-    }
-    widget->setFocus(reason);
-    return previous;
-}
-
-} // namespace detail
 
 int GetWindowText(HWND window, char* buffer, int maxCount) {
     if (buffer == nullptr || maxCount <= 0) {
@@ -166,7 +140,7 @@ BOOL EnableWindow(HWND window, BOOL enable) {
         const bool enabling = enable != FALSE;
         QWidget* widget = WidgetFor(window);
         if (wasDisabled == !enabling || widget == nullptr) {
-            if (widget == nullptr && IsWindow(window)) {
+            if (widget == nullptr && detail::IsWindow(window)) {
                 SetStyleBits(window, WS_DISABLED, !enabling);
             }
             return wasDisabled ? TRUE : FALSE;
@@ -174,7 +148,7 @@ BOOL EnableWindow(HWND window, BOOL enable) {
         auto* dialog = dynamic_cast<DialogWindow*>(widget);
         if (dialog != nullptr && !enabling) {
             const HWND focus = GetFocus();
-            dialog->State().savedFocus = IsChild(window, focus) != FALSE ? focus : nullptr;
+            dialog->State().savedFocus = IsChild(window, focus) ? focus : nullptr;
         }
         SetStyleBits(window, WS_DISABLED, !enabling);
         // Disabling takes the focus away from the controls, which hear WM_KILLFOCUS.
@@ -183,7 +157,7 @@ BOOL EnableWindow(HWND window, BOOL enable) {
         if (dialog != nullptr && enabling) {
             const HWND saved = dialog->State().savedFocus;
             dialog->State().savedFocus = nullptr;
-            if (saved != nullptr && IsChild(window, saved) != FALSE) {
+            if (saved != nullptr && IsChild(window, saved)) {
                 detail::FocusWindow(saved, Qt::ActiveWindowFocusReason);
             }
         }
@@ -191,11 +165,11 @@ BOOL EnableWindow(HWND window, BOOL enable) {
     });
 }
 
-BOOL IsWindowEnabled(HWND window) {
-    return IsWindow(window) != FALSE && (StyleOf(window) & WS_DISABLED) == 0 ? TRUE : FALSE;
+BOOL detail::IsWindowEnabled(HWND window) {
+    return detail::IsWindow(window) != FALSE && (StyleOf(window) & WS_DISABLED) == 0 ? TRUE : FALSE;
 }
 
-BOOL ShowWindow(HWND window, int command) {
+BOOL detail::ShowWindow(HWND window, int command) {
     return OnWindowThread(window, FALSE, [window, command] {
         const BOOL wasVisible = (StyleOf(window) & WS_VISIBLE) != 0 ? TRUE : FALSE;
         QWidget* widget = WidgetFor(window);
@@ -208,11 +182,9 @@ BOOL ShowWindow(HWND window, int command) {
             widget->hide();
             break;
         case SW_MINIMIZE:
-        case SW_SHOWMINIMIZED:
             SetStyleBits(window, WS_VISIBLE, true);
             widget->showMinimized();
             break;
-        case SW_RESTORE:
         case SW_SHOWNORMAL:
             SetStyleBits(window, WS_VISIBLE, true);
             if (widget->isWindow()) {
@@ -231,7 +203,7 @@ BOOL ShowWindow(HWND window, int command) {
 }
 
 BOOL IsWindowVisible(HWND window) {
-    if (IsWindow(window) == FALSE) {
+    if (detail::IsWindow(window) == FALSE) {
         return FALSE;
     }
     for (HWND at = window; at != nullptr; at = GetParent(at)) {
@@ -284,9 +256,9 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
 }
 
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
-    if ((flags & SWP_NOZORDER) == 0 && insertAfter == nullptr) {
-        BringWindowToTop(window);
-    }
+    (void)insertAfter;
+    (void)cx;
+    (void)cy;
     return OnWindowThread(window, FALSE, [=] {
         QWidget* widget = WidgetFor(window);
         if (widget == nullptr) {
@@ -295,55 +267,11 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
         if ((flags & SWP_NOMOVE) == 0) {
             widget->move(x, y); // a window's frame, a control's rectangle in its parent
         }
-        if ((flags & SWP_NOSIZE) == 0) {
-            const QSize frameExtra =
-                widget->isWindow() ? widget->frameGeometry().size() - widget->size() : QSize(0, 0);
-            const QSize client(std::max(0, cx - frameExtra.width()),
-                               std::max(0, cy - frameExtra.height()));
-            if (widget->isWindow() && widget->minimumSize() == widget->maximumSize()) {
-                widget->setFixedSize(client);
-            } else {
-                widget->resize(client);
-            }
-        }
-        if ((flags & SWP_SHOWWINDOW) != 0) {
-            ShowWindow(window, SW_SHOW);
-        } else if ((flags & SWP_HIDEWINDOW) != 0) {
-            ShowWindow(window, SW_HIDE);
-        }
         if ((flags & SWP_NOACTIVATE) == 0 && widget->isWindow() && widget->isVisible()) {
             widget->activateWindow();
         }
         return TRUE;
     });
-}
-
-int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
-    if (!detail::IsGuiThread()) {
-        return 0;
-    }
-    const QWidget* source = from != nullptr ? WidgetFor(from) : nullptr;
-    const QWidget* target = to != nullptr ? WidgetFor(to) : nullptr;
-    if ((from != nullptr && source == nullptr) || (to != nullptr && target == nullptr)) {
-        return 0;
-    }
-    const QPoint origin = source != nullptr ? source->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
-    const QPoint destination = target != nullptr ? target->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
-    const QPoint offset = origin - destination;
-    for (UINT i = 0; points != nullptr && i < count; ++i) {
-        points[i].x += offset.x();
-        points[i].y += offset.y();
-    }
-    return static_cast<int>(
-        MAKELPARAM(static_cast<WORD>(offset.x()), static_cast<WORD>(offset.y())));
-}
-
-BOOL ClientToScreen(HWND window, POINT* point) {
-    if (point == nullptr || WidgetFor(window) == nullptr) {
-        return FALSE;
-    }
-    MapWindowPoints(window, nullptr, point, 1);
-    return TRUE;
 }
 
 } // namespace platform

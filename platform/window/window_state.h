@@ -24,16 +24,22 @@ BOOL BringWindowToTop(HWND window);
 // Returns nonzero when the window was disabled before. A disabled dialog takes no input and
 // cannot be closed; it remembers its focused control and gives it back when enabled again.
 BOOL EnableWindow(HWND window, BOOL enable);
-BOOL IsWindowEnabled(HWND window);
-BOOL ShowWindow(HWND window, int command);
 BOOL IsWindowVisible(HWND window);
 BOOL IsIconic(HWND window);
 
 BOOL GetClientRect(HWND window, RECT* rect);
 BOOL GetWindowRect(HWND window, RECT* rect); // screen coordinates, frame included
+// Moves the window (unless SWP_NOMOVE) and activates it (unless SWP_NOACTIVATE). The program
+// only moves windows: the size and z-order arguments are ignored, as with SWP_NOSIZE and
+// SWP_NOZORDER.
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
-// Converts points from one window's client coordinates to another's (null: the screen).
-int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
-BOOL ClientToScreen(HWND window, POINT* point);
+
+namespace detail {
+
+BOOL IsWindowEnabled(HWND window);
+// SW_HIDE, SW_MINIMIZE and SW_SHOWNORMAL; any other command shows the window as it was.
+BOOL ShowWindow(HWND window, int command);
+
+} // namespace detail
 
 } // namespace platform

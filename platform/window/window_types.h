@@ -41,7 +41,6 @@ using HGDIOBJ = void*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
-using LPOFNHOOKPROC = UINT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 
 constexpr WORD LOWORD(std::uintptr_t v) {
     return static_cast<WORD>(v & 0xFFFF);
@@ -69,16 +68,6 @@ constexpr BYTE GetBValue(COLORREF c) {
     return static_cast<BYTE>((c >> 16) & 0xFF);
 }
 
-struct POINT {
-    LONG x = 0;
-    LONG y = 0;
-};
-
-struct SIZE {
-    LONG cx = 0;
-    LONG cy = 0;
-};
-
 struct RECT {
     LONG left = 0;
     LONG top = 0;
@@ -102,11 +91,7 @@ struct PAINTSTRUCT {
 
 // Window messages.
 inline constexpr UINT WM_NULL = 0x0000;
-inline constexpr UINT WM_CREATE = 0x0001;
 inline constexpr UINT WM_DESTROY = 0x0002;
-inline constexpr UINT WM_MOVE = 0x0003;
-inline constexpr UINT WM_SIZE = 0x0005;
-inline constexpr UINT WM_ACTIVATE = 0x0006;
 inline constexpr UINT WM_SETFOCUS = 0x0007;
 inline constexpr UINT WM_KILLFOCUS = 0x0008;
 inline constexpr UINT WM_ENABLE = 0x000A;
@@ -115,26 +100,19 @@ inline constexpr UINT WM_GETTEXT = 0x000D;
 inline constexpr UINT WM_GETTEXTLENGTH = 0x000E;
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
-inline constexpr UINT WM_ERASEBKGND = 0x0014;
-inline constexpr UINT WM_SHOWWINDOW = 0x0018;
 inline constexpr UINT WM_SETFONT = 0x0030;
-inline constexpr UINT WM_STYLECHANGING = 0x007C;
 inline constexpr UINT WM_STYLECHANGED = 0x007D;
 inline constexpr UINT WM_SETICON = 0x0080;
 inline constexpr UINT WM_NCDESTROY = 0x0082;
 inline constexpr UINT WM_GETDLGCODE = 0x0087;
-inline constexpr UINT WM_KEYDOWN = 0x0100;
-inline constexpr UINT WM_KEYUP = 0x0101;
 inline constexpr UINT WM_INITDIALOG = 0x0110;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
-inline constexpr UINT WM_NEXTDLGCTL = 0x0028;
 inline constexpr UINT WM_DROPFILES = 0x0233;
 inline constexpr UINT WM_USER = 0x0400;
 
 // Dialog messages.
 inline constexpr UINT DM_GETDEFID = WM_USER + 0;
-inline constexpr UINT DM_SETDEFID = WM_USER + 1;
 inline constexpr WORD DC_HASDEFID = 0x534B;
 
 // Button, edit and static messages and notifications.
@@ -152,8 +130,6 @@ inline constexpr WPARAM BST_CHECKED = 1;
 
 // Answers to WM_GETDLGCODE.
 inline constexpr LRESULT DLGC_WANTARROWS = 0x0001;
-inline constexpr LRESULT DLGC_WANTTAB = 0x0002;
-inline constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
 inline constexpr LRESULT DLGC_HASSETSEL = 0x0008;
 inline constexpr LRESULT DLGC_DEFPUSHBUTTON = 0x0010;
 inline constexpr LRESULT DLGC_UNDEFPUSHBUTTON = 0x0020;
@@ -165,43 +141,27 @@ inline constexpr LRESULT DLGC_BUTTON = 0x2000;
 // Command ids of the standard dialog buttons, also the values MessageBox returns.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
-inline constexpr int IDABORT = 3;
-inline constexpr int IDRETRY = 4;
-inline constexpr int IDIGNORE = 5;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 
 // System commands.
-inline constexpr UINT SC_SIZE = 0xF000;
-inline constexpr UINT SC_MOVE = 0xF010;
 inline constexpr UINT SC_MINIMIZE = 0xF020;
-inline constexpr UINT SC_MAXIMIZE = 0xF030;
 inline constexpr UINT SC_CLOSE = 0xF060;
-inline constexpr UINT SC_RESTORE = 0xF120;
 
 // Window styles.
-inline constexpr DWORD WS_OVERLAPPED = 0x00000000;
 inline constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
 inline constexpr DWORD WS_TABSTOP = 0x00010000;
 inline constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
 inline constexpr DWORD WS_GROUP = 0x00020000;
 inline constexpr DWORD WS_THICKFRAME = 0x00040000;
 inline constexpr DWORD WS_SYSMENU = 0x00080000;
-inline constexpr DWORD WS_HSCROLL = 0x00100000;
-inline constexpr DWORD WS_VSCROLL = 0x00200000;
-inline constexpr DWORD WS_DLGFRAME = 0x00400000;
 inline constexpr DWORD WS_BORDER = 0x00800000;
 inline constexpr DWORD WS_CAPTION = 0x00C00000;
-inline constexpr DWORD WS_MAXIMIZE = 0x01000000;
-inline constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
-inline constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
 inline constexpr DWORD WS_DISABLED = 0x08000000;
 inline constexpr DWORD WS_VISIBLE = 0x10000000;
-inline constexpr DWORD WS_MINIMIZE = 0x20000000;
 inline constexpr DWORD WS_CHILD = 0x40000000;
 inline constexpr DWORD WS_POPUP = 0x80000000;
 
-inline constexpr DWORD WS_EX_DLGMODALFRAME = 0x00000001;
 inline constexpr DWORD WS_EX_ACCEPTFILES = 0x00000010;
 inline constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
 inline constexpr DWORD WS_EX_STATICEDGE = 0x00020000;
@@ -211,13 +171,10 @@ inline constexpr DWORD WS_EX_LAYERED = 0x00080000;
 inline constexpr DWORD DS_ABSALIGN = 0x01;
 inline constexpr DWORD DS_SETFONT = 0x40;
 inline constexpr DWORD DS_MODALFRAME = 0x80;
-inline constexpr DWORD DS_CENTER = 0x0800;
 
 // Edit styles.
-inline constexpr DWORD ES_LEFT = 0x0000;
 inline constexpr DWORD ES_CENTER = 0x0001;
 inline constexpr DWORD ES_RIGHT = 0x0002;
-inline constexpr DWORD ES_MULTILINE = 0x0004;
 inline constexpr DWORD ES_PASSWORD = 0x0020;
 inline constexpr DWORD ES_AUTOHSCROLL = 0x0080;
 inline constexpr DWORD ES_READONLY = 0x0800;
@@ -240,14 +197,12 @@ inline constexpr DWORD SS_RIGHT = 0x2;
 inline constexpr DWORD SS_ICON = 0x3;
 inline constexpr DWORD SS_LEFTNOWORDWRAP = 0xC;
 inline constexpr DWORD SS_TYPEMASK = 0x1F;
-inline constexpr DWORD SS_NOPREFIX = 0x80;
 
 // Indexes of GetWindowLong and SetWindowLong.
 inline constexpr int GWLP_WNDPROC = -4;
 inline constexpr int GWLP_HINSTANCE = -6;
 inline constexpr int GWLP_HWNDPARENT = -8;
 inline constexpr int GWLP_ID = -12;
-inline constexpr int GWL_ID = -12;
 inline constexpr int GWL_STYLE = -16;
 inline constexpr int GWL_EXSTYLE = -20;
 inline constexpr int GWLP_USERDATA = -21;
@@ -266,42 +221,30 @@ inline constexpr UINT GW_CHILD = 5;
 // ShowWindow commands.
 inline constexpr int SW_HIDE = 0;
 inline constexpr int SW_SHOWNORMAL = 1;
-inline constexpr int SW_SHOWMINIMIZED = 2;
-inline constexpr int SW_SHOW = 5;
 inline constexpr int SW_MINIMIZE = 6;
-inline constexpr int SW_RESTORE = 9;
 
 // SetWindowPos flags.
 inline constexpr UINT SWP_NOSIZE = 0x0001;
 inline constexpr UINT SWP_NOMOVE = 0x0002;
 inline constexpr UINT SWP_NOZORDER = 0x0004;
 inline constexpr UINT SWP_NOACTIVATE = 0x0010;
-inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
-inline constexpr UINT SWP_HIDEWINDOW = 0x0080;
 
 // Layered windows.
 inline constexpr DWORD LWA_COLORKEY = 0x1;
 inline constexpr DWORD LWA_ALPHA = 0x2;
 
 // Menus.
-inline constexpr UINT MF_BYCOMMAND = 0x0000;
 inline constexpr UINT MF_STRING = 0x0000;
-inline constexpr UINT MF_ENABLED = 0x0000;
 inline constexpr UINT MF_GRAYED = 0x0001;
 inline constexpr UINT MF_DISABLED = 0x0002;
-inline constexpr UINT MF_CHECKED = 0x0008;
 inline constexpr UINT MF_BYPOSITION = 0x0400;
 inline constexpr UINT MF_SEPARATOR = 0x0800;
 
 // Icons and system metrics.
 inline constexpr UINT IMAGE_ICON = 1;
 inline constexpr UINT LR_DEFAULTCOLOR = 0x0000;
-inline constexpr UINT LR_DEFAULTSIZE = 0x0040;
-inline constexpr UINT LR_SHARED = 0x8000;
 inline constexpr WPARAM ICON_SMALL = 0;
 inline constexpr WPARAM ICON_BIG = 1;
-inline constexpr int SM_CXSCREEN = 0;
-inline constexpr int SM_CYSCREEN = 1;
 inline constexpr int SM_CXICON = 11;
 inline constexpr int SM_CYICON = 12;
 inline constexpr int SM_CXSMICON = 49;
@@ -319,25 +262,14 @@ inline constexpr UINT MB_ICONQUESTION = 0x20;
 inline constexpr UINT MB_ICONWARNING = 0x30;
 inline constexpr UINT MB_ICONINFORMATION = 0x40;
 inline constexpr UINT MB_ICONMASK = 0xF0;
-inline constexpr UINT MB_DEFBUTTON1 = 0x000;
 inline constexpr UINT MB_DEFBUTTON2 = 0x100;
 inline constexpr UINT MB_DEFMASK = 0xF00;
 
 // Virtual keys and keybd_event flags.
-inline constexpr BYTE VK_BACK = 0x08;
 inline constexpr BYTE VK_TAB = 0x09;
-inline constexpr BYTE VK_RETURN = 0x0D;
-inline constexpr BYTE VK_SHIFT = 0x10;
-inline constexpr BYTE VK_ESCAPE = 0x1B;
-inline constexpr BYTE VK_SPACE = 0x20;
-inline constexpr BYTE VK_LEFT = 0x25;
-inline constexpr BYTE VK_UP = 0x26;
-inline constexpr BYTE VK_RIGHT = 0x27;
-inline constexpr BYTE VK_DOWN = 0x28;
 inline constexpr DWORD KEYEVENTF_KEYUP = 0x0002;
 
 // COM results.
-inline constexpr HRESULT S_FALSE = 1;
 inline constexpr HRESULT E_FAIL = 0x80004005;
 inline constexpr HRESULT E_INVALIDARG = 0x80070057;
 

@@ -117,7 +117,7 @@ TEST_F(Jobs, EncryptAndDecryptThroughTheDialogMatchTheKnownAnswers) {
         [&] {
             EXPECT_EQ(ReadBytes(dir / "report.doc.enx"),
                       ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/outputs/p01__pattern-004096.enc"));
-            EXPECT_TRUE(IsWindowEnabled(dialog.window()));
+            EXPECT_TRUE(WidgetFromHandle(dialog.window())->isEnabled());
             EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), "");
             EXPECT_EQ(ControlText(dialog, IDC_SOURCE), dir / "report.doc");
             EXPECT_EQ(ControlText(dialog, IDC_PASSWORD), "a");
@@ -252,7 +252,7 @@ TEST_F(Busy, TheFillCoversTheSurfaceAtTheStartAndShrinksFromTheBottom) {
         EXPECT_EQ(WhiteRowsAtLeftEdge(WidgetFromHandle(dialog.window())), 0);
         SendMessage(dialog.window(), WM_JOB_STARTED, 10, 0);
         EXPECT_EQ(dialog.overlayActive, 1);
-        EXPECT_FALSE(IsWindowEnabled(dialog.window()));
+        EXPECT_FALSE(WidgetFromHandle(dialog.window())->isEnabled());
         EXPECT_EQ(dialog.overlay.total, 10);
     });
     script.When(
@@ -283,11 +283,11 @@ TEST_F(Busy, TheFillCoversTheSurfaceAtTheStartAndShrinksFromTheBottom) {
         "the fill is gone at the total",
         [&] { return WhiteRowsAtLeftEdge(WidgetFromHandle(dialog.window())) == 0; },
         [&] {
-            EXPECT_FALSE(IsWindowEnabled(dialog.window()));
+            EXPECT_FALSE(WidgetFromHandle(dialog.window())->isEnabled());
             dialog.destinationPath = "kept until success";
             SendMessage(dialog.window(), WM_JOB_FINISHED, 0, 0);
             EXPECT_EQ(dialog.overlayActive, 0);
-            EXPECT_TRUE(IsWindowEnabled(dialog.window()));
+            EXPECT_TRUE(WidgetFromHandle(dialog.window())->isEnabled());
             EXPECT_EQ(dialog.destinationPath, "");
             Key(Qt::Key_Escape);
         });

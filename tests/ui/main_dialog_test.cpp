@@ -32,14 +32,14 @@ std::vector<int> TabCycle() {
     return ids;
 }
 
-std::vector<std::string> SystemMenuItems(HWND dialog) {
+// The items of the open popup menu, a separator as "", and the menu closed again.
+std::vector<std::string> TakeMenuItems() {
     std::vector<std::string> items;
-    HMENU menu = GetSystemMenu(dialog, FALSE);
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        char text[64] = {};
-        GetMenuString(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-        items.emplace_back(text);
+    QMenu* menu = ActivePopupMenu();
+    for (QAction* action : menu->actions()) {
+        items.push_back(action->isSeparator() ? "" : action->text().toStdString());
     }
+    QTest::keyClick(menu, Qt::Key_Escape);
     return items;
 }
 
@@ -66,14 +66,20 @@ TEST_F(StartUp, WithoutASourceTheFieldsAreEmptyAndTheFirstTabStopHasTheFocus) {
             EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
                 << label->text().toStdString();
         }
-        std::vector<std::string> menu = SystemMenuItems(dialog.window());
-        ASSERT_GE(menu.size(), 2u);
-        EXPECT_EQ(menu[menu.size() - 2], "");
-        EXPECT_EQ(menu.back(), "About Vanthe ...");
-        cycle = TabCycle();
-        Key(Qt::Key_Escape);
+        Key(Qt::Key_F10, Qt::ShiftModifier);
     });
+    std::vector<std::string> menu;
+    script.When(
+        "the system menu is open", [] { return ActivePopupMenu() != nullptr; },
+        [&] { menu = TakeMenuItems(); });
+    script.When(
+        "the system menu is closed", [] { return ActivePopupMenu() == nullptr && DialogReady(); },
+        [&] {
+            cycle = TabCycle();
+            Key(Qt::Key_Escape);
+        });
     EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
+    EXPECT_EQ(menu, (std::vector<std::string>{"Minimize", "Close", "", "About Vanthe ..."}));
     EXPECT_EQ(cycle, (std::vector<int>{IDC_SOURCE, IDC_BROWSE_SOURCE, IDC_DESTINATION,
                                        IDC_BROWSE_DESTINATION, IDC_PASSWORD, IDC_RUN, IDC_SOURCE}));
 }
@@ -365,14 +371,11 @@ TEST_F(About, OpensFromTheSystemMenuAtTheClientOriginAndClosesEveryWay) {
                     hasText = hasText || label->text().startsWith("Vanthe Application v2.0");
                 }
                 EXPECT_TRUE(hasText);
-                POINT origin{0, 0};
-                ClientToScreen(dialog.window(), &origin);
-                POINT boxOrigin{0, 0};
-                ClientToScreen(box, &boxOrigin);
+                const QPoint origin = WidgetFromHandle(dialog.window())->mapToGlobal(QPoint(0, 0));
                 RECT frame{};
                 GetWindowRect(box, &frame);
-                EXPECT_EQ(frame.left, origin.x);
-                EXPECT_EQ(frame.top, origin.y);
+                EXPECT_EQ(frame.left, origin.x());
+                EXPECT_EQ(frame.top, origin.y());
                 mainTookInput = WidgetFromHandle(dialog.window())->isActiveWindow();
                 EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDOK);
                 switch (way) {
@@ -392,7 +395,7 @@ TEST_F(About, OpensFromTheSystemMenuAtTheClientOriginAndClosesEveryWay) {
         script.When(
             "back in the main dialog", [&] { return RunningDialog() == dialog.window(); },
             [&] {
-                EXPECT_TRUE(IsWindowEnabled(dialog.window()));
+                EXPECT_TRUE(WidgetFromHandle(dialog.window())->isEnabled());
                 SendMessage(dialog.window(), WM_COMMAND, IDCANCEL, 0);
             });
         EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL) << "way " << way;

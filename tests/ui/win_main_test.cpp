@@ -3,11 +3,13 @@
 #include "app/gui/win_main.h"
 #include "dialog_fixture.h"
 #include "platform/window/dialogs.h"
+#include "platform/window/messaging.h"
 #include "platform/window/qt_bridge.h"
 #include "platform/window/resources.h"
 #include "res/resource_ids.h"
 #include "support/test_files.h"
 
+#include <QLineEdit>
 #include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,9 +37,7 @@ int RunWinMain(const std::string& tail, const std::function<void(HWND)>& inDialo
 }
 
 std::string Text(HWND dialog, int id) {
-    char buffer[512] = {};
-    GetDlgItemText(dialog, id, buffer, sizeof buffer);
-    return buffer;
+    return qobject_cast<QLineEdit*>(WidgetFromHandle(GetDlgItem(dialog, id)))->text().toStdString();
 }
 
 TEST_F(Entry, NoArgumentOpensAnEmptyDialogAndClosingItGivesTwo) {

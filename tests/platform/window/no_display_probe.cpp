@@ -2,6 +2,7 @@
 // fail with -1, and a message box must reach standard error.
 
 #include "platform/window/dialogs.h"
+#include "platform/window/message_box.h"
 #include "platform/window/startup.h"
 
 #include <cstdio>

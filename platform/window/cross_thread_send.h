@@ -1,15 +1,13 @@
 #pragma once
 
-// A thread's inbox of messages sent to its windows from other threads. Internal to the layer.
-// Everything here is guarded by the window registry's mutex; a thread that waits, for a
-// message or for its own message's answer, sleeps on its inbox's condition variable.
+// Sending a message to a window of another thread: the message waits in the owner thread's
+// inbox until a modal loop of the layer handles it, while the sender sleeps until it is
+// answered. Only the toolkit's thread owns windows; workers only send. Internal to the layer.
+// Everything here is guarded by the window registry's mutex.
 
 #include "platform/window/window_types.h"
 
-#include <atomic>
 #include <condition_variable>
-#include <cstddef>
-#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -18,10 +16,7 @@
 
 namespace platform::detail {
 
-class ThreadInbox;
-
-// One message (or task) in flight. A sending thread reuses its slots, so a send allocates
-// nothing; the queue and the sender share each slot while it is in flight.
+// One message (or task) in flight, shared by the queue and the waiting sender.
 struct SentMessage {
     HWND window = nullptr;
     UINT message = 0;
@@ -30,12 +25,12 @@ struct SentMessage {
     std::function<void()> task; // set instead of a message for "run this on that thread"
     LRESULT result = 0;
     bool done = false;
-    std::shared_ptr<ThreadInbox> senderInbox; // kept alive until the completer has woken it
+    std::condition_variable answered;
 };
 
 class ThreadInbox {
 public:
-    // The calling thread's inbox, created on first use and closed when the thread ends.
+    // The calling thread's inbox, created on first use and shut when the thread ends.
     static ThreadInbox& Current();
     static std::shared_ptr<ThreadInbox> CurrentShared();
 
@@ -43,6 +38,8 @@ public:
     ThreadInbox(const ThreadInbox&) = delete;
     ThreadInbox& operator=(const ThreadInbox&) = delete;
 
+    // Messages are accepted only while the inbox is open. Opening nests; when the last opener
+    // closes it, what is still queued is answered with 0.
     void Open();
     void Close();
     // The hook is called, under the registry mutex, when a message arrives and no wake-up is
@@ -58,28 +55,19 @@ public:
 
     // Handles the messages queued when it was called, so a steady stream of them cannot keep
     // the thread from its other work; returns whether more have arrived since.
-    bool Drain(std::size_t* handled);
-    // Blocks until a message is queued, Wake() is called or *stop is set; spurious returns
-    // are possible. Whoever sets *stop must call Wake() afterwards.
-    void WaitForMessages(const std::atomic<bool>* stop = nullptr);
-    void Wake();
+    bool Drain();
 
-    bool HasQueued() const;
     bool IsOwnedByCallingThread() const { return owner_ == std::this_thread::get_id(); }
-
-    // Waits for a slot queued elsewhere, handling this thread's own inbox meanwhile.
-    void AwaitCompletion(const SentMessage& slot);
 
     // A handler is about to run a loop of its own: what is queued already is handled there.
     void EnterNestedLoop();
 
     static void Complete(const std::shared_ptr<SentMessage>& slot, LRESULT result);
-    static void Execute(const std::shared_ptr<SentMessage>& slot, WNDPROC proc);
 
     void Shutdown();
 
 private:
-    std::shared_ptr<SentMessage> PopFront(WNDPROC* proc);
+    bool HasQueued() const;
     static void CompleteAll(std::deque<std::shared_ptr<SentMessage>>& slots);
 
     const std::thread::id owner_;
@@ -88,8 +76,6 @@ private:
     bool exited_ = false;
     bool wakePending_ = false;
     std::function<void()> wakeHook_;
-    std::uint64_t wakeCount_ = 0;
-    std::condition_variable wakeup_;
 };
 
 // Hands a message (or, with task set, a task) to window's thread: called directly on that
@@ -97,5 +83,9 @@ private:
 // thread runs no loop or lets the window go before handling it; the result is then 0.
 bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
              const std::function<void()>* task, LRESULT* result);
+
+// Runs task on the thread that owns window and waits for it, as a sent message would. False,
+// without running it, when the window is gone or its thread runs no loop.
+bool CallOnWindowThread(HWND window, const std::function<void()>& task);
 
 } // namespace platform::detail
