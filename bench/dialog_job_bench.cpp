@@ -12,7 +12,7 @@
 #include "jobs/job_runner.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/messaging.h"
-#include "platform/window/qt_bridge.h"
+#include "qt_bridge.h"
 #include "platform/window/resources.h"
 #include "platform/window/startup.h"
 #include "res/program_resources.h"

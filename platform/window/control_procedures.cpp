@@ -19,9 +19,6 @@ namespace platform::detail {
 
 namespace {
 
-DWORD StyleOf(HWND window) {
-    return static_cast<DWORD>(GetWindowLong(window, GWL_STYLE));
-}
 DWORD ExStyleOf(HWND window) {
     return static_cast<DWORD>(GetWindowLong(window, GWL_EXSTYLE));
 }

@@ -201,7 +201,7 @@ void DialogEventFilter::MoveInGroup(HWND target, bool previous) {
     }
     FocusWindow(next, Qt::OtherFocusReason);
     // An automatic radio button that gets the focus from the arrows is chosen as well.
-    const DWORD style = static_cast<DWORD>(GetWindowLong(next, GWL_STYLE));
+    const DWORD style = StyleOf(next);
     if ((style & BS_TYPEMASK) == BS_AUTORADIOBUTTON && (DialogCode(next) & DLGC_RADIOBUTTON) != 0) {
         SendMessage(next, BM_CLICK, 0, 0);
     }

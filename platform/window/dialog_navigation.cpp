@@ -7,10 +7,6 @@ namespace platform::detail {
 
 namespace {
 
-DWORD StyleOf(HWND window) {
-    return static_cast<DWORD>(GetWindowLong(window, GWL_STYLE));
-}
-
 // Visible and enabled by its own style bits, as the dialog manager judges tab stops.
 bool IsUsable(HWND control) {
     const DWORD style = StyleOf(control);

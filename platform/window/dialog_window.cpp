@@ -2,6 +2,7 @@
 
 #include "platform/window/menus_icons.h"
 #include "platform/window/messaging.h"
+#include "platform/window/window_object.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -153,6 +154,10 @@ void DialogWindow::ShowSystemMenu(const QPoint& globalPosition, LPARAM lParam) {
         SendMessage(handle_, WM_SYSCOMMAND, static_cast<WPARAM>(chosen->data().toULongLong()),
                     lParam);
     }
+}
+
+DialogWindow* DialogWindow::For(HWND window) {
+    return dynamic_cast<DialogWindow*>(WidgetFor(window));
 }
 
 DialogWindow* DialogWindow::Innermost() {

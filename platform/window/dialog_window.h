@@ -30,6 +30,8 @@ public:
     // Shows the system menu; lParam is what WM_SYSCOMMAND carries for the chosen item.
     void ShowSystemMenu(const QPoint& globalPosition, LPARAM lParam);
 
+    // The dialog behind a handle, for its own thread only; null for any other window.
+    static DialogWindow* For(HWND window);
     // The dialogs whose modal loop runs on this thread, innermost last.
     static DialogWindow* Innermost();
     static void PushRunning(DialogWindow* dialog);

@@ -25,10 +25,6 @@ using detail::DialogWindow;
 
 namespace {
 
-DialogWindow* DialogFor(HWND window) {
-    return dynamic_cast<DialogWindow*>(detail::WidgetFor(window));
-}
-
 // A dialog procedure that reports a message as handled returns its result this way, except
 // for the few messages whose result is the procedure's own return value.
 bool ReturnsItsOwnResult(UINT message) {
@@ -55,7 +51,7 @@ void SetWindowIcons(DialogWindow& dialog) {
 
 // What the dialog manager does with a message the dialog procedure left alone.
 LRESULT DefaultDialogProcessing(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DialogWindow* dialog = DialogFor(window);
+    DialogWindow* dialog = DialogWindow::For(window);
     switch (message) {
     case WM_CLOSE:
         // A dialog closes by its Cancel command, which its procedure turns into EndDialog.
@@ -205,7 +201,7 @@ INT_PTR DialogBoxParam(HINSTANCE instance, int templateId, HWND owner, DLGPROC d
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {
     return detail::OnWindowThread(dialog, FALSE, [dialog, result] {
-        DialogWindow* window = DialogFor(dialog);
+        DialogWindow* window = DialogWindow::For(dialog);
         if (window == nullptr) {
             return FALSE;
         }

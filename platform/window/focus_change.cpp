@@ -15,7 +15,7 @@ namespace {
 // A control in a disabled dialog is disabled as well.
 bool EnabledChain(HWND window) {
     for (HWND at = window; at != nullptr; at = GetParent(at)) {
-        const DWORD style = static_cast<DWORD>(GetWindowLong(at, GWL_STYLE));
+        const DWORD style = StyleOf(at);
         if ((style & WS_DISABLED) != 0) {
             return false;
         }

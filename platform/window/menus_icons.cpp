@@ -35,17 +35,13 @@ namespace {
 
 constexpr UINT kAppend = std::numeric_limits<UINT>::max();
 
-detail::DialogWindow* DialogFor(HWND window) {
-    return dynamic_cast<detail::DialogWindow*>(detail::WidgetFor(window));
-}
-
 } // namespace
 
 HMENU GetSystemMenu(HWND window, BOOL revert) {
     (void)revert;
     return detail::OnWindowThread(window, static_cast<HMENU>(nullptr), [window] {
-        detail::DialogWindow* dialog = DialogFor(window);
-        const DWORD style = static_cast<DWORD>(GetWindowLong(window, GWL_STYLE));
+        detail::DialogWindow* dialog = detail::DialogWindow::For(window);
+        const DWORD style = detail::StyleOf(window);
         if (dialog == nullptr || (style & WS_SYSMENU) == 0) {
             return static_cast<HMENU>(nullptr);
         }

@@ -31,10 +31,6 @@ detail::HandleTable<HDC, PaintContext>& PaintContexts() {
     return contexts;
 }
 
-DialogWindow* DialogFor(HWND window) {
-    return dynamic_cast<DialogWindow*>(detail::WidgetFor(window));
-}
-
 RECT ToRect(const QRect& rect) {
     RECT result;
     result.left = rect.left();
@@ -56,7 +52,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     }
     *paint = PAINTSTRUCT{};
     try {
-        DialogWindow* dialog = DialogFor(window);
+        DialogWindow* dialog = DialogWindow::For(window);
         if (dialog == nullptr) {
             return nullptr;
         }
@@ -93,7 +89,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     if (!context || !color) {
         return 0;
     }
-    DialogWindow* dialog = DialogFor(context->window);
+    DialogWindow* dialog = DialogWindow::For(context->window);
     if (dialog == nullptr) {
         return 0;
     }
@@ -153,7 +149,7 @@ BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD fla
         return FALSE;
     }
     return detail::OnWindowThread(window, FALSE, [=] {
-        DialogWindow* dialog = DialogFor(window);
+        DialogWindow* dialog = DialogWindow::For(window);
         if (dialog == nullptr) {
             return FALSE;
         }

@@ -88,6 +88,13 @@ BOOL IsWindow(HWND window) {
     return registry.FindLocked(window) != nullptr ? TRUE : FALSE;
 }
 
+DWORD StyleOf(HWND window) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    const WindowRecord* record = registry.FindLocked(window);
+    return record != nullptr ? static_cast<DWORD>(record->style) : 0;
+}
+
 BOOL DestroyWindow(HWND window) {
     WindowRegistry& registry = WindowRegistry::Instance();
     {

@@ -73,6 +73,7 @@ private:
 };
 
 BOOL IsWindow(HWND window);
+DWORD StyleOf(HWND window); // GWL_STYLE
 // Only the owner thread can destroy a window. Its procedure gets WM_DESTROY, its children are
 // destroyed, then WM_NCDESTROY; messages other threads had queued for it complete with 0.
 BOOL DestroyWindow(HWND window);

@@ -20,10 +20,6 @@ using detail::WidgetFor;
 
 namespace {
 
-DWORD StyleOf(HWND window) {
-    return static_cast<DWORD>(GetWindowLong(window, GWL_STYLE));
-}
-
 // Style bits the layer keeps in step with the widget without announcing them, as the platform
 // does for visibility and enabled state.
 void SetStyleBits(HWND window, DWORD bits, bool on) {
@@ -107,36 +103,28 @@ HWND GetActiveWindow() {
 }
 
 BOOL BringWindowToTop(HWND window) {
-    if ((StyleOf(window) & WS_CHILD) != 0) {
-        detail::WindowRegistry& registry = detail::WindowRegistry::Instance();
-        std::lock_guard lock(registry.Mutex());
-        detail::WindowRecord* record = registry.FindLocked(window);
-        detail::WindowRecord* parent =
-            record != nullptr ? registry.FindLocked(record->parent) : nullptr;
-        if (parent == nullptr) {
-            return FALSE;
-        }
-        auto& siblings = parent->children;
-        const auto it = std::find(siblings.begin(), siblings.end(), window);
-        if (it != siblings.end()) {
-            std::rotate(siblings.begin(), it, it + 1);
-        }
-        return TRUE;
+    // Only controls are moved: first in their dialog's z-order, and so in its tab order.
+    detail::WindowRegistry& registry = detail::WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    detail::WindowRecord* record = registry.FindLocked(window);
+    detail::WindowRecord* parent =
+        record != nullptr && (static_cast<DWORD>(record->style) & WS_CHILD) != 0
+            ? registry.FindLocked(record->parent)
+            : nullptr;
+    if (parent == nullptr) {
+        return FALSE;
     }
-    return OnWindowThread(window, FALSE, [window] {
-        QWidget* widget = WidgetFor(window);
-        if (widget == nullptr) {
-            return FALSE;
-        }
-        widget->raise();
-        widget->activateWindow();
-        return TRUE;
-    });
+    auto& siblings = parent->children;
+    const auto it = std::find(siblings.begin(), siblings.end(), window);
+    if (it != siblings.end()) {
+        std::rotate(siblings.begin(), it, it + 1);
+    }
+    return TRUE;
 }
 
 BOOL EnableWindow(HWND window, BOOL enable) {
     return OnWindowThread(window, FALSE, [window, enable] {
-        const bool wasDisabled = (StyleOf(window) & WS_DISABLED) != 0;
+        const bool wasDisabled = (detail::StyleOf(window) & WS_DISABLED) != 0;
         const bool enabling = enable != FALSE;
         QWidget* widget = WidgetFor(window);
         if (wasDisabled == !enabling || widget == nullptr) {
@@ -166,12 +154,14 @@ BOOL EnableWindow(HWND window, BOOL enable) {
 }
 
 BOOL detail::IsWindowEnabled(HWND window) {
-    return detail::IsWindow(window) != FALSE && (StyleOf(window) & WS_DISABLED) == 0 ? TRUE : FALSE;
+    return detail::IsWindow(window) != FALSE && (detail::StyleOf(window) & WS_DISABLED) == 0
+               ? TRUE
+               : FALSE;
 }
 
 BOOL detail::ShowWindow(HWND window, int command) {
     return OnWindowThread(window, FALSE, [window, command] {
-        const BOOL wasVisible = (StyleOf(window) & WS_VISIBLE) != 0 ? TRUE : FALSE;
+        const BOOL wasVisible = (detail::StyleOf(window) & WS_VISIBLE) != 0 ? TRUE : FALSE;
         QWidget* widget = WidgetFor(window);
         if (widget == nullptr) {
             return wasVisible;
@@ -207,7 +197,7 @@ BOOL IsWindowVisible(HWND window) {
         return FALSE;
     }
     for (HWND at = window; at != nullptr; at = GetParent(at)) {
-        const DWORD style = StyleOf(at);
+        const DWORD style = detail::StyleOf(at);
         if ((style & WS_VISIBLE) == 0) {
             return FALSE;
         }

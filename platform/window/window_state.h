@@ -17,8 +17,8 @@ HWND SetFocus(HWND window);
 HWND GetFocus();
 HWND GetActiveWindow();
 
-// A control moves to the top of its dialog's z-order, and so first in tab order; a dialog is
-// raised and activated.
+// A control moves to the top of its dialog's z-order, and so first in tab order. FALSE for
+// anything but a control.
 BOOL BringWindowToTop(HWND window);
 
 // Returns nonzero when the window was disabled before. A disabled dialog takes no input and

@@ -1,7 +1,7 @@
 #include "modal_script.h"
 
 #include "platform/window/dialogs.h"
-#include "platform/window/qt_bridge.h"
+#include "qt_bridge.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -5,7 +5,7 @@
 #include "dialog_fixture.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/messaging.h"
-#include "platform/window/qt_bridge.h"
+#include "qt_bridge.h"
 #include "platform/window/window_state.h"
 #include "res/resource_ids.h"
 #include "res/version.h"

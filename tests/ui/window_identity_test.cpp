@@ -5,7 +5,7 @@
 
 #include "dialog_fixture.h"
 #include "platform/window/dialogs.h"
-#include "platform/window/qt_bridge.h"
+#include "qt_bridge.h"
 #include "res/resource_ids.h"
 
 #include <QFile>

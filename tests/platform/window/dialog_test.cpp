@@ -3,7 +3,7 @@
 #include "platform/window/keyboard.h"
 #include "platform/window/menus_icons.h"
 #include "platform/window/messaging.h"
-#include "platform/window/qt_bridge.h"
+#include "qt_bridge.h"
 #include "platform/window/window_state.h"
 #include "test_dialogs.h"
 

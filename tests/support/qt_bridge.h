@@ -1,7 +1,7 @@
 #pragma once
 
-// For tests only: the widgets behind the layer's handles. The program itself never includes
-// this header, so toolkit types stay inside the layer.
+// For tests and benchmarks: the widgets behind the window layer's handles. The program never
+// reaches past the layer's Qt-free headers.
 
 #include "platform/window/window_types.h"
 

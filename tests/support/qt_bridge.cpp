@@ -1,4 +1,4 @@
-#include "platform/window/qt_bridge.h"
+#include "qt_bridge.h"
 
 #include "platform/window/dialog_window.h"
 #include "platform/window/window_object.h"
