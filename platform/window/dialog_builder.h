@@ -1,7 +1,7 @@
 #pragma once
 
-// Turns a dialog template into a hidden dialog window with its controls. Internal to the
-// layer.
+// Turns a dialog template into a hidden dialog window with its controls.
+// Internal to the layer.
 
 #include "platform/window/resources.h"
 #include "platform/window/window_types.h"

@@ -1,7 +1,8 @@
 #pragma once
 
 // Handles of the layer's objects (brushes, menus, icons, drops, paint contexts) are serial
-// numbers into a table, never pointers: a stale or forged handle finds nothing.
+// numbers into a table, never pointers: a stale or forged handle finds nothing. Internal to
+// the layer.
 
 #include <cstdint>
 #include <mutex>

@@ -1,6 +1,7 @@
 #pragma once
 
 // The classic contract of a text buffer: at most capacity - 1 bytes and a terminating zero.
+// Internal to the layer.
 
 #include "platform/window/window_types.h"
 

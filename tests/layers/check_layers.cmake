@@ -25,6 +25,19 @@ set(library_magic "platform/content")
 set(library_zlib "platform/content")
 set(library_iconv "platform/text")
 
+# A platform header that says it is internal to its layer may be included only there: the
+# layers above see the platform's interface, not how it is built.
+file(GLOB_RECURSE platform_headers LIST_DIRECTORIES false "${SOURCE_DIR}/platform/*.h")
+set(internal_headers "")
+foreach(header IN LISTS platform_headers)
+    file(READ "${header}" text)
+    string(REPLACE "\n// " " " text "${text}")
+    if(text MATCHES "Internal to[ ]+the[ ]+layer")
+        file(RELATIVE_PATH relative "${SOURCE_DIR}" "${header}")
+        list(APPEND internal_headers "${relative}")
+    endif()
+endforeach()
+
 set(layers platform/seams platform/crypto platform/files platform/text platform/content
     platform/window engine jobs res ui app)
 set(violations "")
@@ -52,6 +65,8 @@ foreach(layer IN LISTS layers)
                 # Generated headers of the version record and the icons live under res/.
                 if(NOT ok)
                     list(APPEND violations "${name}: ${header}")
+                elseif(header IN_LIST internal_headers AND NOT header MATCHES "^${layer}/")
+                    list(APPEND violations "${name}: ${header} is internal to its layer")
                 endif()
             elseif(line MATCHES "#[ \t]*include[ \t]*<([^>/.]+)")
                 set(first "${CMAKE_MATCH_1}")
