@@ -18,29 +18,18 @@ namespace platform {
 
 namespace {
 
+// The program asks with MB_OK or MB_YESNO boxes, plain or with the error or warning icon.
 QMessageBox::StandardButtons ButtonsFor(UINT type) {
-    switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-        return QMessageBox::Ok | QMessageBox::Cancel;
-    case MB_YESNOCANCEL:
-        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case MB_YESNO:
-        return QMessageBox::Yes | QMessageBox::No;
-    default:
-        return QMessageBox::Ok;
-    }
+    return (type & MB_TYPEMASK) == MB_YESNO ? QMessageBox::Yes | QMessageBox::No
+                                            : QMessageBox::StandardButtons(QMessageBox::Ok);
 }
 
 QMessageBox::Icon IconFor(UINT type) {
     switch (type & MB_ICONMASK) {
     case MB_ICONERROR:
         return QMessageBox::Critical;
-    case MB_ICONQUESTION:
-        return QMessageBox::Question;
     case MB_ICONWARNING:
         return QMessageBox::Warning;
-    case MB_ICONINFORMATION:
-        return QMessageBox::Information;
     default:
         return QMessageBox::NoIcon;
     }
@@ -74,18 +63,11 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, UIN
             window->setTitle(QString(QChar(0x200B)));
         }
     }
-    // An OK-only box answers Escape with OK, as on the platform.
-    if ((type & MB_TYPEMASK) == MB_OK) {
-        box.setEscapeButton(QMessageBox::Ok);
-    }
-    // A Yes/No box has no Cancel: Escape answers No, as on the platform.
-    if ((type & MB_TYPEMASK) == MB_YESNO) {
-        box.setEscapeButton(QMessageBox::No);
-    }
-    if ((type & MB_DEFMASK) == MB_DEFBUTTON2) {
-        // The boxes the program asks with are Yes/No or OK/Cancel; the second is the safe one.
-        box.setDefaultButton((type & MB_TYPEMASK) == MB_OKCANCEL ? QMessageBox::Cancel
-                                                                 : QMessageBox::No);
+    // An OK box answers Escape with OK; a Yes/No box has no Cancel, so Escape answers No.
+    const bool yesNo = (type & MB_TYPEMASK) == MB_YESNO;
+    box.setEscapeButton(yesNo ? QMessageBox::No : QMessageBox::Ok);
+    if (yesNo && (type & MB_DEFMASK) == MB_DEFBUTTON2) {
+        box.setDefaultButton(QMessageBox::No);
     }
     int answer = QMessageBox::Cancel;
     {

@@ -100,7 +100,6 @@ inline constexpr UINT WM_GETTEXT = 0x000D;
 inline constexpr UINT WM_GETTEXTLENGTH = 0x000E;
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
-inline constexpr UINT WM_SETFONT = 0x0030;
 inline constexpr UINT WM_STYLECHANGED = 0x007D;
 inline constexpr UINT WM_SETICON = 0x0080;
 inline constexpr UINT WM_NCDESTROY = 0x0082;
@@ -120,7 +119,6 @@ inline constexpr UINT BM_GETCHECK = 0x00F0;
 inline constexpr UINT BM_SETCHECK = 0x00F1;
 inline constexpr UINT BM_CLICK = 0x00F5;
 inline constexpr UINT STM_SETICON = 0x0170;
-inline constexpr UINT STM_GETICON = 0x0171;
 inline constexpr WORD BN_CLICKED = 0;
 inline constexpr WORD EN_SETFOCUS = 0x0100;
 inline constexpr WORD EN_KILLFOCUS = 0x0200;
@@ -149,13 +147,11 @@ inline constexpr UINT SC_MINIMIZE = 0xF020;
 inline constexpr UINT SC_CLOSE = 0xF060;
 
 // Window styles.
-inline constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
 inline constexpr DWORD WS_TABSTOP = 0x00010000;
 inline constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
 inline constexpr DWORD WS_GROUP = 0x00020000;
 inline constexpr DWORD WS_THICKFRAME = 0x00040000;
 inline constexpr DWORD WS_SYSMENU = 0x00080000;
-inline constexpr DWORD WS_BORDER = 0x00800000;
 inline constexpr DWORD WS_CAPTION = 0x00C00000;
 inline constexpr DWORD WS_DISABLED = 0x08000000;
 inline constexpr DWORD WS_VISIBLE = 0x10000000;
@@ -163,7 +159,6 @@ inline constexpr DWORD WS_CHILD = 0x40000000;
 inline constexpr DWORD WS_POPUP = 0x80000000;
 
 inline constexpr DWORD WS_EX_ACCEPTFILES = 0x00000010;
-inline constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
 inline constexpr DWORD WS_EX_STATICEDGE = 0x00020000;
 inline constexpr DWORD WS_EX_LAYERED = 0x00080000;
 
@@ -173,18 +168,12 @@ inline constexpr DWORD DS_SETFONT = 0x40;
 inline constexpr DWORD DS_MODALFRAME = 0x80;
 
 // Edit styles.
-inline constexpr DWORD ES_CENTER = 0x0001;
-inline constexpr DWORD ES_RIGHT = 0x0002;
 inline constexpr DWORD ES_PASSWORD = 0x0020;
 inline constexpr DWORD ES_AUTOHSCROLL = 0x0080;
-inline constexpr DWORD ES_READONLY = 0x0800;
 
 // Button styles; the low four bits are the button's type.
 inline constexpr DWORD BS_PUSHBUTTON = 0x0;
 inline constexpr DWORD BS_DEFPUSHBUTTON = 0x1;
-inline constexpr DWORD BS_CHECKBOX = 0x2;
-inline constexpr DWORD BS_AUTOCHECKBOX = 0x3;
-inline constexpr DWORD BS_RADIOBUTTON = 0x4;
 inline constexpr DWORD BS_GROUPBOX = 0x7;
 inline constexpr DWORD BS_AUTORADIOBUTTON = 0x9;
 inline constexpr DWORD BS_TYPEMASK = 0xF;
@@ -193,26 +182,18 @@ inline constexpr DWORD BS_FLAT = 0x8000;
 // Static styles; the low five bits are the static's type.
 inline constexpr DWORD SS_LEFT = 0x0;
 inline constexpr DWORD SS_CENTER = 0x1;
-inline constexpr DWORD SS_RIGHT = 0x2;
 inline constexpr DWORD SS_ICON = 0x3;
-inline constexpr DWORD SS_LEFTNOWORDWRAP = 0xC;
 inline constexpr DWORD SS_TYPEMASK = 0x1F;
 
 // Indexes of GetWindowLong and SetWindowLong.
 inline constexpr int GWLP_WNDPROC = -4;
-inline constexpr int GWLP_HINSTANCE = -6;
-inline constexpr int GWLP_HWNDPARENT = -8;
-inline constexpr int GWLP_ID = -12;
 inline constexpr int GWL_STYLE = -16;
 inline constexpr int GWL_EXSTYLE = -20;
-inline constexpr int GWLP_USERDATA = -21;
 inline constexpr int DWLP_MSGRESULT = 0;
 inline constexpr int DWLP_DLGPROC = static_cast<int>(sizeof(LRESULT));
 inline constexpr int DWLP_USER = DWLP_DLGPROC + static_cast<int>(sizeof(DLGPROC));
 
 // GetWindow relations.
-inline constexpr UINT GW_HWNDFIRST = 0;
-inline constexpr UINT GW_HWNDLAST = 1;
 inline constexpr UINT GW_HWNDNEXT = 2;
 inline constexpr UINT GW_HWNDPREV = 3;
 inline constexpr UINT GW_OWNER = 4;
@@ -253,14 +234,10 @@ inline constexpr UINT SPI_GETWORKAREA = 0x0030;
 
 // Message boxes.
 inline constexpr UINT MB_OK = 0x0;
-inline constexpr UINT MB_OKCANCEL = 0x1;
-inline constexpr UINT MB_YESNOCANCEL = 0x3;
 inline constexpr UINT MB_YESNO = 0x4;
 inline constexpr UINT MB_TYPEMASK = 0xF;
 inline constexpr UINT MB_ICONERROR = 0x10;
-inline constexpr UINT MB_ICONQUESTION = 0x20;
 inline constexpr UINT MB_ICONWARNING = 0x30;
-inline constexpr UINT MB_ICONINFORMATION = 0x40;
 inline constexpr UINT MB_ICONMASK = 0xF0;
 inline constexpr UINT MB_DEFBUTTON2 = 0x100;
 inline constexpr UINT MB_DEFMASK = 0xF00;
