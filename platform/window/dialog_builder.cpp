@@ -273,23 +273,17 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
     creation.proc = &DefDlgProc;
     creation.style = static_cast<LONG>(style);
     creation.exStyle = static_cast<LONG>(dialogTemplate.exStyle);
-    creation.instance = instance;
     creation.parent = owned ? owner : nullptr;
     const HWND handle = RegisterWidget(dialog, WindowKind::Dialog, creation);
     dialog->SetHandle(handle);
     dialog->State().owner = owned ? owner : nullptr;
-    dialog->State().instance = instance;
     dialog->State().keyedSurface = KeyedSurfaceSupport();
     SetWindowLongPtr(handle, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(dialogProc));
 
     dialog->setWindowTitle(
         QString::fromUtf8(dialogTemplate.caption != nullptr ? dialogTemplate.caption : ""));
     const QSize client(units.X(dialogTemplate.cx), units.Y(dialogTemplate.cy));
-    if ((style & WS_THICKFRAME) != 0) {
-        dialog->resize(client);
-    } else {
-        dialog->setFixedSize(client);
-    }
+    dialog->setFixedSize(client);
     QPoint position(units.X(dialogTemplate.x), units.Y(dialogTemplate.y));
     if (owned && (style & DS_ABSALIGN) == 0) {
         // Relative to the owner's client area, as the platform places an owned dialog.
@@ -313,7 +307,6 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
         child.style = static_cast<LONG>(item.style | WS_CHILD);
         child.exStyle = static_cast<LONG>(item.exStyle);
         child.id = item.id;
-        child.instance = instance;
         child.parent = handle;
         const HWND controlHandle = RegisterWidget(control.widget, control.kind, child);
         control.widget->setGeometry(units.X(item.x), units.Y(item.y), units.X(item.cx),

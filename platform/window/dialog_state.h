@@ -28,7 +28,6 @@ struct DialogState {
     HWND owner = nullptr;
     // The control that had the focus when the dialog was disabled.
     HWND savedFocus = nullptr;
-    HINSTANCE instance = nullptr;
     HMENU systemMenu = nullptr;
     HICON icons[2] = {nullptr, nullptr}; // ICON_SMALL, ICON_BIG
     // How the display shows a colour key, asked once when the dialog is built.

@@ -18,7 +18,6 @@ HWND WindowRegistry::Register(const WindowCreation& creation) {
     record->style = creation.style;
     record->exStyle = creation.exStyle;
     record->id = creation.id;
-    record->instance = creation.instance;
     record->parent = creation.parent;
     record->peer = creation.peer;
     record->onDestroyed = creation.onDestroyed;

@@ -24,7 +24,6 @@ struct WindowRecord {
     LONG style = 0;
     LONG exStyle = 0;
     LONG_PTR id = 0;
-    HINSTANCE instance = nullptr;
     HWND parent = nullptr;      // the parent of a child window, the owner of any other
     std::vector<HWND> children; // z-order, topmost first
     std::shared_ptr<ThreadInbox> inbox;
@@ -38,7 +37,6 @@ struct WindowCreation {
     LONG style = 0;
     LONG exStyle = 0;
     LONG_PTR id = 0;
-    HINSTANCE instance = nullptr;
     HWND parent = nullptr;
     void* peer = nullptr;
     WindowDestroyHook onDestroyed = nullptr;

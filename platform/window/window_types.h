@@ -150,7 +150,6 @@ inline constexpr UINT SC_CLOSE = 0xF060;
 inline constexpr DWORD WS_TABSTOP = 0x00010000;
 inline constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
 inline constexpr DWORD WS_GROUP = 0x00020000;
-inline constexpr DWORD WS_THICKFRAME = 0x00040000;
 inline constexpr DWORD WS_SYSMENU = 0x00080000;
 inline constexpr DWORD WS_CAPTION = 0x00C00000;
 inline constexpr DWORD WS_DISABLED = 0x08000000;
