@@ -110,6 +110,10 @@ HRESULT CryptAcquireContext(HCRYPTPROV* provider, const char* container, const c
     if (providerName != nullptr) {
         return NTE_KEYSET_NOT_DEF;
     }
+    // The context below is our own and never reads OpenSSL's configuration file, and nothing
+    // else in the process uses the default context that would: parsing it on the first call
+    // is start-up time for nothing.
+    OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG, nullptr);
     auto state = std::make_shared<ProviderState>();
     state->library = OSSL_LIB_CTX_new();
     if (state->library == nullptr) {

@@ -64,8 +64,10 @@ ReadAhead::~ReadAhead() {
         ::close(stopFd_);
     }
     if (memory_) {
-        // What was read may be a secret the caller has long since wiped.
-        explicit_bzero(memory_.get(), shape_.blockSize * shape_.blockCount);
+        // What was read may be a secret the caller has long since wiped. Blocks are filled in
+        // order, so only the first ones can hold anything; the rest were never touched.
+        explicit_bzero(memory_.get(), shape_.blockSize * std::min<std::uint64_t>(
+                                                             produced_ + 1, shape_.blockCount));
     }
 }
 
@@ -230,7 +232,9 @@ WriteBehind::WriteBehind(int fd, IoBlocks blocks) : fd_(fd), shape_(blocks) {
 WriteBehind::~WriteBehind() {
     Finish();
     if (memory_) {
-        explicit_bzero(memory_.get(), shape_.blockSize * shape_.blockCount);
+        // Blocks are filled in order: past the last one used, nothing was ever written.
+        explicit_bzero(memory_.get(), shape_.blockSize * std::min<std::uint64_t>(
+                                                             produced_ + 1, shape_.blockCount));
     }
 }
 
