@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
@@ -16,25 +15,31 @@ using vanthe::cli::ProgressMeter;
 // Standard error goes to a file while the object lives; Text() is what was written.
 class CapturedStandardError {
 public:
-    CapturedStandardError() {
-        char name[] = "/tmp/vanthe-meter-XXXXXX";
-        file_ = ::mkstemp(name);
-        ::unlink(name);
+    CapturedStandardError() : file_(std::tmpfile()) {
+        if (file_ == nullptr) {
+            ADD_FAILURE() << "no temporary file";
+            return;
+        }
         std::fflush(stderr);
         saved_ = ::dup(STDERR_FILENO);
-        ::dup2(file_, STDERR_FILENO);
+        ::dup2(::fileno(file_), STDERR_FILENO);
     }
     ~CapturedStandardError() {
         Restore();
-        ::close(file_);
+        if (file_ != nullptr) {
+            std::fclose(file_);
+        }
     }
     std::string Text() {
         Restore();
         std::string text;
         char buffer[4096];
         ssize_t n = 0;
-        ::lseek(file_, 0, SEEK_SET);
-        while ((n = ::read(file_, buffer, sizeof buffer)) > 0) {
+        if (file_ == nullptr) {
+            return text;
+        }
+        ::lseek(::fileno(file_), 0, SEEK_SET);
+        while ((n = ::read(::fileno(file_), buffer, sizeof buffer)) > 0) {
             text.append(buffer, static_cast<std::size_t>(n));
         }
         return text;
@@ -49,7 +54,7 @@ private:
             saved_ = -1;
         }
     }
-    int file_ = -1;
+    std::FILE* file_;
     int saved_ = -1;
 };
 
