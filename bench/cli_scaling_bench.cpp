@@ -1,5 +1,7 @@
-// Encrypts sparse sources of growing size with vanthe-cli, each into a fresh destination, and
-// prints seconds per GiB and peak resident size for each size: both should stay flat.
+// Encrypts sparse sources of growing size with vanthe-cli, the sizes taking turns, each into a
+// fresh destination, and prints seconds per GiB and peak resident size for each size: both
+// should stay flat. An empty source shows what starting and ending the process costs; seconds
+// per GiB are also printed without it.
 // Usage: cli_scaling_bench [runs] [MiB ...]   (default: 3 runs of 64, 1024 and 4096 MiB)
 
 #include "bench/bench_support.h"
@@ -40,44 +42,72 @@ int main(int argc, char** argv) {
     if (!dir.ok() || !bench::WriteText(password, "a\n")) {
         return 1;
     }
-    std::printf("before: %s\n", bench::LoadAverage().c_str());
-    std::printf("sparse sources, %d runs each, medians; destination in %s\n", runs,
-                (dir / "").c_str());
-    std::printf("  %8s %9s %9s %9s %12s\n", "MiB", "seconds", "s/GiB", "CPU s", "peak RSS");
-    double fastest = 0;
-    double slowest = 0;
-    long peakLow = 0;
-    long peakHigh = 0;
-    bool ok = true;
-    for (long mib : sizes) {
-        std::string source = dir / "source";
-        if (!bench::WriteSparseFile(source, static_cast<std::uint64_t>(mib) << 20)) {
-            std::fprintf(stderr, "cannot make a %ld MiB source\n", mib);
-            return 1;
-        }
+    struct Size {
+        long mib = 0;
+        std::string source;
         std::vector<double> seconds;
         std::vector<double> cpu;
         long peak = 0;
-        for (int i = 0; i < runs; ++i) {
-            ::unlink((dir / "out").c_str());
-            bench::ChildRun run = bench::RunChild(CliCommand(cli, password, source, dir / "out"));
-            ok = ok && run.ok;
-            seconds.push_back(run.seconds);
-            cpu.push_back(run.cpuSeconds);
-            peak = std::max(peak, run.peakKiB);
+    };
+    // An empty source first: what starting and ending the process costs, shown on its own.
+    std::vector<Size> rows(sizes.size() + 1);
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        rows[k].mib = k == 0 ? 0 : sizes[k - 1];
+        rows[k].source = dir / ("source-" + std::to_string(k));
+        if (!bench::WriteSparseFile(rows[k].source, static_cast<std::uint64_t>(rows[k].mib)
+                                                        << 20)) {
+            std::fprintf(stderr, "cannot make a %ld MiB source\n", rows[k].mib);
+            return 1;
         }
-        ::unlink((dir / "out").c_str());
-        double median = bench::Median(seconds);
-        double perGiB = median * 1024.0 / static_cast<double>(mib);
-        std::printf("  %8ld %9.3f %9.3f %9.3f %9ld KiB\n", mib, median, perGiB, bench::Median(cpu),
-                    peak);
+    }
+    std::printf("before: %s\n", bench::LoadAverage().c_str());
+    std::printf("sparse sources, %d alternating runs each, medians; destination in %s\n", runs,
+                (dir / "").c_str());
+    bool ok = true;
+    // Sizes take turns, so that a change in the machine's load reaches all of them alike.
+    for (int i = 0; i < runs; ++i) {
+        for (Size& row : rows) {
+            ::unlink((dir / "out").c_str());
+            bench::ChildRun run =
+                bench::RunChild(CliCommand(cli, password, row.source, dir / "out"));
+            ok = ok && run.ok;
+            row.seconds.push_back(run.seconds);
+            row.cpu.push_back(run.cpuSeconds);
+            row.peak = std::max(row.peak, run.peakKiB);
+        }
+    }
+    ::unlink((dir / "out").c_str());
+    const double startSeconds = bench::Median(rows[0].seconds);
+    std::printf("  %8s %9s %9s %9s %12s %18s\n", "MiB", "seconds", "s/GiB", "CPU s", "peak RSS",
+                "s/GiB less start");
+    std::printf("  %8s %9.3f %9s %9.3f %9ld KiB   (process start and end)\n", "empty", startSeconds,
+                "", bench::Median(rows[0].cpu), rows[0].peak);
+    double fastest = 0;
+    double slowest = 0;
+    double fastestNet = 0;
+    double slowestNet = 0;
+    long peakLow = 0;
+    long peakHigh = 0;
+    for (std::size_t k = 1; k < rows.size(); ++k) {
+        const Size& row = rows[k];
+        double median = bench::Median(row.seconds);
+        double perGiB = median * 1024.0 / static_cast<double>(row.mib);
+        double netPerGiB = (median - startSeconds) * 1024.0 / static_cast<double>(row.mib);
+        std::printf("  %8ld %9.3f %9.3f %9.3f %9ld KiB %18.3f\n", row.mib, median, perGiB,
+                    bench::Median(row.cpu), row.peak, netPerGiB);
         fastest = fastest == 0 ? perGiB : std::min(fastest, perGiB);
         slowest = std::max(slowest, perGiB);
-        peakLow = peakLow == 0 ? peak : std::min(peakLow, peak);
-        peakHigh = std::max(peakHigh, peak);
+        fastestNet = fastestNet == 0 ? netPerGiB : std::min(fastestNet, netPerGiB);
+        slowestNet = std::max(slowestNet, netPerGiB);
+        peakLow = peakLow == 0 ? row.peak : std::min(peakLow, row.peak);
+        peakHigh = std::max(peakHigh, row.peak);
+    }
+    for (const Size& row : rows) {
+        ::unlink(row.source.c_str());
     }
     std::printf("after:  %s\n", bench::LoadAverage().c_str());
     std::printf("slowest / fastest seconds per GiB: %.3f (target <= 1.15)\n", slowest / fastest);
+    std::printf("the same less process start and end: %.3f\n", slowestNet / fastestNet);
     std::printf("largest / smallest peak resident size: %.3f\n",
                 static_cast<double>(peakHigh) / static_cast<double>(peakLow));
     if (!ok) {

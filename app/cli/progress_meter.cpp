@@ -7,6 +7,9 @@ namespace vanthe::cli {
 namespace {
 
 constexpr std::chrono::milliseconds kDrawInterval(100);
+// A job reports every KiB; the meter looks at the clock only once per this many bytes, which
+// at any speed a line can show is still many times per drawing.
+constexpr std::uint64_t kAdvanceStep = 64 * 1024;
 
 std::string Amount(double bytes) {
     char text[32];
@@ -35,13 +38,21 @@ ProgressMeter::~ProgressMeter() {
 
 void ProgressMeter::Job::OnJobStarted(std::uint64_t) {}
 
+// Without a line to draw, a chunk costs nothing but this test.
 void ProgressMeter::Job::OnChunkDone(std::uint64_t, std::uint64_t bytesDone) {
-    meter_.Advance(bytesDone - counted_);
-    counted_ = bytesDone;
+    if (!meter_.enabled_) {
+        return;
+    }
+    seen_ = bytesDone;
+    if (seen_ - counted_ >= kAdvanceStep) {
+        meter_.Advance(seen_ - counted_);
+        counted_ = seen_;
+    }
 }
 
 void ProgressMeter::Job::OnJobFinished(bool) {
-    meter_.FileDone();
+    meter_.FileDone(seen_ - counted_);
+    counted_ = seen_;
 }
 
 void ProgressMeter::Say(const std::string& line) {
@@ -60,7 +71,8 @@ void ProgressMeter::Advance(std::uint64_t bytes) {
     }
 }
 
-void ProgressMeter::FileDone() {
+void ProgressMeter::FileDone(std::uint64_t bytes) {
+    done_.fetch_add(bytes, std::memory_order_relaxed);
     filesDone_.fetch_add(1, std::memory_order_relaxed);
     Clock::time_point now = Clock::now();
     if (Due(now)) {

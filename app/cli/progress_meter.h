@@ -34,7 +34,8 @@ public:
 
     private:
         ProgressMeter& meter_;
-        std::uint64_t counted_ = 0;
+        std::uint64_t counted_ = 0; // bytes handed to the meter
+        std::uint64_t seen_ = 0;    // bytes the job has done
     };
 
     // Writes "vanthe-cli: <line>" on standard error.
@@ -43,7 +44,7 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     void Advance(std::uint64_t bytes);
-    void FileDone();
+    void FileDone(std::uint64_t bytes);
     void DrawLocked(Clock::time_point now);
     void ClearLocked();
     bool Due(Clock::time_point now);

@@ -64,8 +64,10 @@ ReadAhead::~ReadAhead() {
         ::close(stopFd_);
     }
     if (memory_) {
-        // What was read may be a secret the caller has long since wiped.
-        explicit_bzero(memory_.get(), shape_.blockSize * shape_.blockCount);
+        // What was read may be a secret the caller has long since wiped. Blocks are filled in
+        // order, so only the first ones can hold anything; the rest were never touched.
+        explicit_bzero(memory_.get(), shape_.blockSize * std::min<std::uint64_t>(
+                                                             produced_ + 1, shape_.blockCount));
     }
 }
 
@@ -168,27 +170,37 @@ void ReadAhead::Run() {
 
 bool ReadAhead::NextBlock() {
     std::unique_lock lock(mutex_);
+    // The reader is woken after the lock is given up, so that it does not wake only to wait
+    // for the lock: that would cost both sides another switch and system call.
+    bool wake = false;
     if (current_ != nullptr) {
         current_ = nullptr;
         ++consumed_;
-        if (threadWaiting_ && shape_.blockCount - (produced_ - consumed_) == Batch()) {
-            emptied_.notify_one();
-        }
+        wake = threadWaiting_ && shape_.blockCount - (produced_ - consumed_) == Batch();
     }
     if (produced_ == consumed_ && !ended_) {
+        if (wake) {
+            emptied_.notify_one();
+            wake = false;
+        }
         callerWaiting_ = true;
         filled_.wait(lock, [this] { return produced_ > consumed_ || ended_; });
         callerWaiting_ = false;
     }
-    if (produced_ > consumed_) {
+    bool more = produced_ > consumed_;
+    if (more) {
         current_ = &blocks_[consumed_ % shape_.blockCount];
         offset_ = 0;
-        return true;
+    } else {
+        // Everything read before the end has been handed out.
+        failure_ = endError_;
+        atEnd_ = endError_ == 0;
     }
-    // Everything read before the end has been handed out.
-    failure_ = endError_;
-    atEnd_ = endError_ == 0;
-    return false;
+    lock.unlock();
+    if (wake) {
+        emptied_.notify_one();
+    }
+    return more;
 }
 
 int ReadAhead::Read(void* buffer, std::size_t count, std::size_t* done) {
@@ -230,7 +242,9 @@ WriteBehind::WriteBehind(int fd, IoBlocks blocks) : fd_(fd), shape_(blocks) {
 WriteBehind::~WriteBehind() {
     Finish();
     if (memory_) {
-        explicit_bzero(memory_.get(), shape_.blockSize * shape_.blockCount);
+        // Blocks are filled in order: past the last one used, nothing was ever written.
+        explicit_bzero(memory_.get(), shape_.blockSize * std::min<std::uint64_t>(
+                                                             produced_ + 1, shape_.blockCount));
     }
 }
 
@@ -310,17 +324,25 @@ void WriteBehind::Run() {
 int WriteBehind::Publish() {
     std::unique_lock lock(mutex_);
     ++produced_;
-    if (threadWaiting_ && produced_ - consumed_ == Batch()) {
-        filled_.notify_one();
-    }
+    // Woken after the lock is given up, as the reader is.
+    bool wake = threadWaiting_ && produced_ - consumed_ == Batch();
     if (produced_ - consumed_ == shape_.blockCount) {
+        if (wake) {
+            filled_.notify_one();
+            wake = false;
+        }
         callerWaiting_ = true;
         emptied_.wait(lock, [this] { return produced_ - consumed_ < shape_.blockCount; });
         callerWaiting_ = false;
     }
     current_ = &blocks_[produced_ % shape_.blockCount];
     current_->size = 0;
-    return error_;
+    int error = error_;
+    lock.unlock();
+    if (wake) {
+        filled_.notify_one();
+    }
+    return error;
 }
 
 int WriteBehind::Write(const void* data, std::size_t count) {

@@ -203,6 +203,48 @@ TEST(WriteBehind, FinishWaitsForEveryPendingBlock) {
 
 // Nobody reads the pipe: the write fails with EPIPE on the writer's thread, which must not
 // end the process with SIGPIPE.
+// A small pipe between the two makes each side wait for the other again and again: every
+// thread sleeps on a full or empty ring and is woken many times, with every wake-up batch. A
+// lost wake-up hangs here; a race shows under ThreadSanitizer.
+TEST(ReadAheadAndWriteBehind, HandEveryByteOnWhileBothRingsFillAndDrainManyTimes) {
+    const Bytes content = Pattern(3 * 1024 * 1024 + 17);
+    for (std::size_t wakeAfter : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{4}}) {
+        const IoBlocks blocks{1024, 4, wakeAfter};
+        int ends[2];
+        ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+        Descriptor readEnd(ends[0]);
+        Descriptor writeEnd(ends[1]);
+        ::fcntl(writeEnd.get(), F_SETPIPE_SZ, 4096);
+        int finished = -1;
+        std::thread producer([&] {
+            WriteBehind writer(writeEnd.get(), blocks);
+            for (std::size_t at = 0; at < content.size(); at += 1000) {
+                if (writer.Write(content.data() + at,
+                                 std::min<std::size_t>(1000, content.size() - at)) != 0) {
+                    break;
+                }
+            }
+            finished = writer.Finish();
+            writeEnd.Close();
+        });
+        ReadAhead reader(readEnd.get(), blocks);
+        Bytes back;
+        Bytes piece(1024);
+        for (;;) {
+            std::size_t n = 0;
+            int error = reader.Read(piece.data(), piece.size(), &n);
+            EXPECT_EQ(error, 0);
+            if (error != 0 || n == 0) {
+                break;
+            }
+            back.insert(back.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n));
+        }
+        producer.join();
+        EXPECT_EQ(finished, 0) << "wake after " << wakeAfter;
+        EXPECT_TRUE(back == content) << "wake after " << wakeAfter << ": " << back.size();
+    }
+}
+
 TEST(WriteBehind, AFailureOnItsThreadComesBackAtTheNextCallAndAtFinish) {
     int ends[2];
     ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
