@@ -2,9 +2,9 @@
 
 #include "jobs/job_runner.h"
 #include "platform/window/dialogs.h"
-#include "qt_bridge.h"
 #include "platform/window/resources.h"
 #include "platform/window/window_state.h"
+#include "qt_bridge.h"
 #include "res/program_resources.h"
 #include "ui/app_module.h"
 

@@ -4,8 +4,8 @@
 #include "platform/window/dialogs.h"
 #include "platform/window/menus_icons.h"
 #include "platform/window/messaging.h"
-#include "qt_bridge.h"
 #include "platform/window/window_state.h"
+#include "qt_bridge.h"
 #include "res/resource_ids.h"
 #include "support/test_files.h"
 

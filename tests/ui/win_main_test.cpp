@@ -4,8 +4,8 @@
 #include "dialog_fixture.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/messaging.h"
-#include "qt_bridge.h"
 #include "platform/window/resources.h"
+#include "qt_bridge.h"
 #include "res/resource_ids.h"
 #include "support/test_files.h"
 

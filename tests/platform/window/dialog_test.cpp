@@ -3,8 +3,8 @@
 #include "platform/window/keyboard.h"
 #include "platform/window/menus_icons.h"
 #include "platform/window/messaging.h"
-#include "qt_bridge.h"
 #include "platform/window/window_state.h"
+#include "qt_bridge.h"
 #include "test_dialogs.h"
 
 #include <QApplication>

@@ -6,9 +6,9 @@
 #include "platform/window/message_box.h"
 #include "platform/window/messaging.h"
 #include "platform/window/painting.h"
-#include "qt_bridge.h"
 #include "platform/window/system_info.h"
 #include "platform/window/window_state.h"
+#include "qt_bridge.h"
 #include "test_dialogs.h"
 
 #include <QApplication>
