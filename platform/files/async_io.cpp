@@ -38,7 +38,7 @@ int StartBlockedThread(std::thread& thread, Body body) {
 
 } // namespace
 
-ReadAhead::ReadAhead(int fd, IoBlocks blocks) : fd_(fd), shape_(blocks) {
+BlockRing::BlockRing(IoBlocks shape) : shape_(shape) {
     shape_.blockSize = std::max<std::size_t>(shape_.blockSize, 1);
     shape_.blockCount = std::max<std::size_t>(shape_.blockCount, 1);
     if (shape_.wakeAfter == 0) {
@@ -46,6 +46,35 @@ ReadAhead::ReadAhead(int fd, IoBlocks blocks) : fd_(fd), shape_(blocks) {
     }
     shape_.wakeAfter = std::clamp<std::size_t>(shape_.wakeAfter, 1, shape_.blockCount);
 }
+
+BlockRing::~BlockRing() {
+    Wipe(shape_.blockCount); // every block, unless the owner has wiped already
+}
+
+bool BlockRing::Allocate() {
+    memory_.reset(new (std::nothrow) unsigned char[shape_.blockSize * shape_.blockCount]);
+    blocks_.reset(new (std::nothrow) Block[shape_.blockCount]);
+    if (!memory_ || !blocks_) {
+        memory_.reset();
+        blocks_.reset();
+        return false;
+    }
+    for (std::size_t i = 0; i < shape_.blockCount; ++i) {
+        blocks_[i].data = memory_.get() + i * shape_.blockSize;
+    }
+    return true;
+}
+
+void BlockRing::Wipe(std::uint64_t used) {
+    if (memory_) {
+        explicit_bzero(memory_.get(),
+                       shape_.blockSize * std::min<std::uint64_t>(used + 1, shape_.blockCount));
+        memory_.reset();
+        blocks_.reset();
+    }
+}
+
+ReadAhead::ReadAhead(int fd, IoBlocks blocks) : fd_(fd), ring_(blocks) {}
 
 ReadAhead::~ReadAhead() {
     if (thread_.joinable()) {
@@ -63,24 +92,13 @@ ReadAhead::~ReadAhead() {
     if (stopFd_ >= 0) {
         ::close(stopFd_);
     }
-    if (memory_) {
-        // What was read may be a secret the caller has long since wiped. Blocks are filled in
-        // order, so only the first ones can hold anything; the rest were never touched.
-        explicit_bzero(memory_.get(), shape_.blockSize * std::min<std::uint64_t>(
-                                                             produced_ + 1, shape_.blockCount));
-    }
+    ring_.Wipe(produced_);
 }
 
 int ReadAhead::Start() {
     started_ = true;
-    memory_.reset(new (std::nothrow) unsigned char[shape_.blockSize * shape_.blockCount]);
-    blocks_.reset(new (std::nothrow) Block[shape_.blockCount]);
-    if (!memory_ || !blocks_) {
-        memory_.reset();
+    if (!ring_.Allocate()) {
         return ENOMEM;
-    }
-    for (std::size_t i = 0; i < shape_.blockCount; ++i) {
-        blocks_[i].data = memory_.get() + i * shape_.blockSize;
     }
     struct stat info {};
     if (::fstat(fd_, &info) != 0) {
@@ -100,19 +118,19 @@ void ReadAhead::Run() {
         Block* block = nullptr;
         {
             std::unique_lock lock(mutex_);
-            if (produced_ - consumed_ == shape_.blockCount) {
+            if (produced_ - consumed_ == ring_.Count()) {
                 // A full ring: sleep until half of it is free, so that each wake-up is paid
                 // for by several blocks.
                 threadWaiting_ = true;
                 emptied_.wait(lock, [this] {
-                    return stop_ || shape_.blockCount - (produced_ - consumed_) >= Batch();
+                    return stop_ || ring_.Count() - (produced_ - consumed_) >= ring_.Batch();
                 });
                 threadWaiting_ = false;
             }
             if (stop_) {
                 return;
             }
-            block = &blocks_[produced_ % shape_.blockCount];
+            block = &ring_.At(produced_);
         }
         // One read per block: a file fills it, and a pipe hands on whatever has arrived.
         std::size_t size = 0;
@@ -133,7 +151,7 @@ void ReadAhead::Run() {
                     return;
                 }
             }
-            ssize_t n = ::read(fd_, block->data, shape_.blockSize);
+            ssize_t n = ::read(fd_, block->data, ring_.BlockSize());
             if (n < 0) {
                 if (errno == EINTR || errno == EAGAIN) {
                     continue;
@@ -176,7 +194,7 @@ bool ReadAhead::NextBlock() {
     if (current_ != nullptr) {
         current_ = nullptr;
         ++consumed_;
-        wake = threadWaiting_ && shape_.blockCount - (produced_ - consumed_) == Batch();
+        wake = threadWaiting_ && ring_.Count() - (produced_ - consumed_) == ring_.Batch();
     }
     if (produced_ == consumed_ && !ended_) {
         if (wake) {
@@ -189,7 +207,7 @@ bool ReadAhead::NextBlock() {
     }
     bool more = produced_ > consumed_;
     if (more) {
-        current_ = &blocks_[consumed_ % shape_.blockCount];
+        current_ = &ring_.At(consumed_);
         offset_ = 0;
     } else {
         // Everything read before the end has been handed out.
@@ -230,34 +248,18 @@ int ReadAhead::Read(void* buffer, std::size_t count, std::size_t* done) {
     return 0;
 }
 
-WriteBehind::WriteBehind(int fd, IoBlocks blocks) : fd_(fd), shape_(blocks) {
-    shape_.blockSize = std::max<std::size_t>(shape_.blockSize, 1);
-    shape_.blockCount = std::max<std::size_t>(shape_.blockCount, 1);
-    if (shape_.wakeAfter == 0) {
-        shape_.wakeAfter = shape_.blockCount / 2;
-    }
-    shape_.wakeAfter = std::clamp<std::size_t>(shape_.wakeAfter, 1, shape_.blockCount);
-}
+WriteBehind::WriteBehind(int fd, IoBlocks blocks) : fd_(fd), ring_(blocks) {}
 
 WriteBehind::~WriteBehind() {
     Finish();
-    if (memory_) {
-        // Blocks are filled in order: past the last one used, nothing was ever written.
-        explicit_bzero(memory_.get(), shape_.blockSize * std::min<std::uint64_t>(
-                                                             produced_ + 1, shape_.blockCount));
-    }
+    ring_.Wipe(produced_);
 }
 
 int WriteBehind::Start() {
     started_ = true;
-    memory_.reset(new (std::nothrow) unsigned char[shape_.blockSize * shape_.blockCount]);
-    blocks_.reset(new (std::nothrow) Block[shape_.blockCount]);
     int error = ENOMEM;
-    if (memory_ && blocks_) {
-        for (std::size_t i = 0; i < shape_.blockCount; ++i) {
-            blocks_[i].data = memory_.get() + i * shape_.blockSize;
-        }
-        current_ = &blocks_[0];
+    if (ring_.Allocate()) {
+        current_ = &ring_.At(0);
         error = StartBlockedThread(thread_, [this] { Run(); });
     }
     if (error != 0) {
@@ -279,14 +281,14 @@ void WriteBehind::Run() {
                 threadWaiting_ = true;
                 filled_.wait(lock, [this] {
                     std::uint64_t pending = produced_ - consumed_;
-                    return stop_ || pending >= Batch() || (draining_ && pending > 0);
+                    return stop_ || pending >= ring_.Batch() || (draining_ && pending > 0);
                 });
                 threadWaiting_ = false;
                 if (produced_ == consumed_) {
                     return; // stopped
                 }
             }
-            block = &blocks_[consumed_ % shape_.blockCount];
+            block = &ring_.At(consumed_);
         }
         int error = 0;
         // After a failure the rest is dropped: it could only land in the wrong place.
@@ -325,17 +327,17 @@ int WriteBehind::Publish() {
     std::unique_lock lock(mutex_);
     ++produced_;
     // Woken after the lock is given up, as the reader is.
-    bool wake = threadWaiting_ && produced_ - consumed_ == Batch();
-    if (produced_ - consumed_ == shape_.blockCount) {
+    bool wake = threadWaiting_ && produced_ - consumed_ == ring_.Batch();
+    if (produced_ - consumed_ == ring_.Count()) {
         if (wake) {
             filled_.notify_one();
             wake = false;
         }
         callerWaiting_ = true;
-        emptied_.wait(lock, [this] { return produced_ - consumed_ < shape_.blockCount; });
+        emptied_.wait(lock, [this] { return produced_ - consumed_ < ring_.Count(); });
         callerWaiting_ = false;
     }
-    current_ = &blocks_[produced_ % shape_.blockCount];
+    current_ = &ring_.At(produced_);
     current_->size = 0;
     int error = error_;
     lock.unlock();
@@ -359,12 +361,12 @@ int WriteBehind::Write(const void* data, std::size_t count) {
     }
     const auto* in = static_cast<const unsigned char*>(data);
     while (count > 0) {
-        std::size_t n = std::min(count, shape_.blockSize - current_->size);
+        std::size_t n = std::min(count, ring_.BlockSize() - current_->size);
         std::memcpy(current_->data + current_->size, in, n);
         current_->size += n;
         in += n;
         count -= n;
-        if (current_->size == shape_.blockSize) {
+        if (current_->size == ring_.BlockSize()) {
             if (int error = Publish(); error != 0) {
                 return error;
             }

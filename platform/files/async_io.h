@@ -27,6 +27,37 @@ struct IoBlocks {
     std::size_t wakeAfter = 0;
 };
 
+// The blocks both directions share: one allocation cut into blockCount blocks, made when the
+// thread starts, and wiped when it goes.
+class BlockRing {
+public:
+    struct Block {
+        unsigned char* data = nullptr;
+        std::size_t size = 0;
+    };
+
+    explicit BlockRing(IoBlocks shape);
+    ~BlockRing();
+    BlockRing(const BlockRing&) = delete;
+    BlockRing& operator=(const BlockRing&) = delete;
+
+    // False when the memory cannot be had.
+    bool Allocate();
+    // The block of the index-th use, counted from the start.
+    Block& At(std::uint64_t index) { return blocks_[index % shape_.blockCount]; }
+    std::size_t BlockSize() const { return shape_.blockSize; }
+    std::size_t Count() const { return shape_.blockCount; }
+    std::size_t Batch() const { return shape_.wakeAfter; }
+    // What passed through may be a secret the caller has long since wiped. Blocks are used in
+    // order, so past the last one used nothing was ever touched.
+    void Wipe(std::uint64_t used);
+
+private:
+    IoBlocks shape_;
+    std::unique_ptr<unsigned char[]> memory_;
+    std::unique_ptr<Block[]> blocks_;
+};
+
 // Reads the descriptor from its current offset to its real end, whatever size it reports. A
 // pipe or terminal is waited on together with a stop signal, so that the reader can be ended
 // while nothing arrives.
@@ -43,20 +74,14 @@ public:
     int Read(void* buffer, std::size_t count, std::size_t* done);
 
 private:
-    struct Block {
-        unsigned char* data = nullptr;
-        std::size_t size = 0;
-    };
+    using Block = BlockRing::Block;
     int Start();
     void Run();
-    std::size_t Batch() const { return shape_.wakeAfter; }
     // Gives the current block back and waits for the next; false at the end or on a failure.
     bool NextBlock();
 
     int fd_;
-    IoBlocks shape_;
-    std::unique_ptr<unsigned char[]> memory_;
-    std::unique_ptr<Block[]> blocks_;
+    BlockRing ring_;
     std::thread thread_;
     int stopFd_ = -1; // an eventfd, for anything but a regular file
 
@@ -97,20 +122,14 @@ public:
     int Finish();
 
 private:
-    struct Block {
-        unsigned char* data = nullptr;
-        std::size_t size = 0;
-    };
+    using Block = BlockRing::Block;
     int Start();
     void Run();
-    std::size_t Batch() const { return shape_.wakeAfter; }
     // Hands the block being filled to the thread and waits for a free one.
     int Publish();
 
     int fd_;
-    IoBlocks shape_;
-    std::unique_ptr<unsigned char[]> memory_;
-    std::unique_ptr<Block[]> blocks_;
+    BlockRing ring_;
     std::thread thread_;
 
     std::mutex mutex_;
