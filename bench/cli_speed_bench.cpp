@@ -2,7 +2,10 @@
 // and with the key stream alone (the same bytes through the crypto layer in memory, 1 KiB per
 // call), alternating, each program into a fresh destination; prints the medians and ratios,
 // wall clock and CPU time (user + system, all threads). vanthe-cli with an empty source shows
-// what starting and ending the process costs.
+// what starting and ending the process costs. The machine's speed drifts by tens of percent
+// within seconds (shared hosts, frequency scaling), so the key stream and vanthe-cli also run
+// back to back, in turn first, and the median of those pairs' ratios is printed beside the
+// ratio of the medians.
 // Usage: cli_speed_bench [MiB] [runs] [another vanthe-cli to compare]
 
 #include "bench/bench_support.h"
@@ -143,14 +146,27 @@ int main(int argc, char** argv) {
     Series previous;
     Series start;
     bool same = true;
+    std::vector<double> pairRatios;
     for (int i = 0; i < runs; ++i) {
-        KeystreamRun keystream = RunKeystream(source, i == 0 ? dir / "out.keystream" : "");
-        keystreamTimes.push_back(keystream.seconds);
-        keystreamCpu.push_back(keystream.cpuSeconds);
-        same = same && keystream.ok;
+        KeystreamRun keystream;
+        auto runKeystream = [&] {
+            keystream = RunKeystream(source, i == 0 ? dir / "out.keystream" : "");
+        };
+        if (i % 2 == 0) {
+            runKeystream(); // the first run's result is what vanthe-cli's is compared with
+        }
         ::unlink((dir / "out.vanthe").c_str());
         bench::ChildRun run =
             bench::RunChild(CliCommand(cli, password, source, dir / "out.vanthe"));
+        if (i % 2 != 0) {
+            runKeystream();
+        }
+        keystreamTimes.push_back(keystream.seconds);
+        keystreamCpu.push_back(keystream.cpuSeconds);
+        same = same && keystream.ok;
+        if (keystream.seconds > 0) {
+            pairRatios.push_back(run.seconds / keystream.seconds);
+        }
         vanthe.Add(run);
         same = same && run.ok;
         if (i == 0) {
@@ -188,6 +204,11 @@ int main(int argc, char** argv) {
                  mib);
     }
     std::printf("ratio vanthe-cli / key stream: %.3f (target <= 1.25)\n", v / k);
+    if (!pairRatios.empty()) {
+        auto [low, high] = std::minmax_element(pairRatios.begin(), pairRatios.end());
+        std::printf("  run back to back:            %.3f median of %zu pairs (%.3f to %.3f)\n",
+                    bench::Median(pairRatios), pairRatios.size(), *low, *high);
+    }
     std::printf("ratio vanthe-cli / openssl:    %.3f (target <= 0.70)\n", v / o);
     std::printf("the same less vanthe-cli's start and end: %.3f / %.3f\n",
                 (v - bench::Median(start.seconds)) / k, (v - bench::Median(start.seconds)) / o);
