@@ -54,10 +54,6 @@ constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) {
 constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) {
     return static_cast<LPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
 }
-constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
-    return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) |
-           (static_cast<COLORREF>(b) << 16);
-}
 constexpr BYTE GetRValue(COLORREF c) {
     return static_cast<BYTE>(c & 0xFF);
 }
