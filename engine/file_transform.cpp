@@ -75,8 +75,9 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
         failure = {JobStep::SetKey, session.failureCode()};
     } else {
         fileStep = JobStep::OpenSource;
-        code = sourceIsStandardInput
-                   ? sourceFile.Adopt(GetStdHandle(STD_INPUT_HANDLE))
+        code = sourceIsStandardInput ? sourceFile.Adopt(GetStdHandle(STD_INPUT_HANDLE))
+               : sourceIsNamedStream
+                   ? sourceFile.Adopt(OpenStream(source.c_str()))
                    : sourceFile.Create(source.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL);
         if (code == 0) {

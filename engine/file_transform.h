@@ -35,6 +35,8 @@ public:
     // Standard output gets the result as it is made: there is nothing to replace.
     bool sourceIsStandardInput = false;
     bool destinationIsStandardOutput = false;
+    // A pipe or device named by `source` (a FIFO, a shell's <(...)), read as standard input is.
+    bool sourceIsNamedStream = false;
 };
 
 } // namespace vanthe

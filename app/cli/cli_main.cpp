@@ -70,6 +70,7 @@ std::size_t RunJobs(const Options& options, const JobPlan& plan, const PasswordB
             transform.replaceExisting = options.force;
             transform.checkPlausibility = !options.noCheck;
             transform.sourceIsStandardInput = job.fromStandardInput;
+            transform.sourceIsNamedStream = job.fromNamedStream;
             transform.destinationIsStandardOutput = job.toStandardOutput;
             if (!transform.Transform(job.source, job.destination, password.bytes, mode)) {
                 std::string source =

@@ -27,12 +27,19 @@ std::string NameOf(const std::string& path) {
 
 // The refusal of a source that cannot be read, or an empty text.
 std::string CheckSource(const std::string& source, PlannedJob& job, bool& sizeKnown) {
-    // Without O_NONBLOCK a FIFO with no writer would hold the call here.
+    struct stat info {};
+    if (::stat(source.c_str(), &info) == 0 && S_ISFIFO(info.st_mode)) {
+        // Not opened here: a writer that found this open as its reader would write into it, or
+        // fail with EPIPE when it closed.
+        sizeKnown = false;
+        job.fromNamedStream = true;
+        return {};
+    }
+    // O_NONBLOCK: the open of a device, a modem's say, must not hold the call here.
     int fd = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         return Printable(source) + ": cannot open: " + std::strerror(errno);
     }
-    struct stat info {};
     int status = ::fstat(fd, &info);
     ::close(fd);
     if (status != 0) {
@@ -42,6 +49,7 @@ std::string CheckSource(const std::string& source, PlannedJob& job, bool& sizeKn
         return Printable(source) + ": is a directory";
     }
     sizeKnown = S_ISREG(info.st_mode);
+    job.fromNamedStream = !sizeKnown;
     job.sizeHint = sizeKnown ? static_cast<std::uint64_t>(info.st_size) : 0;
     return {};
 }
@@ -108,6 +116,10 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
         if (!job.fromStandardInput) {
             bool sizeKnown = true;
             std::string refusal = CheckSource(source, job, sizeKnown);
+            // The name of a shell's <(...) gives no place for a file beside it.
+            if (refusal.empty() && job.fromNamedStream && options.output.empty()) {
+                refusal = Printable(source) + ": is a pipe or device; name its destination with -o";
+            }
             if (refusal.empty() && !job.toStandardOutput) {
                 refusal = CheckDestination(job, options.force);
             }

@@ -15,6 +15,7 @@ struct PlannedJob {
     std::string source;
     std::string destination;
     bool fromStandardInput = false;
+    bool fromNamedStream = false; // a FIFO or device, read as standard input is
     bool toStandardOutput = false;
     std::uint64_t sizeHint = 0; // what the system reports; a stream reports nothing
 };

@@ -427,6 +427,27 @@ HANDLE GetStdHandle(DWORD which) {
     return handle;
 }
 
+HANDLE OpenStream(const char* name) {
+    int fd = -1;
+    do {
+        fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        Fail(errno);
+        return nullptr;
+    }
+    struct stat info {};
+    int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+    HANDLE handle = error == 0 ? HandleFromDescriptor(fd, GENERIC_READ) : nullptr;
+    if (handle == nullptr) {
+        ::close(fd);
+        if (error != 0) {
+            Fail(error);
+        }
+    }
+    return handle;
+}
+
 int DescriptorOf(HANDLE handle) {
     FileObject* file = AsFile(handle);
     return file != nullptr ? file->fd : -1;

@@ -62,6 +62,9 @@ inline constexpr DWORD STD_INPUT_HANDLE = static_cast<DWORD>(-10);
 inline constexpr DWORD STD_OUTPUT_HANDLE = static_cast<DWORD>(-11);
 // A handle of its own on standard input or output (any kind of file), to be closed after use.
 HANDLE GetStdHandle(DWORD which);
+// A pipe or device named by a path (a FIFO, a shell's <(...)), opened to be read as standard
+// input is; the open of a FIFO waits for its writer. Null on failure, for a directory too.
+HANDLE OpenStream(const char* name);
 
 struct WIN32_FIND_DATA {
     DWORD dwFileAttributes = 0;

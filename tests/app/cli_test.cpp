@@ -1,5 +1,6 @@
 #include "support/test_files.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -283,6 +284,45 @@ TEST_F(Cli, PipesBothWaysGiveTheKnownAnswers) {
         ASSERT_EQ(fromPipe.exitCode, 0) << fromPipe.err;
         EXPECT_EQ(Text(ReadBytes(dir / "from-pipe.enx")), answer);
     }
+}
+
+TEST_F(Cli, NamedPipesAreReadAsStandardInputIs) {
+    // A name for a pipe, as a shell's <(command) gives one.
+    Outcome named = RunCli({"encrypt", "-p", passwordFile, "-o", dir / "named.enx", "/dev/stdin"},
+                           WithInput(Text(KnownInput("004096"))));
+    ASSERT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_EQ(ReadBytes(dir / "named.enx"), KnownAnswer("004096"));
+
+    // A FIFO whose writer waits before the program starts: only the job's own open may meet
+    // it, and more than a pipe's buffer passes through.
+    const Bytes plain = Pattern(300 * 1024 + 7);
+    WriteBytes(dir / "plain", plain);
+    ASSERT_EQ(RunCli({"encrypt", "-p", passwordFile, dir / "plain"}).exitCode, 0);
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        WriteBytes(fifo, ReadBytes(dir / "plain.enx"));
+        // Frees a reader that a faulty program left waiting: the test fails instead of hanging.
+        while (!done) {
+            int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    Outcome decrypted = RunCli({"decrypt", "-p", passwordFile, "-o", dir / "back", fifo});
+    done = true;
+    writer.join();
+    ASSERT_EQ(decrypted.exitCode, 0) << decrypted.err;
+    EXPECT_EQ(ReadBytes(dir / "back"), plain);
+
+    // Without -o there is no place beside such a name for the result.
+    Outcome unnamed = RunCli({"encrypt", "-p", passwordFile, "/dev/stdin"}, WithInput("data"));
+    EXPECT_EQ(unnamed.exitCode, 2);
+    EXPECT_EQ(unnamed.err,
+              "vanthe-cli: /dev/stdin: is a pipe or device; name its destination with -o\n");
 }
 
 TEST_F(Cli, PasswordIsTheFirstLineOfStandardInputWithoutItsEnding) {

@@ -128,6 +128,17 @@ TEST(Sources, OnlyRegularFilesAreRead) {
     EXPECT_EQ(OpenSource("/dev/zero"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(OpenSource(dir / "missing"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENOENT));
+
+    // Asked for by name, a device is read as a stream; a folder still is not.
+    HANDLE stream = OpenStream("/dev/null");
+    ASSERT_NE(stream, nullptr);
+    unsigned char byte = 0;
+    DWORD got = 1;
+    EXPECT_TRUE(ReadFile(stream, &byte, 1, &got, nullptr));
+    EXPECT_EQ(got, 0u);
+    EXPECT_TRUE(CloseHandle(stream));
+    EXPECT_EQ(OpenStream(dir.path().c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EISDIR));
 }
 
 TEST(Reading, FillsEachRequestUntilTheEnd) {
