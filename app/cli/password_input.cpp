@@ -1,11 +1,13 @@
 #include "app/cli/password_input.h"
 
 #include "platform/files/strings.h"
+#include "platform/text/text_convert.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,16 +19,57 @@ volatile std::sig_atomic_t terminalSaved = 0;
 int terminalFd = -1;
 termios savedTerminal{};
 
-enum class LineRead { Done, Failed, TooLong };
+enum class LineRead { Done, Failed, TooLong, NotUtf16 };
 
-// Reads the first line of fd in blocks into `line`, without its ending. Whatever follows the
-// line in the same block is read too, and wiped. `line` never grows past its reserve, so no
-// copy of the secret is left behind in freed memory.
-LineRead ReadFirstLine(int fd, std::string& line, int& error) {
-    // Room for the longest line, its "\r\n", and one byte to tell that it is longer.
-    char buffer[kPasswordLimit + 3];
+// How a password file's text is laid out. Files saved on Windows may begin with a byte-order
+// mark: Notepad's "UTF-8 with BOM", or the UTF-16 that Windows PowerShell's ">" writes. The
+// mark is no part of the password.
+struct TextLayout {
+    std::size_t start = 0; // the first byte after the mark
+    std::size_t unit = 1;  // 2 for UTF-16
+    bool bigEndian = false;
+};
+
+TextLayout LayoutOf(const unsigned char* bytes, std::size_t size) {
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        return {3, 1, false};
+    }
+    if (size >= 2 &&
+        ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+        return {2, 2, bytes[0] == 0xFE};
+    }
+    return {};
+}
+
+// The character at `at` in the layout's units.
+unsigned CharAt(const unsigned char* bytes, std::size_t at, const TextLayout& layout) {
+    if (layout.unit == 1) {
+        return bytes[at];
+    }
+    return layout.bigEndian ? (bytes[at] << 8u) | bytes[at + 1] : bytes[at] | (bytes[at + 1] << 8u);
+}
+
+// Where the first line ends (its '\n'), or `size` when none has been read yet.
+std::size_t LineEnd(const unsigned char* bytes, std::size_t size, const TextLayout& layout) {
+    for (std::size_t at = layout.start; at + layout.unit <= size; at += layout.unit) {
+        if (CharAt(bytes, at, layout) == '\n') {
+            return at;
+        }
+    }
+    return size;
+}
+
+// Reads the first line of fd in blocks into `line`, without its ending; a file's line may be
+// marked UTF-8 or UTF-16 and comes back as UTF-8. Whatever follows the line in the same
+// block is read too, and wiped. `line` never grows past its reserve, so no copy of the secret
+// is left behind in freed memory.
+LineRead ReadFirstLine(int fd, bool file, std::string& line, int& error) {
+    // Room for the longest line in UTF-16 with its mark and "\r\n", and more to tell that it
+    // is longer.
+    unsigned char buffer[2 * kPasswordLimit + 8];
     std::size_t size = 0;
     std::size_t end = 0;
+    TextLayout layout;
     bool found = false;
     LineRead outcome = LineRead::Done;
     while (!found && size < sizeof buffer) {
@@ -42,24 +85,43 @@ LineRead ReadFirstLine(int fd, std::string& line, int& error) {
         if (n == 0) {
             break;
         }
-        if (void* newline = std::memchr(buffer + size, '\n', static_cast<std::size_t>(n))) {
-            end = static_cast<std::size_t>(static_cast<char*>(newline) - buffer);
-            found = true;
-        }
         size += static_cast<std::size_t>(n);
+        layout = file ? LayoutOf(buffer, size) : TextLayout{};
+        end = LineEnd(buffer, size, layout);
+        found = end < size;
     }
     if (outcome == LineRead::Done) {
         if (!found) {
-            end = size;
+            // A stray last byte of UTF-16 is no character.
+            end = size - (size - layout.start) % layout.unit;
         }
-        if (end > 0 && buffer[end - 1] == '\r') {
-            --end;
+        if (end >= layout.start + layout.unit &&
+            CharAt(buffer, end - layout.unit, layout) == '\r') {
+            end -= layout.unit;
         }
-        if (end > kPasswordLimit || (!found && size == sizeof buffer)) {
+        const std::size_t length = end - layout.start;
+        if (!found && size == sizeof buffer) {
             outcome = LineRead::TooLong;
+        } else if (layout.unit == 1) {
+            if (length > kPasswordLimit) {
+                outcome = LineRead::TooLong;
+            } else {
+                line.reserve(kPasswordLimit);
+                line.assign(reinterpret_cast<const char*>(buffer) + layout.start, length);
+            }
         } else {
-            line.reserve(kPasswordLimit);
-            line.assign(buffer, end);
+            std::string utf8;
+            std::string_view units(reinterpret_cast<const char*>(buffer) + layout.start, length);
+            if (platform::Utf16ToUtf8(units, layout.bigEndian, &utf8) !=
+                platform::TextFault::None) {
+                outcome = LineRead::NotUtf16;
+            } else if (utf8.size() > kPasswordLimit) {
+                outcome = LineRead::TooLong;
+            } else {
+                line.reserve(kPasswordLimit);
+                line.assign(utf8);
+            }
+            platform::SecureZeroMemory(utf8.data(), utf8.size());
         }
     }
     platform::SecureZeroMemory(buffer, sizeof buffer);
@@ -74,7 +136,7 @@ std::string TooLong(const std::string& where) {
 bool Prompt(int fd, const char* text, std::string& answer, std::string& reason) {
     (void)!::write(fd, text, std::strlen(text));
     int error = 0;
-    LineRead outcome = ReadFirstLine(fd, answer, error);
+    LineRead outcome = ReadFirstLine(fd, false, answer, error);
     (void)!::write(fd, "\n", 1);
     if (outcome == LineRead::TooLong) {
         reason = TooLong("the terminal");
@@ -95,7 +157,7 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
         return false;
     }
     int error = 0;
-    LineRead outcome = ReadFirstLine(fd, password, error);
+    LineRead outcome = ReadFirstLine(fd, true, password, error);
     if (!standardInput) {
         ::close(fd);
     }
@@ -103,6 +165,8 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
         reason = where + ": " + std::strerror(error);
     } else if (outcome == LineRead::TooLong) {
         reason = TooLong(where);
+    } else if (outcome == LineRead::NotUtf16) {
+        reason = where + ": marked as UTF-16, but its first line is not UTF-16 text";
     }
     return outcome == LineRead::Done;
 }

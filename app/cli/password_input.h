@@ -13,7 +13,8 @@ namespace vanthe::cli {
 inline constexpr std::size_t kPasswordLimit = 4096;
 
 // The first line of the file ("-": standard input), its bytes exactly, without the line
-// ending. False with a reason when it cannot be read or is longer than kPasswordLimit.
+// ending; after a UTF-8 byte-order mark the bytes that follow it, and after a UTF-16 one the
+// line as UTF-8. False with a reason when it cannot be read or is longer than kPasswordLimit.
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& reason);
 
 // Asks at the controlling terminal without echo; `confirm` asks a second time and requires

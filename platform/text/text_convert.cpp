@@ -320,4 +320,24 @@ TextFault MultiByteToUtf8(UINT codePage, std::string_view bytes, std::string* ut
     return TextFault::OutOfMemory;
 }
 
+TextFault Utf16ToUtf8(std::string_view bytes, bool bigEndian, std::string* utf8) try {
+    Wipe(utf8);
+    Converter converter("UTF-8", bigEndian ? "UTF-16BE" : "UTF-16LE");
+    if (!converter.ok()) {
+        return TextFault::ConverterMissing;
+    }
+    // A unit of two bytes becomes at most three UTF-8 bytes, a pair of four at most four.
+    utf8->resize(bytes.size() / 2 * 3 + 8);
+    const long count = converter.Convert(bytes, utf8->data(), utf8->size());
+    if (count < 0) {
+        Wipe(utf8);
+        return TextFault::InvalidBytes;
+    }
+    utf8->resize(static_cast<std::size_t>(count));
+    return TextFault::None;
+} catch (const std::bad_alloc&) {
+    Wipe(utf8);
+    return TextFault::OutOfMemory;
+}
+
 } // namespace platform

@@ -43,6 +43,11 @@ TextFault Utf8ToMultiByte(UINT codePage, DWORD flags, std::string_view utf8, std
 // The way back: the code page's bytes as UTF-8 text. On failure *utf8 is left empty.
 TextFault MultiByteToUtf8(UINT codePage, std::string_view bytes, std::string* utf8);
 
+// UTF-16 text, as Windows saves "Unicode" text files (little-endian unless bigEndian), as
+// UTF-8; no byte-order mark is expected. InvalidBytes for an odd length or a lone surrogate;
+// on failure *utf8 is left empty.
+TextFault Utf16ToUtf8(std::string_view bytes, bool bigEndian, std::string* utf8);
+
 // Well-formed UTF-8: no stray or missing continuation bytes, no overlong forms, no surrogates,
 // nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view text);

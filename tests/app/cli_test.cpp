@@ -352,6 +352,46 @@ TEST_F(Cli, PasswordLinesAreLimited) {
     EXPECT_EQ(endless.err, "vanthe-cli: /dev/zero: the password line is longer than 4096 bytes\n");
 }
 
+TEST_F(Cli, PasswordFilesSavedOnWindowsGiveTheirPassword) {
+    WriteBytes(dir / "plain", Pattern(5000));
+    // "Pä€", then a second line, as Notepad and PowerShell save it: plain UTF-8, UTF-8 with a
+    // byte-order mark, and UTF-16 of either byte order with one.
+    const std::string files[] = {
+        "P\xc3\xa4\xe2\x82\xac\r\nnext\r\n",
+        "\xef\xbb\xbfP\xc3\xa4\xe2\x82\xac\r\nnext\r\n",
+        std::string("\xff\xfeP\0\xe4\0\xac\x20\r\0\n\0n\0", 16),
+        std::string("\xfe\xff\0P\0\xe4\x20\xac\0\r\0\n\0n", 16),
+        std::string("\xff\xfeP\0\xe4\0\xac\x20", 8), // no line ending at all
+    };
+    std::vector<Bytes> results;
+    for (const std::string& file : files) {
+        WriteBytes(dir / "pw", Bytes(file.begin(), file.end()));
+        Outcome outcome = RunCli({"encrypt", "-f", "--codepage", "1252", "-p", dir / "pw", "-o",
+                                  dir / "out", dir / "plain"});
+        ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+        results.push_back(ReadBytes(dir / "out"));
+    }
+    for (const Bytes& result : results) {
+        EXPECT_EQ(result, results[0]);
+    }
+    // The same file from standard input, and what the bytes of code page 1252 give.
+    Outcome piped =
+        RunCli({"encrypt", "--codepage", "1252", "-p", "-", "-o", dir / "piped", dir / "plain"},
+               WithInput(files[2]));
+    ASSERT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(ReadBytes(dir / "piped"), results[0]);
+    WriteBytes(dir / "pw", Bytes{'P', 0xe4, 0x80, '\n'});
+    ASSERT_EQ(RunCli({"encrypt", "-p", dir / "pw", "-o", dir / "raw", dir / "plain"}).exitCode, 0);
+    EXPECT_EQ(ReadBytes(dir / "raw"), results[0]);
+
+    // A lone surrogate is no text.
+    WriteBytes(dir / "pw", Bytes{0xff, 0xfe, 'P', 0, 0x3d, 0xd8, '\n', 0});
+    Outcome broken = RunCli({"encrypt", "-f", "-p", dir / "pw", "-o", dir / "out", dir / "plain"});
+    EXPECT_EQ(broken.exitCode, 2);
+    EXPECT_TRUE(Has(broken.err, "marked as UTF-16, but its first line is not UTF-16 text"))
+        << broken.err;
+}
+
 TEST_F(Cli, SeveralSourcesEachGetTheirOwnDestination) {
     WriteBytes(dir / "one.txt", KnownInput("001023"));
     WriteBytes(dir / "two.txt", KnownInput("004096"));

@@ -170,6 +170,21 @@ TEST(MultiByteToUtf8, RefusesBytesThatAreNotTextInTheCodePage) {
     EXPECT_EQ(utf8, "€ä");
 }
 
+TEST(Utf16ToUtf8, ReadsBothByteOrdersAndRefusesBrokenText) {
+    std::string utf8 = "left over";
+    // "Pä€" and U+1F511, a surrogate pair.
+    ASSERT_EQ(Utf16ToUtf8(std::string("P\0\xe4\0\xac\x20\x3d\xd8\x11\xdd", 10), false, &utf8),
+              TextFault::None);
+    EXPECT_EQ(utf8, "Pä€\xf0\x9f\x94\x91");
+    ASSERT_EQ(Utf16ToUtf8(std::string("\0P\0\xe4", 4), true, &utf8), TextFault::None);
+    EXPECT_EQ(utf8, "Pä");
+    for (const std::string broken : {std::string("P\0a", 3), std::string("\x3d\xd8P\0", 4)}) {
+        utf8 = "left over";
+        EXPECT_EQ(Utf16ToUtf8(broken, false, &utf8), TextFault::InvalidBytes);
+        EXPECT_TRUE(utf8.empty());
+    }
+}
+
 TEST(Utf8ToMultiByte, LeavesTheThreadLocaleAsItWas) {
     const locale_t before = uselocale(locale_t{});
     EXPECT_EQ(Convert(1252, 0, "ł"), "l");
