@@ -88,7 +88,8 @@ bool Judge(Options& options, const std::string& jobs, const std::string& codePag
     if (!codePage.empty()) {
         if (!ParseNumber(codePage, number) || number <= 0 || number > 65535 ||
             !IsKnownCodePage(static_cast<int>(number))) {
-            reason = "unknown code page '" + codePage + "' (65001 takes UTF-8 as it stands)";
+            reason = "unknown code page '" + codePage +
+                     "': use 874, 932, 936, 949, 950, 1250 to 1258, or 65001 for UTF-8";
             return false;
         }
         options.codePage = static_cast<int>(number);
