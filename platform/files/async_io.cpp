@@ -12,10 +12,45 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace platform {
 
 namespace {
+
+// The cipher thread's copies are what the ring costs it: the writing thread last read these
+// lines on another core, and the reading thread's system call has just filled them there. So
+// the copy into the write ring stores past the cache, which saves fetching each line only to
+// overwrite it, and the read side fetches the next chunk's lines while the cipher works on
+// the current one.
+void CopyIntoRing(unsigned char* to, const unsigned char* from, std::size_t count) {
+#if defined(__SSE2__)
+    if (reinterpret_cast<std::uintptr_t>(to) % 16 == 0) {
+        const std::size_t lines = count - count % 64;
+        for (std::size_t i = 0; i < lines; i += 16) {
+            _mm_stream_si128(reinterpret_cast<__m128i*>(to + i),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+        }
+        to += lines;
+        from += lines;
+        count -= lines;
+    }
+#endif
+    std::memcpy(to, from, count);
+}
+
+// Makes the stores past the cache visible before a block is handed to the writing thread.
+void FinishRingStores() {
+#if defined(__SSE2__)
+    _mm_sfence();
+#endif
+}
+
+constexpr std::size_t kPrefetchFrom = 1024; // the chunk after the next, from the current offset
+constexpr std::size_t kPrefetchTo = 2048;
+constexpr std::size_t kLine = 64;
 
 // The thread starts with every signal blocked: signals belong to the program's own threads,
 // and a write past RLIMIT_FSIZE or into a closed pipe must come back as EFBIG or EPIPE
@@ -239,6 +274,10 @@ int ReadAhead::Read(void* buffer, std::size_t count, std::size_t* done) {
             std::size_t n = std::min(count - copied, current_->size - offset_);
             std::memcpy(out + copied, current_->data + offset_, n);
             offset_ += n;
+            const std::size_t end = std::min(offset_ + kPrefetchTo, current_->size);
+            for (std::size_t at = offset_ + kPrefetchFrom; at < end; at += kLine) {
+                __builtin_prefetch(current_->data + at);
+            }
             copied += n;
         } else if (!NextBlock() && failure_ != 0) {
             return failure_;
@@ -324,6 +363,7 @@ void WriteBehind::Run() {
 }
 
 int WriteBehind::Publish() {
+    FinishRingStores();
     std::unique_lock lock(mutex_);
     ++produced_;
     // Woken after the lock is given up, as the reader is.
@@ -362,7 +402,7 @@ int WriteBehind::Write(const void* data, std::size_t count) {
     const auto* in = static_cast<const unsigned char*>(data);
     while (count > 0) {
         std::size_t n = std::min(count, ring_.BlockSize() - current_->size);
-        std::memcpy(current_->data + current_->size, in, n);
+        CopyIntoRing(current_->data + current_->size, in, n);
         current_->size += n;
         in += n;
         count -= n;

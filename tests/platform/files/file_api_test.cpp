@@ -169,12 +169,16 @@ TEST(Writing, ReachesTheFileWhenClosed) {
     TempDir dir;
     HANDLE file = CreateDestination(dir / "out");
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    Bytes content = Pattern(300 * 1024 + 11);
-    for (std::size_t at = 0; at < content.size(); at += 1024) {
-        DWORD n = static_cast<DWORD>(std::min<std::size_t>(1024, content.size() - at));
+    Bytes content = Pattern(900 * 1024 + 11);
+    // Chunks of the transform's size, then sizes that leave every alignment within a block.
+    const std::size_t sizes[] = {1024, 1024, 1, 48, 1000, 63, 64, 4096, 200000, 17};
+    std::size_t next = 0;
+    for (std::size_t at = 0; at < content.size(); next = (next + 1) % std::size(sizes)) {
+        DWORD n = static_cast<DWORD>(std::min(sizes[next], content.size() - at));
         DWORD written = 0;
         ASSERT_TRUE(WriteFile(file, content.data() + at, n, &written, nullptr));
         ASSERT_EQ(written, n);
+        at += n;
     }
     EXPECT_TRUE(CloseHandle(file));
     EXPECT_EQ(ReadBytes(dir / "out"), content);
