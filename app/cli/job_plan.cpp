@@ -81,6 +81,19 @@ std::string CheckDestination(const PlannedJob& job, bool force) {
     return {};
 }
 
+// True when `path` ("-": standard input) and the stream `source` are one open file or pipe:
+// reading the password from it would take the data's first bytes with it.
+bool SameStream(const std::string& path, const std::string& source) {
+    struct stat first {};
+    struct stat second {};
+    auto identify = [](const std::string& name, struct stat& info) {
+        return name == kStandardStream ? ::fstat(STDIN_FILENO, &info) == 0
+                                       : ::stat(name.c_str(), &info) == 0;
+    };
+    return identify(path, first) && identify(source, second) && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 } // namespace
 
 bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
@@ -139,6 +152,12 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
             }
         }
 
+        if ((job.fromStandardInput || job.fromNamedStream) && !options.passwordFile.empty() &&
+            SameStream(options.passwordFile, source)) {
+            reason = (job.fromStandardInput ? std::string("standard input") : Printable(source)) +
+                     " cannot hold both the password and the data";
+            return false;
+        }
         if (!job.toStandardOutput) {
             // Two jobs writing one file would race for it; the batch is refused instead.
             struct stat folder {};

@@ -225,6 +225,8 @@ TEST_F(Cli, UsageErrorsComeBeforeAnyWork) {
          "one SOURCE only"},
         {{"encrypt", "-p", passwordFile, "-"}, "needs -o"},
         {{"encrypt", "-p", "-", "-o", dir / "out", "-"}, "both the password and the data"},
+        {{"encrypt", "-p", "/dev/stdin", "-o", dir / "out", "-"},
+         "standard input cannot hold both the password and the data"},
         {{"encrypt", "--password-file"}, "--password-file"},
         {{"encrypt", "-p", "", plain}, "needs a FILE"},
         {{"encrypt", "-j", "0", plain}, "--jobs"},
@@ -313,10 +315,14 @@ TEST_F(Cli, NamedPipesAreReadAsStandardInputIs) {
         }
     });
     Outcome decrypted = RunCli({"decrypt", "-p", passwordFile, "-o", dir / "back", fifo});
+    // Nor can one FIFO carry the password and then the data.
+    Outcome both = RunCli({"encrypt", "-p", fifo, "-o", dir / "both", fifo});
     done = true;
     writer.join();
     ASSERT_EQ(decrypted.exitCode, 0) << decrypted.err;
     EXPECT_EQ(ReadBytes(dir / "back"), plain);
+    EXPECT_EQ(both.exitCode, 2);
+    EXPECT_TRUE(Has(both.err, fifo + " cannot hold both the password and the data")) << both.err;
 
     // Without -o there is no place beside such a name for the result.
     Outcome unnamed = RunCli({"encrypt", "-p", passwordFile, "/dev/stdin"}, WithInput("data"));
