@@ -178,7 +178,7 @@ TEST(Utf16ToUtf8, ReadsBothByteOrdersAndRefusesBrokenText) {
     EXPECT_EQ(utf8, "Pä€\xf0\x9f\x94\x91");
     ASSERT_EQ(Utf16ToUtf8(std::string("\0P\0\xe4", 4), true, &utf8), TextFault::None);
     EXPECT_EQ(utf8, "Pä");
-    for (const std::string broken : {std::string("P\0a", 3), std::string("\x3d\xd8P\0", 4)}) {
+    for (const std::string& broken : {std::string("P\0a", 3), std::string("\x3d\xd8P\0", 4)}) {
         utf8 = "left over";
         EXPECT_EQ(Utf16ToUtf8(broken, false, &utf8), TextFault::InvalidBytes);
         EXPECT_TRUE(utf8.empty());
