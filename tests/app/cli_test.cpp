@@ -49,6 +49,12 @@ struct RunOptions {
     std::function<void(pid_t)> whileRunning;
 };
 
+// A literal's bytes, the NULs in it included.
+template <std::size_t N>
+std::string Raw(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
+
 RunOptions WithInput(std::string input) {
     RunOptions run;
     run.input = std::move(input);
@@ -365,9 +371,9 @@ TEST_F(Cli, PasswordFilesSavedOnWindowsGiveTheirPassword) {
     const std::string files[] = {
         "P\xc3\xa4\xe2\x82\xac\r\nnext\r\n",
         "\xef\xbb\xbfP\xc3\xa4\xe2\x82\xac\r\nnext\r\n",
-        std::string("\xff\xfeP\0\xe4\0\xac\x20\r\0\n\0n\0", 16),
-        std::string("\xfe\xff\0P\0\xe4\x20\xac\0\r\0\n\0n", 16),
-        std::string("\xff\xfeP\0\xe4\0\xac\x20", 8), // no line ending at all
+        Raw("\xff\xfeP\0\xe4\0\xac\x20\r\0\n\0n\0"),
+        Raw("\xfe\xff\0P\0\xe4\x20\xac\0\r\0\n\0n"),
+        Raw("\xff\xfeP\0\xe4\0\xac\x20"), // no line ending at all
     };
     std::vector<Bytes> results;
     for (const std::string& file : files) {
