@@ -290,24 +290,17 @@ TextFault Utf8ToMultiByte(UINT codePage, DWORD flags, std::string_view utf8, std
     return TextFault::OutOfMemory;
 }
 
-TextFault MultiByteToUtf8(UINT codePage, std::string_view bytes, std::string* utf8) try {
-    Wipe(utf8);
-    if (!IsValidCodePage(codePage)) {
-        return TextFault::InvalidCodePage;
-    }
-    if (codePage == CP_UTF8) {
-        if (!IsValidUtf8(bytes)) {
-            return TextFault::InvalidBytes;
-        }
-        utf8->assign(bytes);
-        return TextFault::None;
-    }
-    Converter converter("UTF-8", ConverterName(codePage));
+namespace {
+
+// Converts `bytes` from the converter's encoding `from` into *utf8, which has room for
+// `capacity` bytes at most.
+TextFault ConvertToUtf8(const std::string& from, std::string_view bytes, std::size_t capacity,
+                        std::string* utf8) try {
+    Converter converter("UTF-8", from);
     if (!converter.ok()) {
         return TextFault::ConverterMissing;
     }
-    // One byte becomes at most one character of three UTF-8 bytes, two bytes at most four.
-    utf8->resize(bytes.size() * 3 + 8);
+    utf8->resize(capacity);
     const long count = converter.Convert(bytes, utf8->data(), utf8->size());
     if (count < 0) {
         Wipe(utf8);
@@ -320,24 +313,32 @@ TextFault MultiByteToUtf8(UINT codePage, std::string_view bytes, std::string* ut
     return TextFault::OutOfMemory;
 }
 
-TextFault Utf16ToUtf8(std::string_view bytes, bool bigEndian, std::string* utf8) try {
+} // namespace
+
+TextFault MultiByteToUtf8(UINT codePage, std::string_view bytes, std::string* utf8) try {
     Wipe(utf8);
-    Converter converter("UTF-8", bigEndian ? "UTF-16BE" : "UTF-16LE");
-    if (!converter.ok()) {
-        return TextFault::ConverterMissing;
+    if (!IsValidCodePage(codePage)) {
+        return TextFault::InvalidCodePage;
     }
-    // A unit of two bytes becomes at most three UTF-8 bytes, a pair of four at most four.
-    utf8->resize(bytes.size() / 2 * 3 + 8);
-    const long count = converter.Convert(bytes, utf8->data(), utf8->size());
-    if (count < 0) {
-        Wipe(utf8);
-        return TextFault::InvalidBytes;
+    if (codePage == CP_UTF8) {
+        if (!IsValidUtf8(bytes)) {
+            return TextFault::InvalidBytes;
+        }
+        utf8->assign(bytes);
+        return TextFault::None;
     }
-    utf8->resize(static_cast<std::size_t>(count));
-    return TextFault::None;
+    // One byte becomes at most one character of three UTF-8 bytes, two bytes at most four.
+    return ConvertToUtf8(ConverterName(codePage), bytes, bytes.size() * 3 + 8, utf8);
 } catch (const std::bad_alloc&) {
     Wipe(utf8);
     return TextFault::OutOfMemory;
+}
+
+TextFault Utf16ToUtf8(std::string_view bytes, bool bigEndian, std::string* utf8) {
+    Wipe(utf8);
+    // A unit of two bytes becomes at most three UTF-8 bytes, a pair of four at most four.
+    return ConvertToUtf8(bigEndian ? "UTF-16BE" : "UTF-16LE", bytes, bytes.size() / 2 * 3 + 8,
+                         utf8);
 }
 
 } // namespace platform
