@@ -3,8 +3,8 @@
 // The fault-injection seam that the crypto and files layers share: the call of a chosen kind
 // fails with a chosen code, once, after `skip` unaffected ones. The layers compile it in only
 // where VANTHE_TEST_SEAMS is defined (test builds), so release builds carry no seam. Test builds
-// take the lock only while a failure is planned: the benchmarks measure those builds, and a
-// lock per 1 KiB call would be counted against the program.
+// take the lock only while a failure is planned: the dialog that scripts/run starts is such a
+// build, and a lock per 1 KiB call would slow its every job.
 
 #include <array>
 #include <atomic>
