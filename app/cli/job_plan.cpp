@@ -26,31 +26,28 @@ std::string NameOf(const std::string& path) {
 }
 
 // The refusal of a source that cannot be read, or an empty text.
-std::string CheckSource(const std::string& source, PlannedJob& job, bool& sizeKnown) {
+std::string CheckSource(const std::string& source, PlannedJob& job) {
     struct stat info {};
-    if (::stat(source.c_str(), &info) == 0 && S_ISFIFO(info.st_mode)) {
-        // Not opened here: a writer that found this open as its reader would write into it, or
-        // fail with EPIPE when it closed.
-        sizeKnown = false;
-        job.fromNamedStream = true;
-        return {};
-    }
-    // O_NONBLOCK: the open of a device, a modem's say, must not hold the call here.
-    int fd = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
+    if (::stat(source.c_str(), &info) != 0) {
         return Printable(source) + ": cannot open: " + std::strerror(errno);
-    }
-    int status = ::fstat(fd, &info);
-    ::close(fd);
-    if (status != 0) {
-        return Printable(source) + ": " + std::strerror(errno);
     }
     if (S_ISDIR(info.st_mode)) {
         return Printable(source) + ": is a directory";
     }
-    sizeKnown = S_ISREG(info.st_mode);
-    job.fromNamedStream = !sizeKnown;
-    job.sizeHint = sizeKnown ? static_cast<std::uint64_t>(info.st_size) : 0;
+    job.fromNamedStream = !S_ISREG(info.st_mode);
+    job.sizeHint = job.fromNamedStream ? 0 : static_cast<std::uint64_t>(info.st_size);
+    if (S_ISFIFO(info.st_mode)) {
+        // Not opened here: a writer that found this open as its reader would write into it, or
+        // fail with EPIPE when it closed.
+        return {};
+    }
+    // Opened only to learn that it may be read. O_NONBLOCK: the open of a device, a modem's say,
+    // must not hold the call here.
+    int fd = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return Printable(source) + ": cannot open: " + std::strerror(errno);
+    }
+    ::close(fd);
     return {};
 }
 
@@ -127,8 +124,7 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
         }
 
         if (!job.fromStandardInput) {
-            bool sizeKnown = true;
-            std::string refusal = CheckSource(source, job, sizeKnown);
+            std::string refusal = CheckSource(source, job);
             // The name of a shell's <(...) gives no place for a file beside it.
             if (refusal.empty() && job.fromNamedStream && options.output.empty()) {
                 refusal = Printable(source) + ": is a pipe or device; name its destination with -o";
@@ -140,7 +136,7 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
                 plan.refusals.push_back(refusal);
                 continue;
             }
-            plan.sizesKnown = plan.sizesKnown && sizeKnown;
+            plan.sizesKnown = plan.sizesKnown && !job.fromNamedStream;
         } else {
             plan.sizesKnown = false;
             if (!job.toStandardOutput) {
