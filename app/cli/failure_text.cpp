@@ -63,6 +63,9 @@ std::string DescribeFailure(const JobFailure& failure, const std::string& source
     case JobStep::DestinationKind:
         return destination + ": exists and is not a regular file; left as it is";
     case JobStep::CreateDestination:
+        if (code == ENAMETOOLONG) {
+            return destination + ": cannot create: " + SystemMeaning(code);
+        }
         return "cannot create a file in " + FolderOf(destination) + ": " + SystemMeaning(code);
     case JobStep::Read:
         return source + ": read error: " + SystemMeaning(code);

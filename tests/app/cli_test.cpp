@@ -569,6 +569,13 @@ TEST_F(Cli, LongAndStrangeNames) {
     Outcome longest = RunCli({"encrypt", "-p", passwordFile, stem});
     EXPECT_EQ(longest.exitCode, 0) << longest.err;
     EXPECT_EQ(ReadBytes(stem + ".enx").size(), 1500u);
+    // One byte more, and the refusal names the destination rather than its folder.
+    WriteBytes(stem + "n", Pattern(10));
+    Outcome tooLong = RunCli({"encrypt", "-p", passwordFile, stem + "n"});
+    EXPECT_EQ(tooLong.exitCode, 2);
+    EXPECT_EQ(tooLong.err, "vanthe-cli: " + stem +
+                               "n.enx: cannot create: File name too long "
+                               "(256 bytes; this folder takes 255)\n");
 
     // A name that would drive the terminal is printed with its control characters escaped.
     std::string strange = dir / "a\x1b[31mred\nline\x9b";
