@@ -18,7 +18,8 @@ inline constexpr std::size_t kSmallestJudgedSample = 256;
 enum class PlausibleBecause {
     Nothing,    // implausible: no test passed
     TooSmall,   // under kSmallestJudgedSample bytes
-    KnownType,  // the file type database names a kind of file by a strong signature
+    KnownType,  // a strong signature names a kind of file: the type database's, or one for
+                // encrypted data and framed sound and video
     Text,       // text in UTF-8, UTF-16, or a legacy single- or double-byte code page
     Compresses, // zlib shrinks it by at least kCompressionSavingPercent
     NotJudged,  // out of memory: nothing could be judged, so nothing is reported as wrong

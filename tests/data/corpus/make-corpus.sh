@@ -4,7 +4,7 @@
 # from DejaVu, whose licence allows it to be copied and changed.
 # Needs (Debian): python3 python3-pil fonttools woff2 fonts-dejavu-core gzip xz-utils bzip2
 # zstd p7zip-full tar cpio binutils g++ sqlite3 ghostscript sox lame vorbis-tools flac ffmpeg
-# dpkg-dev.
+# dpkg-dev openssl gnupg.
 set -euo pipefail
 out="$(cd "$(dirname "$0")" && pwd)"
 work="$(mktemp -d)"
@@ -320,6 +320,21 @@ flac -s -f --best -o "$out/sound.flac" tone.wav
 oggenc -Q -q 0 --serial 8 -o "$out/sound.ogg" tone.wav
 lame --quiet -b 32 tone.wav "$out/sound.mp3"
 lame --quiet -b 32 --id3v2-only --tt "Chord" --ta "Corpus" tone.wav "$out/sound-id3.mp3"
+
+# Sound with nothing left to compress: a second of white noise, as MP3 frames with no tag and
+# no information frame, as MPEG-1 layer II frames, and as AAC in ADTS frames.
+sox -R -n -r 22050 -c 1 -b 16 noise.wav synth 1 whitenoise gain -n -3
+lame --quiet -t -b 64 noise.wav "$out/sound-noise.mp3"
+ffmpeg -loglevel error -y -i noise.wav -ar 32000 -c:a mp2 -b:a 64k -fflags +bitexact \
+    -map_metadata -1 -f mp2 "$out/sound-noise.mp2"
+ffmpeg -loglevel error -y -i noise.wav -c:a aac -b:a 64k -fflags +bitexact -map_metadata -1 \
+    -f adts "$out/sound-noise.aac"
+
+# Files encrypted by other programs. Their salts are random, so each run makes other bytes of
+# the same kind.
+openssl enc -aes-256-cbc -pbkdf2 -pass pass:corpus -in "$out/readme.md" -out "$out/encrypted.openssl"
+gpg --batch --yes --homedir "$work" --passphrase corpus --pinentry-mode loopback -c \
+    --compress-algo none -o "$out/encrypted.gpg" "$out/readme.md" 2>/dev/null
 
 # Video: two seconds of the test pattern.
 ffmpeg -loglevel error -y -f lavfi -i testsrc=size=96x64:rate=10 -t 2 -pix_fmt yuv420p \

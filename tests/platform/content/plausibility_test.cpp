@@ -107,11 +107,65 @@ TEST(Plausibility, KnownTypesAreNamed) {
         {"sound-id3.mp3", "audio/mpeg"},
         {"font.woff2", "font/woff2"},
         {"doc.docx", "application/vnd.openxmlformats-officedocument.wordprocessingml.document"},
+        {"sound-noise.mp3", "MPEG audio frames"},
+        {"sound-noise.mp2", "MPEG audio frames"},
+        {"sound-noise.aac", "AAC audio frames"},
+        {"encrypted.openssl", "OpenSSL encrypted data"},
+        {"encrypted.gpg", "OpenPGP encrypted data"},
     };
     for (const auto& [name, type] : types) {
         const Plausibility verdict = Judge(ReadBytes(kCorpus + "/" + name));
         EXPECT_EQ(verdict.because, PlausibleBecause::KnownType) << name;
         EXPECT_EQ(verdict.detail, type) << name;
+    }
+}
+
+// Data as random as a wrong password's output, but for its header or its frames' headers.
+TEST(Plausibility, EncryptedDataAndFramedStreamsPassByTheirHeaders) {
+    const auto behind = [](std::string header, std::size_t size, unsigned seed) {
+        Bytes bytes(header.begin(), header.end());
+        const Bytes body = Random(size, seed);
+        bytes.insert(bytes.end(), body.begin(), body.end());
+        return bytes;
+    };
+    const auto packets = [](std::size_t count, std::size_t packet, std::size_t syncAt) {
+        Bytes bytes = Random(count * packet, 5);
+        for (std::size_t at = syncAt; at < bytes.size(); at += packet) {
+            bytes[at] = 0x47;
+        }
+        return bytes;
+    };
+    const std::map<std::string, Bytes> named = {
+        {"KeePass 2 database", behind("\x03\xD9\xA2\x9A\x67\xFB\x4B\xB5", 4096, 1)},
+        {"LUKS encrypted volume", behind(std::string("LUKS\xBA\xBE\0\2", 8), 4096, 2)},
+        {"age encrypted file", behind("age-encryption.org/v1\n-> X25519 ab\n", 4096, 3)},
+        {"MPEG transport stream", packets(40, 188, 0)},
+        {"MPEG transport stream", packets(40, 192, 4)},
+    };
+    for (const auto& [kind, bytes] : named) {
+        const Plausibility verdict = Judge(bytes);
+        EXPECT_EQ(verdict.because, PlausibleBecause::KnownType) << kind;
+        EXPECT_EQ(verdict.detail, kind);
+    }
+
+    // A header that is one byte off, or a single frame header, is no signature.
+    std::vector<Bytes> broken = {
+        behind("\x03\xD9\xA2\x9A\x67\xFB\x4B\xB4", 4096, 1),
+        behind("Salted_", 4096, 4),
+        behind("\xFF\xFB\x90\x64", 4096, 6),
+        behind("\xFF\xF1\x50\x80", 4096, 7),
+    };
+    Bytes stream = packets(40, 188, 0);
+    stream[188 * 20] = 0x48;
+    broken.push_back(stream);
+    // The real MP3 frames, but for the first one followed by noise.
+    Bytes sound = ReadBytes(kCorpus + "/sound-noise.mp3");
+    const Bytes noise = Random(sound.size(), 8);
+    std::copy(noise.begin() + 300, noise.end(), sound.begin() + 300);
+    broken.push_back(sound);
+    for (std::size_t i = 0; i < broken.size(); ++i) {
+        const Plausibility verdict = Judge(broken[i]);
+        EXPECT_FALSE(verdict.plausible) << i << " " << Describe(verdict);
     }
 }
 
@@ -133,6 +187,23 @@ TEST(Plausibility, RandomBytesAreImplausible) {
                 ++plausible;
                 examples += " [" + std::to_string(seed) + "/" + std::to_string(size) + " " +
                             Describe(verdict) + "]";
+            }
+        }
+    }
+    // Random bytes after the first bytes of a frame or packet header, or after the two or three
+    // bytes by which the database names a gzip stream, a netpbm picture or an ID3 tag.
+    const Bytes starts[] = {{0xFF, 0xFB},     {0xFF, 0xFD},       {0xFF, 0xF1},
+                            {0x47},           {0x8C, 0x0D, 0x04}, {0x1F, 0x8B},
+                            {'P', '6', '\n'}, {'P', '4', ' '},    {'I', 'D', '3'}};
+    for (unsigned seed = 0; seed < 100; ++seed) {
+        for (const Bytes& start : starts) {
+            Bytes bytes = Random(1024, seed + 1000);
+            std::copy(start.begin(), start.end(), bytes.begin());
+            const Plausibility verdict = Judge(bytes);
+            if (verdict.plausible) {
+                ++plausible;
+                examples += " [" + std::to_string(seed) + " after " +
+                            std::to_string(start.front()) + " " + Describe(verdict) + "]";
             }
         }
     }
