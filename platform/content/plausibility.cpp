@@ -161,6 +161,12 @@ bool PassesCloserLook(std::string_view type, const unsigned char* data, std::siz
         // Deflate, no reserved flag, and a known system (19 is what zlib writes on macOS).
         return data[2] == 8 && (data[3] & 0xE0) == 0 && (data[9] <= 19 || data[9] == 255);
     }
+    if (type == "application/x-object" || type == "application/x-executable" ||
+        type == "application/x-pie-executable" || type == "application/x-sharedlib" ||
+        type == "application/x-coredump") {
+        // ELF; the database also names old DOS objects by a byte and a length.
+        return data[0] == 0x7F && data[1] == 'E' && data[2] == 'L' && data[3] == 'F';
+    }
     if (type == "image/jpeg") {
         // A marker after the start of image: not a restart, start or end of image, or filler.
         return data[3] >= 0xC0 && data[3] != 0xFF && (data[3] < 0xD0 || data[3] > 0xD9);
