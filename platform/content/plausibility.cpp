@@ -167,6 +167,12 @@ bool PassesCloserLook(std::string_view type, const unsigned char* data, std::siz
         // ELF; the database also names old DOS objects by a byte and a length.
         return data[0] == 0x7F && data[1] == 'E' && data[2] == 'L' && data[3] == 'F';
     }
+    if (type == "application/x-bzip2") {
+        // A block size, then the magic of a first block or of the end of an empty stream.
+        const std::string_view magic(reinterpret_cast<const char*>(data) + 4, 6);
+        return data[3] >= '1' && data[3] <= '9' &&
+               (magic == "\x31\x41\x59\x26\x53\x59" || magic == "\x17\x72\x45\x38\x50\x90");
+    }
     if (type == "image/jpeg") {
         // A marker after the start of image: not a restart, start or end of image, or filler.
         return data[3] >= 0xC0 && data[3] != 0xFF && (data[3] < 0xD0 || data[3] > 0xD9);

@@ -191,12 +191,19 @@ TEST(Plausibility, RandomBytesAreImplausible) {
         }
     }
     // Random bytes after the first bytes of a frame or packet header, or after the few bytes
-    // by which the database names a gzip stream, a netpbm picture, an ID3 tag or a DOS object.
-    const Bytes starts[] = {{0xFF, 0xFB},       {0xFF, 0xFD},
-                            {0xFF, 0xF1},       {0x47},
-                            {0x8C, 0x0D, 0x04}, {0x1F, 0x8B},
-                            {'P', '6', '\n'},   {'P', '4', ' '},
-                            {'I', 'D', '3'},    {0x80, 0x9B, 0x00, 0x82, 0x1E}};
+    // by which the database names a gzip or bzip2 stream, a netpbm picture, an ID3 tag or a DOS
+    // object.
+    const Bytes starts[] = {{0xFF, 0xFB},
+                            {0xFF, 0xFD},
+                            {0xFF, 0xF1},
+                            {0x47},
+                            {0x8C, 0x0D, 0x04},
+                            {0x1F, 0x8B},
+                            {'B', 'Z', 'h', '9'},
+                            {'P', '6', '\n'},
+                            {'P', '4', ' '},
+                            {'I', 'D', '3'},
+                            {0x80, 0x9B, 0x00, 0x82, 0x1E}};
     for (unsigned seed = 0; seed < 100; ++seed) {
         for (const Bytes& start : starts) {
             Bytes bytes = Random(1024, seed + 1000);
