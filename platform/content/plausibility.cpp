@@ -241,21 +241,136 @@ constexpr Signature kSignatures[] = {
     {"age-encryption.org/v1\n", "age encrypted file"},
 };
 
-// OpenPGP data encrypted under a passphrase (gpg -c): a version 4 symmetric-key packet with
-// an iterated and salted key derivation, then the packet of encrypted data.
-bool IsOpenPgpSymmetric(const unsigned char* data, std::size_t size) {
-    if (size < 16 || (data[0] != 0x8C && data[0] != 0xC3) || data[1] != 0x0D || data[2] != 0x04 ||
-        data[4] != 0x03) {
+// OpenPGP encrypted data (gpg -e, gpg -c): one or more packets that carry the session key,
+// each of exactly the length its fields add up to, then the packet of encrypted data.
+struct Packet {
+    unsigned tag = 0;
+    std::size_t body = 0; // where its body starts
+    std::size_t end = 0;  // where it ends
+};
+
+std::optional<Packet> PacketAt(const unsigned char* data, std::size_t size, std::size_t at) {
+    const auto bigEndian = [&](std::size_t from, std::size_t count) {
+        std::size_t value = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            value = value << 8 | data[from + k];
+        }
+        return value;
+    };
+    if (at + 6 > size || (data[at] & 0x80) == 0) {
+        return std::nullopt;
+    }
+    Packet packet;
+    std::size_t length = 0;
+    if ((data[at] & 0x40) != 0) {
+        packet.tag = data[at] & 0x3F;
+        const unsigned first = data[at + 1];
+        if (first < 192) {
+            length = first;
+            packet.body = at + 2;
+        } else if (first < 224) {
+            length = ((first - 192) << 8) + data[at + 2] + 192;
+            packet.body = at + 3;
+        } else if (first == 255) {
+            length = bigEndian(at + 2, 4);
+            packet.body = at + 6;
+        } else {
+            return std::nullopt; // partial lengths: only for data packets
+        }
+    } else {
+        packet.tag = (data[at] >> 2) & 0xF;
+        const unsigned lengthType = data[at] & 3;
+        if (lengthType == 3) {
+            return std::nullopt;
+        }
+        const std::size_t count = std::size_t{1} << lengthType;
+        length = bigEndian(at + 1, count);
+        packet.body = at + 1 + count;
+    }
+    packet.end = packet.body + length;
+    return packet;
+}
+
+// A multiprecision integer: a bit count, then the bytes, the first with its top bit the count's.
+bool SkipNumber(const unsigned char* data, std::size_t end, std::size_t& at) {
+    if (at + 3 > end) {
         return false;
     }
-    const unsigned cipher = data[3];
-    const unsigned hash = data[5];
-    const unsigned next = data[15];
+    const unsigned bits = static_cast<unsigned>(data[at]) << 8 | data[at + 1];
+    if (bits == 0 || data[at + 2] >> ((bits - 1) % 8) != 1) {
+        return false;
+    }
+    at += 2 + (bits + 7) / 8;
+    return at <= end;
+}
+
+// A session key encrypted to a public key, version 3: RSA, Elgamal or ECDH.
+bool IsPublicKeyPacket(const unsigned char* data, const Packet& packet) {
+    std::size_t at = packet.body + 9;
+    if (at >= packet.end || data[packet.body] != 3) {
+        return false;
+    }
+    const unsigned algorithm = data[at++];
+    if (algorithm == 1 || algorithm == 2) {
+        return SkipNumber(data, packet.end, at) && at == packet.end;
+    }
+    if (algorithm == 16) {
+        return SkipNumber(data, packet.end, at) && SkipNumber(data, packet.end, at) &&
+               at == packet.end;
+    }
+    // ECDH: the ephemeral point, then the wrapped key with its length.
+    return algorithm == 18 && SkipNumber(data, packet.end, at) && at < packet.end &&
+           at + 1 + data[at] == packet.end;
+}
+
+// A session key derived from a passphrase, version 4: a known cipher, then a simple, salted,
+// or iterated and salted derivation from a known hash, and at most one encrypted key.
+bool IsPassphrasePacket(const unsigned char* data, const Packet& packet) {
+    const std::size_t length = packet.end - packet.body;
+    if (length < 4 || data[packet.body] != 4) {
+        return false;
+    }
+    const unsigned cipher = data[packet.body + 1];
+    const unsigned derivation = data[packet.body + 2];
+    const unsigned hash = data[packet.body + 3];
     const bool knownCipher = (cipher >= 1 && cipher <= 4) || (cipher >= 7 && cipher <= 13);
     const bool knownHash = (hash >= 1 && hash <= 3) || (hash >= 8 && hash <= 11);
-    const bool encryptedData =
-        next == 0xD2 || next == 0xD4 || next == 0xC9 || (next >= 0xA4 && next <= 0xA7);
-    return knownCipher && knownHash && encryptedData;
+    const std::size_t used = derivation == 0 ? 4 : derivation == 1 ? 12 : derivation == 3 ? 13 : 0;
+    return knownCipher && knownHash && used != 0 && length >= used && length <= used + 65;
+}
+
+// The packet of encrypted data that follows the keys, with integrity protection or AEAD: its
+// body, which may come in parts, starts with version 1.
+bool IsEncryptedDataPacket(const unsigned char* data, std::size_t size, std::size_t at) {
+    if (at + 7 > size || (data[at] & 0xC0) != 0xC0) {
+        return false;
+    }
+    const unsigned tag = data[at] & 0x3F;
+    const unsigned first = data[at + 1];
+    const std::size_t body = at + (first < 192 || (first >= 224 && first < 255) ? 2
+                                   : first < 224                                ? 3
+                                                                                : 6);
+    return (tag == 18 || tag == 20) && data[body] == 1;
+}
+
+bool IsOpenPgpEncrypted(const unsigned char* data, std::size_t size) {
+    std::size_t at = 0;
+    for (int keys = 0; keys < 8; ++keys) {
+        std::optional<Packet> packet = PacketAt(data, size, at);
+        if (!packet || packet->end > size) {
+            return false;
+        }
+        const bool key = (packet->tag == 1 && IsPublicKeyPacket(data, *packet)) ||
+                         (packet->tag == 3 && IsPassphrasePacket(data, *packet));
+        if (!key) {
+            return false;
+        }
+        at = packet->end;
+        if (IsEncryptedDataPacket(data, size, at)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // One frame of a stream: its length, and the header bits that stay the same through the stream.
@@ -353,7 +468,7 @@ bool JudgeOwnSignature(const unsigned char* data, std::size_t size, Plausibility
             return true;
         }
     }
-    if (IsOpenPgpSymmetric(data, size)) {
+    if (IsOpenPgpEncrypted(data, size)) {
         verdict->detail = "OpenPGP encrypted data";
     } else if (IsRunOfFrames(data, size, MpegAudioFrame)) {
         verdict->detail = "MPEG audio frames";

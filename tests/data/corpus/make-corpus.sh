@@ -335,6 +335,15 @@ ffmpeg -loglevel error -y -i noise.wav -c:a aac -b:a 64k -fflags +bitexact -map_
 openssl enc -aes-256-cbc -pbkdf2 -pass pass:corpus -in "$out/readme.md" -out "$out/encrypted.openssl"
 gpg --batch --yes --homedir "$work" --passphrase corpus --pinentry-mode loopback -c \
     --compress-algo none -o "$out/encrypted.gpg" "$out/readme.md" 2>/dev/null
+# And to two public keys, RSA and ECDH (keys made here and thrown away).
+gpg --batch --homedir "$work" --passphrase '' --quick-gen-key "RSA <rsa@example.invalid>" \
+    rsa2048 encrypt 1d 2>/dev/null
+gpg --batch --homedir "$work" --passphrase '' --quick-gen-key "ECDH <ecdh@example.invalid>" \
+    ed25519 sign 1d 2>/dev/null
+ecdh=$(gpg --homedir "$work" --with-colons -k ecdh@example.invalid | awk -F: '/^fpr/ {print $10; exit}')
+gpg --batch --homedir "$work" --passphrase '' --quick-add-key "$ecdh" cv25519 encr 1d 2>/dev/null
+gpg --batch --yes --homedir "$work" --trust-model always -e -r rsa@example.invalid \
+    -r ecdh@example.invalid -o "$out/encrypted-to-keys.gpg" "$out/readme.md" 2>/dev/null
 
 # Video: two seconds of the test pattern.
 ffmpeg -loglevel error -y -f lavfi -i testsrc=size=96x64:rate=10 -t 2 -pix_fmt yuv420p \

@@ -112,6 +112,7 @@ TEST(Plausibility, KnownTypesAreNamed) {
         {"sound-noise.aac", "AAC audio frames"},
         {"encrypted.openssl", "OpenSSL encrypted data"},
         {"encrypted.gpg", "OpenPGP encrypted data"},
+        {"encrypted-to-keys.gpg", "OpenPGP encrypted data"},
     };
     for (const auto& [name, type] : types) {
         const Plausibility verdict = Judge(ReadBytes(kCorpus + "/" + name));
@@ -190,9 +191,9 @@ TEST(Plausibility, RandomBytesAreImplausible) {
             }
         }
     }
-    // Random bytes after the first bytes of a frame or packet header, or after the few bytes
-    // by which the database names a gzip or bzip2 stream, a netpbm picture, an ID3 tag or a DOS
-    // object.
+    // Random bytes after the first bytes of a frame, packet or OpenPGP header, or after the few
+    // bytes by which the database names a gzip or bzip2 stream, a netpbm picture, an ID3 tag or a
+    // DOS object.
     const Bytes starts[] = {{0xFF, 0xFB},
                             {0xFF, 0xFD},
                             {0xFF, 0xF1},
@@ -203,8 +204,10 @@ TEST(Plausibility, RandomBytesAreImplausible) {
                             {'P', '6', '\n'},
                             {'P', '4', ' '},
                             {'I', 'D', '3'},
-                            {0x80, 0x9B, 0x00, 0x82, 0x1E}};
-    for (unsigned seed = 0; seed < 100; ++seed) {
+                            {0x80, 0x9B, 0x00, 0x82, 0x1E},
+                            {0x85, 0x01, 0x0C, 0x03},
+                            {0x84, 0x5E, 0x03}};
+    for (unsigned seed = 0; seed < 50; ++seed) {
         for (const Bytes& start : starts) {
             Bytes bytes = Random(1024, seed + 1000);
             std::copy(start.begin(), start.end(), bytes.begin());
