@@ -340,7 +340,8 @@ gpg --batch --homedir "$work" --passphrase '' --quick-gen-key "RSA <rsa@example.
     rsa2048 encrypt 1d 2>/dev/null
 gpg --batch --homedir "$work" --passphrase '' --quick-gen-key "ECDH <ecdh@example.invalid>" \
     ed25519 sign 1d 2>/dev/null
-ecdh=$(gpg --homedir "$work" --with-colons -k ecdh@example.invalid | awk -F: '/^fpr/ {print $10; exit}')
+ecdh=$(gpg --homedir "$work" --with-colons -k ecdh@example.invalid 2>/dev/null |
+    awk -F: '/^fpr/ {print $10; exit}')
 gpg --batch --homedir "$work" --passphrase '' --quick-add-key "$ecdh" cv25519 encr 1d 2>/dev/null
 gpg --batch --yes --homedir "$work" --trust-model always -e -r rsa@example.invalid \
     -r ecdh@example.invalid -o "$out/encrypted-to-keys.gpg" "$out/readme.md" 2>/dev/null
