@@ -6,6 +6,7 @@
 #include "platform/files/safe_output.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -78,7 +79,7 @@ std::string CheckDestination(const PlannedJob& job, bool force) {
     // Appending .enx can make a name longer than the folder takes (255 bytes on most file
     // systems, 143 on some encrypted ones): say so by the name, before any work.
     const std::size_t length = NameOf(job.destination).size();
-    const long longest = length > 14 ? ::pathconf(folder.c_str(), _PC_NAME_MAX) : -1;
+    const long longest = length > _POSIX_NAME_MAX ? ::pathconf(folder.c_str(), _PC_NAME_MAX) : -1;
     if (longest > 0 && length > static_cast<std::size_t>(longest)) {
         return name + ": cannot create: " + std::strerror(ENAMETOOLONG) + " (" +
                std::to_string(length) + " bytes; this folder takes " + std::to_string(longest) +
