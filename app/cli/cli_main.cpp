@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -54,13 +55,20 @@ unsigned DefaultJobs() {
     return processors > 0 ? static_cast<unsigned>(processors) : 1;
 }
 
+// The reader of standard output went away, as `| head` does on purpose: like the other
+// members of a pipeline, the program then ends without a word, by SIGPIPE.
+bool ReaderLeft(const PlannedJob& job, const JobFailure& failure) {
+    return job.toStandardOutput && failure.step == JobStep::Write && failure.code == EPIPE;
+}
+
 // Runs the jobs, up to `threads` at once; each failure is reported with its file's name.
 // Returns the number of jobs that failed.
 std::size_t RunJobs(const Options& options, const JobPlan& plan, const PasswordBytes& password,
-                    ProgressMeter& meter, unsigned threads) {
+                    ProgressMeter& meter, unsigned threads, bool& readerLeft) {
     const int mode = options.command == Command::Encrypt ? kModeEncrypt : kModeDecrypt;
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> failed{0};
+    std::atomic<bool> left{false};
     auto work = [&] {
         for (std::size_t i = next++; i < plan.jobs.size(); i = next++) {
             const PlannedJob& job = plan.jobs[i];
@@ -73,12 +81,16 @@ std::size_t RunJobs(const Options& options, const JobPlan& plan, const PasswordB
             transform.sourceIsNamedStream = job.fromNamedStream;
             transform.destinationIsStandardOutput = job.toStandardOutput;
             if (!transform.Transform(job.source, job.destination, password.bytes, mode)) {
+                ++failed;
+                if (ReaderLeft(job, transform.failure)) {
+                    left = true;
+                    continue;
+                }
                 std::string source =
                     job.fromStandardInput ? "standard input" : Printable(job.source);
                 std::string destination =
                     job.toStandardOutput ? "standard output" : Printable(job.destination);
                 meter.Say(DescribeFailure(transform.failure, source, destination, password));
-                ++failed;
             }
         }
     };
@@ -95,6 +107,7 @@ std::size_t RunJobs(const Options& options, const JobPlan& plan, const PasswordB
     for (std::thread& worker : workers) {
         worker.join();
     }
+    readerLeft = left;
     return failed;
 }
 
@@ -144,12 +157,17 @@ int Run(const Options& options) {
         total += job.sizeHint;
     }
     std::size_t failed = 0;
+    bool readerLeft = false;
     {
         ProgressMeter meter(showProgress, plan.jobs.size(), total, plan.sizesKnown);
         failed = RunJobs(options, plan, password, meter,
-                         options.jobs != 0 ? options.jobs : DefaultJobs());
+                         options.jobs != 0 ? options.jobs : DefaultJobs(), readerLeft);
     }
     Wipe(password);
+    if (readerLeft) {
+        std::signal(SIGPIPE, SIG_DFL);
+        std::raise(SIGPIPE);
+    }
     return failed == 0 && plan.refusals.empty() ? 0 : kExitFailed;
 }
 

@@ -45,6 +45,7 @@ struct RunOptions {
     std::vector<std::string> environment; // NAME=value added to the child's
     bool errorToTerminal = false;         // standard error a terminal (a pseudo-terminal)
     std::optional<rlim_t> fileSize;       // RLIMIT_FSIZE for the child; SIGXFSZ keeps its default
+    bool outputUnread = false;            // standard output's reader gone before the first write
     // Called with the child's pid while it runs; may signal it.
     std::function<void(pid_t)> whileRunning;
 };
@@ -134,6 +135,9 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
     ::close(in[0]);
     ::close(out[1]);
     ::close(err[1]);
+    if (run.outputUnread) {
+        ::close(out[0]);
+    }
     // Standard input is fed on a thread of its own, so a large input cannot block on a full
     // pipe while the program's output waits to be read.
     std::thread feeder([&] {
@@ -152,10 +156,12 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
     }
     Outcome outcome;
     std::thread errors([&] { outcome.err = Drain(err[0]); });
-    outcome.out = Drain(out[0]);
+    if (!run.outputUnread) {
+        outcome.out = Drain(out[0]);
+        ::close(out[0]);
+    }
     errors.join();
     feeder.join();
-    ::close(out[0]);
     ::close(err[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -292,6 +298,24 @@ TEST_F(Cli, PipesBothWaysGiveTheKnownAnswers) {
         ASSERT_EQ(fromPipe.exitCode, 0) << fromPipe.err;
         EXPECT_EQ(Text(ReadBytes(dir / "from-pipe.enx")), answer);
     }
+}
+
+TEST_F(Cli, AReaderThatLeavesEndsThePipelineQuietly) {
+    // As after `| head`: the program ends by SIGPIPE, as the pipeline's other members do, and
+    // says nothing.
+    WriteBytes(dir / "plain", Pattern(1024 * 1024));
+    RunOptions unread;
+    unread.outputUnread = true;
+    Outcome outcome =
+        RunCli({"decrypt", "-p", passwordFile, "--no-check", "-o", "-", dir / "plain"}, unread);
+    EXPECT_EQ(outcome.signal, SIGPIPE) << "exit " << outcome.exitCode;
+    EXPECT_EQ(outcome.err, "");
+    // Any other write error to standard output is still reported.
+    RunOptions full;
+    full.output = "/dev/full";
+    Outcome noRoom = RunCli({"encrypt", "-p", passwordFile, "-o", "-", dir / "plain"}, full);
+    EXPECT_EQ(noRoom.exitCode, 1);
+    EXPECT_EQ(noRoom.err, "vanthe-cli: standard output: write error: No space left on device\n");
 }
 
 TEST_F(Cli, NamedPipesAreReadAsStandardInputIs) {
