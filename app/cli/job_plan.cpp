@@ -129,7 +129,9 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
             return false;
         }
         if (job.destination.empty() || job.destination.back() == '/') {
-            reason = Printable(source) + ": leaves no name for its destination; use -o";
+            reason = options.output.empty()
+                         ? Printable(source) + ": leaves no name for its destination; use -o"
+                         : Printable(options.output) + ": names a folder; -o takes a file name";
             return false;
         }
 

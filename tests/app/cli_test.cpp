@@ -499,6 +499,7 @@ TEST_F(Cli, RefusalsWriteNothing) {
          "password is empty"},
         {{"encrypt", dir / "plain"}, "no terminal"},
         {{"encrypt", p, "-o", dir / "no/such/folder/out", dir / "plain"}, "cannot create"},
+        {{"encrypt", p, "-o", dir.path() + "/", dir / "plain"}, "names a folder; -o takes a file"},
     };
     for (const auto& c : cases) {
         Outcome outcome = RunCli(c.args);
