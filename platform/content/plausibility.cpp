@@ -207,15 +207,29 @@ struct MagicCloser {
     void operator()(magic_set* cookie) const { magic_close(cookie); }
 };
 
-// One database per call: a libmagic handle must not be shared between threads.
+// A libmagic handle must not be shared between threads, and loading the database costs far
+// more than judging a sample: each thread loads it once, when it first judges, and keeps it.
+// A batch of small files then pays for one load, not one per file.
+magic_set* ThreadTypeDatabase() {
+    thread_local std::unique_ptr<magic_set, MagicCloser> kept;
+    if (!kept) {
+        std::unique_ptr<magic_set, MagicCloser> cookie(
+            magic_open(MAGIC_MIME_TYPE | MAGIC_NO_CHECK_COMPRESS | MAGIC_ERROR));
+        if (!cookie || magic_load(cookie.get(), nullptr) != 0) {
+            return nullptr;
+        }
+        kept = std::move(cookie);
+    }
+    return kept.get();
+}
+
 bool JudgeType(const unsigned char* data, std::size_t size, Plausibility* verdict) {
-    std::unique_ptr<magic_set, MagicCloser> cookie(
-        magic_open(MAGIC_MIME_TYPE | MAGIC_NO_CHECK_COMPRESS | MAGIC_ERROR));
-    if (!cookie || magic_load(cookie.get(), nullptr) != 0) {
+    magic_set* cookie = ThreadTypeDatabase();
+    if (cookie == nullptr) {
         return false;
     }
     verdict->typeDatabaseLoaded = true;
-    const char* type = magic_buffer(cookie.get(), data, size);
+    const char* type = magic_buffer(cookie, data, size);
     if (type == nullptr || !IsStrongType(type, data, size)) {
         return false;
     }
