@@ -84,7 +84,7 @@ BlockRing::BlockRing(IoBlocks shape) : shape_(shape) {
 }
 
 BlockRing::~BlockRing() {
-    Wipe(shape_.blockCount); // every block, unless the owner has wiped already
+    Wipe();
 }
 
 bool BlockRing::Allocate() {
@@ -101,12 +101,12 @@ bool BlockRing::Allocate() {
     return true;
 }
 
-void BlockRing::Wipe(std::uint64_t used) {
+void BlockRing::Wipe() {
     if (memory_) {
-        explicit_bzero(memory_.get(),
-                       shape_.blockSize * std::min<std::uint64_t>(used + 1, shape_.blockCount));
+        explicit_bzero(memory_.get(), touched_);
         memory_.reset();
         blocks_.reset();
+        touched_ = 0;
     }
 }
 
@@ -128,7 +128,7 @@ ReadAhead::~ReadAhead() {
     if (stopFd_ >= 0) {
         ::close(stopFd_);
     }
-    ring_.Wipe(produced_);
+    ring_.Wipe();
 }
 
 int ReadAhead::Start() {
@@ -204,6 +204,7 @@ void ReadAhead::Run() {
         {
             std::lock_guard lock(mutex_);
             block->size = size;
+            ring_.Filled(*block);
             if (size > 0) {
                 ++produced_;
             }
@@ -292,7 +293,7 @@ WriteBehind::WriteBehind(int fd, IoBlocks blocks) : fd_(fd), ring_(blocks) {}
 
 WriteBehind::~WriteBehind() {
     Finish();
-    ring_.Wipe(produced_);
+    ring_.Wipe();
 }
 
 int WriteBehind::Start() {
@@ -405,6 +406,7 @@ int WriteBehind::Write(const void* data, std::size_t count) {
         std::size_t n = std::min(count, ring_.BlockSize() - current_->size);
         CopyIntoRing(current_->data + current_->size, in, n);
         current_->size += n;
+        ring_.Filled(*current_);
         in += n;
         count -= n;
         if (current_->size == ring_.BlockSize()) {

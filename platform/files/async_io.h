@@ -5,6 +5,7 @@
 // beside it. Both wrap a plain descriptor of any kind and never close it. Failures are the
 // system's errno values, returned; 0 is success.
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -48,14 +49,22 @@ public:
     std::size_t BlockSize() const { return shape_.blockSize; }
     std::size_t Count() const { return shape_.blockCount; }
     std::size_t Batch() const { return shape_.wakeAfter; }
-    // What passed through may be a secret the caller has long since wiped. Blocks are used in
-    // order, so past the last one used nothing was ever touched.
-    void Wipe(std::uint64_t used);
+    // Records that the block holds data up to its size. Only the side that fills the blocks
+    // calls it, and Wipe comes after that side has ended.
+    void Filled(const Block& block) {
+        touched_ =
+            std::max(touched_, static_cast<std::size_t>(block.data - memory_.get()) + block.size);
+    }
+    // What passed through may be a secret the caller has long since wiped. Only what was filled
+    // is wiped: writing to the rest would only make the system hand out pages nobody used,
+    // which costs a small file's job more than its data does.
+    void Wipe();
 
 private:
     IoBlocks shape_;
     std::unique_ptr<unsigned char[]> memory_;
     std::unique_ptr<Block[]> blocks_;
+    std::size_t touched_ = 0; // bytes from the start of memory_ that may hold data
 };
 
 // Reads the descriptor from its current offset to its real end, whatever size it reports. A
