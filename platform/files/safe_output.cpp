@@ -97,6 +97,17 @@ mode_t ProcessUmask() {
     return mask;
 }
 
+// Makes a rename in the folder last through a crash. The folder is held as a path only, which
+// cannot be synced, so it is opened for reading here; a folder the user may write to but not
+// read cannot be synced at all.
+void SyncFolder(int folder) {
+    int readable = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (readable >= 0) {
+        ::fsync(readable);
+        ::close(readable);
+    }
+}
+
 #ifdef VANTHE_TEST_SEAMS
 bool forceNamedTemporary = false;
 void (*afterTemporaryCreated)(const char* folder, const char* name) = nullptr;
@@ -283,7 +294,7 @@ bool ResultFile::Publish() {
         slot_ = -1;
     }
     if (replacing) {
-        ::fsync(folder_);
+        SyncFolder(folder_);
     }
     HANDLE handle = handle_;
     handle_ = nullptr;

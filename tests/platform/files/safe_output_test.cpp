@@ -8,7 +8,9 @@
 
 #include <csignal>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -23,6 +25,57 @@ using testing_support::TempDir;
 using testing_support::WriteBytes;
 
 namespace {
+
+// Every fsync of the process goes through here to the system's, which records whether it was
+// a folder's and what the system answered: a sync that fails is a sync that did not happen.
+struct SyncCall {
+    bool folder = false;
+    int result = 0;
+};
+std::mutex syncMutex;
+std::vector<SyncCall> syncCalls;
+
+} // namespace
+
+extern "C" int fsync(int fd) {
+    using Fsync = int (*)(int);
+    static const auto system = reinterpret_cast<Fsync>(::dlsym(RTLD_NEXT, "fsync"));
+    const int result = system(fd);
+    struct stat info {};
+    const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+    std::lock_guard lock(syncMutex);
+    syncCalls.push_back({folder, result});
+    return result;
+}
+
+namespace {
+
+TEST(ResultFile, AReplacedFileAndItsFolderAreSyncedBeforeItCounts) {
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary" : "unnamed temporary");
+        ForceNamedTemporaryForTesting(named);
+        TempDir dir;
+        WriteBytes(dir / "out", Bytes{'o', 'l', 'd'});
+        {
+            std::lock_guard lock(syncMutex);
+            syncCalls.clear();
+        }
+        ResultFile result;
+        ASSERT_TRUE(result.Create((dir / "out").c_str(), nullptr, true));
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(result.handle(), "new", 3, &written, nullptr));
+        ASSERT_TRUE(result.Publish());
+        ForceNamedTemporaryForTesting(false);
+        EXPECT_EQ(ReadBytes(dir / "out"), (Bytes{'n', 'e', 'w'}));
+        std::lock_guard lock(syncMutex);
+        // The file's content first, then the folder's new entry.
+        ASSERT_EQ(syncCalls.size(), 2u);
+        EXPECT_FALSE(syncCalls[0].folder);
+        EXPECT_EQ(syncCalls[0].result, 0);
+        EXPECT_TRUE(syncCalls[1].folder);
+        EXPECT_EQ(syncCalls[1].result, 0);
+    }
+}
 
 TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
