@@ -184,7 +184,13 @@ bool AskPassword(bool confirm, std::string& password, std::string& reason) {
     terminalSaved = 1;
     termios quiet = savedTerminal;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    ::tcsetattr(fd, TCSAFLUSH, &quiet);
+    // A password that would show as it is typed is not asked for.
+    if (::tcsetattr(fd, TCSAFLUSH, &quiet) != 0) {
+        reason = std::string("cannot hide the password at the terminal: ") + std::strerror(errno);
+        RestoreTerminal();
+        ::close(fd);
+        return false;
+    }
 
     std::string again;
     bool ok = Prompt(fd, "Password: ", password, reason);
