@@ -13,7 +13,9 @@ namespace platform {
 // The judge looks at the first min(size, kPlausibilitySample) bytes of the plaintext.
 inline constexpr std::size_t kPlausibilitySample = 64 * 1024;
 // Fewer bytes than this are too few to tell anything from random bytes: they always pass.
-inline constexpr std::size_t kSmallestJudgedSample = 256;
+// From here on random bytes pass as text less than once in a million tries (about one random
+// byte in ten is no text's), and a short note typed under a wrong password is still caught.
+inline constexpr std::size_t kSmallestJudgedSample = 128;
 
 enum class PlausibleBecause {
     Nothing,    // implausible: no test passed
@@ -26,8 +28,8 @@ enum class PlausibleBecause {
 };
 
 // Random bytes cannot be compressed: of all n-byte inputs, fewer than one in 2^(8k-1) can be
-// shrunk by k bytes by any compressor, so a 3% saving on at least 256 bytes (8 bytes) happens
-// to random data less than once in 2^63 tries.
+// shrunk by k bytes by any compressor, so a 3% saving on at least 128 bytes (4 bytes) happens
+// to random data less than once in 2^31 tries.
 inline constexpr std::size_t kCompressionSavingPercent = 3;
 
 struct Plausibility {

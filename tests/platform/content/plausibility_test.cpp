@@ -230,13 +230,40 @@ TEST(Plausibility, RandomBytesAreImplausible) {
 }
 
 TEST(Plausibility, SamplesTooSmallToJudgePass) {
-    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{255}}) {
+    for (std::size_t size : {std::size_t{0}, std::size_t{1}, kSmallestJudgedSample - 1}) {
         const Bytes bytes = Random(size, 7);
         const Plausibility verdict = JudgePlausibility(bytes.data(), bytes.size());
         EXPECT_TRUE(verdict.plausible);
         EXPECT_EQ(verdict.because, PlausibleBecause::TooSmall);
     }
-    EXPECT_FALSE(Judge(Random(256, 7)).plausible);
+    EXPECT_FALSE(Judge(Random(kSmallestJudgedSample, 7)).plausible);
+}
+
+TEST(Plausibility, AShortNoteIsJudgedToo) {
+    // A few lines such as people keep encrypted, in UTF-8 and in a Windows code page.
+    const std::string note =
+        "Bank: 4711 0815\nDoor code: 2580#\nWi-Fi: correct horse battery "
+        "staple\nAunt Maria's birthday: 3 March\nLocker: 17, left side\nBike lock: 0451\n";
+    ASSERT_GE(note.size(), kSmallestJudgedSample);
+    ASSERT_LT(note.size(), 256u);
+    std::string latin1 = note;
+    latin1[note.find('M')] = '\xC4'; // a byte of code page 1252 that is no UTF-8
+    for (const std::string& text : {note, latin1}) {
+        const Plausibility verdict = Judge(Bytes(text.begin(), text.end()));
+        EXPECT_TRUE(verdict.plausible);
+        EXPECT_EQ(verdict.because, PlausibleBecause::Text);
+    }
+    // The note encrypted under one password and decrypted under 500 others.
+    const Bytes encrypted = Rc4("secret", Bytes(note.begin(), note.end()));
+    std::string missed;
+    for (int k = 0; k < 500; ++k) {
+        const std::string wrong = "guess " + std::to_string(k);
+        if (Judge(Rc4(wrong, encrypted)).plausible) {
+            missed += " '" + wrong + "'";
+        }
+    }
+    EXPECT_EQ(missed, "");
+    EXPECT_TRUE(Judge(Rc4("secret", encrypted)).plausible);
 }
 
 TEST(Plausibility, EvenlySpreadPatternsPass) {
