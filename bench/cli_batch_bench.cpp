@@ -63,11 +63,11 @@ int main(int argc, char** argv) {
     if (!bench::WriteText(one, all)) {
         return 1;
     }
-    const std::vector<std::string> common = {cli, "--quiet", "--force", "-p", password};
+    const std::vector<std::string> options = {"--quiet", "--force", "-p", password};
     auto command = [&](const char* verb, const std::vector<std::string>& sources,
                        std::vector<std::string> extra) {
         std::vector<std::string> args = {cli, verb};
-        args.insert(args.end(), common.begin() + 1, common.end());
+        args.insert(args.end(), options.begin(), options.end());
         args.insert(args.end(), extra.begin(), extra.end());
         args.insert(args.end(), sources.begin(), sources.end());
         return args;

@@ -14,7 +14,7 @@ namespace platform {
 inline constexpr std::size_t kPlausibilitySample = 64 * 1024;
 // Fewer bytes than this are too few to tell anything from random bytes: they always pass.
 // From here on random bytes pass as text less than once in a million tries (about one random
-// byte in ten is no text's), and a short note typed under a wrong password is still caught.
+// byte in ten never occurs in text), and a short note under a wrong password is still caught.
 inline constexpr std::size_t kSmallestJudgedSample = 128;
 
 enum class PlausibleBecause {
