@@ -97,6 +97,12 @@ mode_t ProcessUmask() {
     return mask;
 }
 
+// How a file system says it does not do something at all: FAT and exFAT through FUSE answer a
+// change of permissions, or a hard link, in these ways.
+bool NotDoneHere(int error) {
+    return error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
+}
+
 // Makes a rename in the folder last through a crash. The folder is held as a path only, which
 // cannot be synced, so it is opened for reading here; a folder the user may write to but not
 // read cannot be synced at all.
@@ -222,7 +228,9 @@ bool ResultFile::Publish() {
     if (detail::PlannedFailureDue(FileCall::Publish)) {
         return false;
     }
-    if (::fchmod(fd_, permissions_) != 0) {
+    // Where the file system keeps no permissions of ours, the result has those it gives every
+    // file there, as the source on it has.
+    if (::fchmod(fd_, permissions_) != 0 && !NotDoneHere(errno)) {
         return Fail(errno);
     }
     struct stat existing {};
@@ -284,6 +292,15 @@ bool ResultFile::Publish() {
             renamed = ::linkat(folder_, temporary_.c_str(), folder_, name_.c_str(), 0);
             if (renamed == 0) {
                 ::unlinkat(folder_, temporary_.c_str(), 0);
+            } else if (NotDoneHere(errno)) {
+                // Nor has it hard links: the name is looked at just before the rename, the
+                // closest to refusing that such a file system allows.
+                struct stat taken {};
+                if (::fstatat(folder_, name_.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+                    errno = EEXIST;
+                } else if (errno == ENOENT) {
+                    renamed = ::renameat(folder_, temporary_.c_str(), folder_, name_.c_str());
+                }
             }
         }
         if (renamed != 0) {

@@ -6,6 +6,8 @@
 #include "platform/files/safe_output.h"
 #include "support/test_files.h"
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <dirent.h>
 #include <dlfcn.h>
@@ -35,11 +37,49 @@ struct SyncCall {
 std::mutex syncMutex;
 std::vector<SyncCall> syncCalls;
 
+// While set, the calls below answer as FAT or exFAT through FUSE do: no permissions, no rename
+// that refuses to replace, no hard links. Otherwise they are the system's.
+std::atomic<bool> likeFatThroughFuse{false};
+
+template <typename Call>
+Call System(const char* name) {
+    return reinterpret_cast<Call>(::dlsym(RTLD_NEXT, name));
+}
+
 } // namespace
 
+extern "C" int fchmod(int fd, mode_t mode) noexcept {
+    static const auto system = System<int (*)(int, mode_t)>("fchmod");
+    if (likeFatThroughFuse) {
+        errno = ENOSYS;
+        return -1;
+    }
+    return system(fd, mode);
+}
+
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to,
+                         unsigned flags) noexcept {
+    static const auto system =
+        System<int (*)(int, const char*, int, const char*, unsigned)>("renameat2");
+    if (likeFatThroughFuse && flags != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    return system(fromFolder, from, toFolder, to, flags);
+}
+
+extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char* to,
+                      int flags) noexcept {
+    static const auto system = System<int (*)(int, const char*, int, const char*, int)>("linkat");
+    if (likeFatThroughFuse) {
+        errno = EPERM;
+        return -1;
+    }
+    return system(fromFolder, from, toFolder, to, flags);
+}
+
 extern "C" int fsync(int fd) {
-    using Fsync = int (*)(int);
-    static const auto system = reinterpret_cast<Fsync>(::dlsym(RTLD_NEXT, "fsync"));
+    static const auto system = System<int (*)(int)>("fsync");
     const int result = system(fd);
     struct stat info {};
     const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
@@ -75,6 +115,36 @@ TEST(ResultFile, AReplacedFileAndItsFolderAreSyncedBeforeItCounts) {
         EXPECT_TRUE(syncCalls[1].folder);
         EXPECT_EQ(syncCalls[1].result, 0);
     }
+}
+
+TEST(ResultFile, WithoutLinksOrPermissionsResultsStillTakeTheirNames) {
+    TempDir dir;
+    WriteBytes(dir / "old", Bytes{'o', 'l', 'd'});
+    ForceNamedTemporaryForTesting(true); // no unnamed files there either
+    likeFatThroughFuse = true;
+    const auto write = [](ResultFile& result, const char* text) {
+        DWORD written = 0;
+        return WriteFile(result.handle(), text, 3, &written, nullptr) != FALSE;
+    };
+    ResultFile fresh;
+    ResultFile late;
+    ResultFile replacing;
+    EXPECT_TRUE(fresh.Create((dir / "new").c_str(), nullptr, false) && write(fresh, "new") &&
+                fresh.Publish());
+    // A name that appears while the result is written is kept.
+    EXPECT_TRUE(late.Create((dir / "late").c_str(), nullptr, false) && write(late, "own"));
+    WriteBytes(dir / "late", Bytes{'t', 'h', 'e', 'i', 'r', 's'});
+    EXPECT_FALSE(late.Publish());
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EEXIST));
+    EXPECT_TRUE(replacing.Create((dir / "old").c_str(), nullptr, true) && write(replacing, "now") &&
+                replacing.Publish());
+    likeFatThroughFuse = false;
+    ForceNamedTemporaryForTesting(false);
+    EXPECT_EQ(ReadBytes(dir / "new"), (Bytes{'n', 'e', 'w'}));
+    EXPECT_EQ(ReadBytes(dir / "late"), (Bytes{'t', 'h', 'e', 'i', 'r', 's'}));
+    EXPECT_EQ(ReadBytes(dir / "old"), (Bytes{'n', 'o', 'w'}));
+    late.Discard();
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"late", "new", "old"}));
 }
 
 TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
