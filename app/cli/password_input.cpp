@@ -18,6 +18,17 @@ namespace {
 volatile std::sig_atomic_t terminalSaved = 0;
 int terminalFd = -1;
 termios savedTerminal{};
+termios quietTerminal{};
+
+// A shell that stops the program (Ctrl-Z) gives the terminal its echo back; when the program
+// continues at the prompt, the echo goes off again before the next key is read.
+void OnContinue(int) {
+    if (terminalSaved != 0) {
+        const int saved = errno;
+        ::tcsetattr(terminalFd, TCSANOW, &quietTerminal);
+        errno = saved;
+    }
+}
 
 enum class LineRead { Done, Failed, TooLong, NotUtf16 };
 
@@ -181,13 +192,20 @@ bool AskPassword(bool confirm, std::string& password, std::string& reason) {
         return false;
     }
     terminalFd = fd;
+    quietTerminal = savedTerminal;
+    quietTerminal.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     terminalSaved = 1;
-    termios quiet = savedTerminal;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    struct sigaction onContinue {};
+    struct sigaction previousOnContinue {};
+    onContinue.sa_handler = OnContinue;
+    onContinue.sa_flags = SA_RESTART;
+    sigemptyset(&onContinue.sa_mask);
+    ::sigaction(SIGCONT, &onContinue, &previousOnContinue);
     // A password that would show as it is typed is not asked for.
-    if (::tcsetattr(fd, TCSAFLUSH, &quiet) != 0) {
+    if (::tcsetattr(fd, TCSAFLUSH, &quietTerminal) != 0) {
         reason = std::string("cannot hide the password at the terminal: ") + std::strerror(errno);
         RestoreTerminal();
+        ::sigaction(SIGCONT, &previousOnContinue, nullptr);
         ::close(fd);
         return false;
     }
@@ -203,6 +221,7 @@ bool AskPassword(bool confirm, std::string& password, std::string& reason) {
     }
     platform::SecureZeroMemory(again.data(), again.size());
     RestoreTerminal();
+    ::sigaction(SIGCONT, &previousOnContinue, nullptr);
     ::close(fd);
     return ok;
 }

@@ -11,10 +11,12 @@
 #include <pty.h>
 #include <signal.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -359,6 +361,79 @@ TEST_F(Cli, NamedPipesAreReadAsStandardInputIs) {
     EXPECT_EQ(unnamed.exitCode, 2);
     EXPECT_EQ(unnamed.err,
               "vanthe-cli: /dev/stdin: is a pipe or device; name its destination with -o\n");
+}
+
+TEST_F(Cli, ThePromptHidesTheTypingAgainWhenTheProgramContinues) {
+    WriteBytes(dir / "plain", Pattern(1000));
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const std::string program = VANTHE_CLI_PATH;
+    const std::string source = dir / "plain";
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // The terminal is the program's own, as in a shell.
+        ::setsid();
+        ::ioctl(slave, TIOCSCTTY, 0);
+        for (int fd = 0; fd < 3; ++fd) {
+            ::dup2(slave, fd);
+        }
+        ::close(master);
+        ::close(slave);
+        ::execl(program.c_str(), program.c_str(), "encrypt", "-q", source.c_str(), nullptr);
+        ::_exit(127);
+    }
+    std::string screen;
+    const auto readUntil = [&](const std::string& wanted, int seconds = 10) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!Has(screen, wanted) && std::chrono::steady_clock::now() < until) {
+            pollfd ready{master, POLLIN, 0};
+            char buffer[256];
+            if (::poll(&ready, 1, 100) > 0) {
+                ssize_t n = ::read(master, buffer, sizeof buffer);
+                if (n <= 0) {
+                    break;
+                }
+                screen.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+        return Has(screen, wanted);
+    };
+    const auto echoing = [&] {
+        termios modes{};
+        ::tcgetattr(slave, &modes);
+        return (modes.c_lflag & ECHO) != 0;
+    };
+    ASSERT_TRUE(readUntil("Password: ")) << screen;
+    EXPECT_FALSE(echoing());
+    // What Ctrl-Z and fg do: the program stops, the shell turns the echo back on for itself,
+    // and the program continues at its prompt.
+    int status = 0;
+    ::kill(pid, SIGSTOP);
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    termios modes{};
+    ::tcgetattr(slave, &modes);
+    modes.c_lflag |= ECHO;
+    ::tcsetattr(slave, TCSANOW, &modes);
+    ::kill(pid, SIGCONT);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (echoing() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(echoing());
+    (void)!::write(master, "typed secret\n", 13);
+    ASSERT_TRUE(readUntil("Repeat password: ")) << screen;
+    (void)!::write(master, "typed secret\n", 13);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    readUntil("what is left on the screen", 1);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
+    EXPECT_FALSE(Has(screen, "secret")) << screen;
+    EXPECT_TRUE(echoing()); // given back at the end
+    EXPECT_TRUE(PathExists(dir / "plain.enx"));
+    ::close(master);
+    ::close(slave);
 }
 
 TEST_F(Cli, PasswordIsTheFirstLineOfStandardInputWithoutItsEnding) {
