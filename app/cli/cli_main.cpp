@@ -174,6 +174,9 @@ int Run(const Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (!platform::OccupyClosedStandardDescriptors()) {
+        return kExitRefused;
+    }
     // No core dump of a password or a key, and no other process of the user reading them.
     ::prctl(PR_SET_DUMPABLE, 0);
     // A signal that ends the program removes the unpublished results and gives the terminal

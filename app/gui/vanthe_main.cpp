@@ -17,6 +17,9 @@
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    if (!platform::OccupyClosedStandardDescriptors()) {
+        return 1;
+    }
     switch (vanthe::FindInfoRequest(argc, argv)) {
     case vanthe::InfoRequest::Help:
         std::fputs(vanthe::UsageText().c_str(), stdout);

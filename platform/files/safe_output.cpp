@@ -369,6 +369,23 @@ void CleanUpResultsOnFatalSignals(void (*also)()) {
     sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
+bool OccupyClosedStandardDescriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+            continue;
+        }
+        // The lower ones are open, so the lowest free number is this one.
+        int taken = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (taken != fd) {
+            if (taken >= 0) {
+                ::close(taken);
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
 Existing DestinationState(const char* destination, const char* source) {
     struct stat named {};
     if (destination == nullptr || ::lstat(destination, &named) != 0) {

@@ -64,4 +64,10 @@ void RemoveUnpublishedResults();
 // ignored, so a write past the file-size limit fails with EFBIG like any failed write.
 void CleanUpResultsOnFatalSignals(void (*also)());
 
+// A standard descriptor the process was started without (2>&- in a script or a service) is
+// the number the next file opened gets, and messages written to it would land inside a result.
+// Each closed one is taken by /dev/null, opened the other way round so that using it still
+// fails as it did. False when one cannot be taken.
+bool OccupyClosedStandardDescriptors();
+
 } // namespace platform

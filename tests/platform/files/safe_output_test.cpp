@@ -191,6 +191,38 @@ TEST(ResultFile, UnnamedResultsAreInvisibleUntilPublished) {
     EXPECT_EQ(ReadBytes(dir / "out"), (Bytes{'a', 'b', 'c'}));
 }
 
+TEST(ResultFile, ClosedStandardDescriptorsAreNotHandedToResults) {
+    // As `vanthe-cli ... 2>&- >&-` starts: a result opened next must not get number 1 or 2,
+    // and writing to them must still fail, as it did while they were closed.
+    TempDir dir;
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(STDOUT_FILENO);
+        ::close(STDERR_FILENO);
+        if (!OccupyClosedStandardDescriptors()) {
+            ::_exit(3);
+        }
+        ResultFile result;
+        if (!result.Create((dir / "out").c_str(), nullptr, false)) {
+            ::_exit(4);
+        }
+        const char message[] = "a message meant for standard error\n";
+        bool quiet = ::write(STDERR_FILENO, message, sizeof message - 1) < 0 && errno == EBADF &&
+                     ::write(STDOUT_FILENO, message, sizeof message - 1) < 0 && errno == EBADF;
+        DWORD written = 0;
+        if (!WriteFile(result.handle(), "data", 4, &written, nullptr) || !result.Publish()) {
+            ::_exit(5);
+        }
+        ::_exit(quiet ? 0 : 6);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadBytes(dir / "out"), (Bytes{'d', 'a', 't', 'a'}));
+}
+
 TEST(ResultFile, DestinationStateLooksAtTheNameItself) {
     TempDir dir;
     WriteBytes(dir / "file", Bytes{'x'});
