@@ -123,7 +123,8 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
             }
             job.destination = proposal.destination;
         }
-        job.toStandardOutput = job.destination == kStandardStream;
+        // Only a "-" the user gave: a file named "-.enx" decrypts into a file named "-".
+        job.toStandardOutput = options.output == kStandardStream;
         if (job.toStandardOutput && ::isatty(STDOUT_FILENO) != 0) {
             reason = "standard output is a terminal; redirect it or name a file with -o";
             return false;

@@ -48,6 +48,7 @@ struct RunOptions {
     bool errorToTerminal = false;         // standard error a terminal (a pseudo-terminal)
     std::optional<rlim_t> fileSize;       // RLIMIT_FSIZE for the child; SIGXFSZ keeps its default
     bool outputUnread = false;            // standard output's reader gone before the first write
+    std::string folder;                   // the child's working folder, when not this one's
     // Called with the child's pid while it runs; may signal it.
     std::function<void(pid_t)> whileRunning;
 };
@@ -122,6 +123,9 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
         ::dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
             ::close(fd);
+        }
+        if (!run.folder.empty() && ::chdir(run.folder.c_str()) != 0) {
+            ::_exit(126);
         }
         ::setsid(); // no controlling terminal: the password must come from a file
         for (const std::string& variable : run.environment) {
@@ -318,6 +322,17 @@ TEST_F(Cli, AReaderThatLeavesEndsThePipelineQuietly) {
     Outcome noRoom = RunCli({"encrypt", "-p", passwordFile, "-o", "-", dir / "plain"}, full);
     EXPECT_EQ(noRoom.exitCode, 1);
     EXPECT_EQ(noRoom.err, "vanthe-cli: standard output: write error: No space left on device\n");
+}
+
+TEST_F(Cli, AFileNamedDashEnxDecryptsIntoAFileNamedDash) {
+    // "--" and a glob bring the name; only a "-" typed after -o means standard output.
+    WriteBytes(dir / "-.enx", KnownAnswer("004096"));
+    RunOptions here;
+    here.folder = dir.path();
+    Outcome outcome = RunCli({"decrypt", "-p", passwordFile, "--", "-.enx"}, here);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(ReadBytes(dir / "-"), KnownInput("004096"));
 }
 
 TEST_F(Cli, NamedPipesAreReadAsStandardInputIs) {
