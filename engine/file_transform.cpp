@@ -177,11 +177,13 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
             if (destinationIsStandardOutput) {
                 fileStep = JobStep::Write;
                 code = standardOutput.Close();
-            } else if (!result.Publish()) {
+            } else if (!FlushFileBuffers(result.handle())) {
+                fileStep = JobStep::Write;
                 code = HResultFromLastError();
-                DWORD error = GetLastError();
-                fileStep = error == EEXIST || error == ERROR_CANT_ACCESS_FILE ? JobStep::Publish
-                                                                              : JobStep::Write;
+            } else if (!result.Publish()) {
+                // Every byte is out: what failed is giving the result its name.
+                fileStep = JobStep::Publish;
+                code = HResultFromLastError();
             }
         }
     }

@@ -282,6 +282,16 @@ TEST_F(FailedJob, WriteFailure) {
     ExpectOldDestinationAndNothingElse();
 }
 
+TEST_F(FailedJob, AResultRefusedItsNameIsNoWriteFailure) {
+    // As when the destination belongs to another user in a sticky folder, or is immutable.
+    InjectFileFailure(FileCall::Publish, EPERM);
+    EXPECT_FALSE(Encrypt());
+    EXPECT_EQ(transform.errorText, "Encryption error: 1.");
+    EXPECT_EQ(transform.failure.step, JobStep::Publish);
+    EXPECT_EQ(transform.failure.code, static_cast<std::uint32_t>(EPERM));
+    ExpectOldDestinationAndNothingElse();
+}
+
 TEST_F(FailedJob, FileSizeLimitMakesTheLastWriteFail) {
     // With the signal ignored, as both programs do, a write past the limit fails with EFBIG.
     struct sigaction ignore {};
