@@ -133,20 +133,45 @@ ReadAhead::~ReadAhead() {
 
 int ReadAhead::Start() {
     started_ = true;
-    if (!ring_.Allocate()) {
-        return ENOMEM;
-    }
     struct stat info {};
     if (::fstat(fd_, &info) != 0) {
         return errno;
     }
-    if (!S_ISREG(info.st_mode)) {
-        stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (stopFd_ < 0) {
-            return errno;
+    // Without the memory, a descriptor or a thread (a process or container at its limit of
+    // threads, many jobs at once), the caller reads for itself: slower, but the job is done.
+    if (ring_.Allocate()) {
+        if (!S_ISREG(info.st_mode)) {
+            stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        }
+        if ((S_ISREG(info.st_mode) || stopFd_ >= 0) &&
+            StartBlockedThread(thread_, [this] { Run(); }) == 0) {
+            return 0;
         }
     }
-    return StartBlockedThread(thread_, [this] { Run(); });
+    ring_.Wipe();
+    direct_ = true;
+    return 0;
+}
+
+int ReadAhead::ReadDirect(unsigned char* out, std::size_t count, std::size_t* done) {
+    std::size_t copied = 0;
+    while (copied < count && !atEnd_) {
+        ssize_t n = ::read(fd_, out + copied, count - copied);
+        if (n > 0) {
+            copied += static_cast<std::size_t>(n);
+        } else if (n == 0) {
+            atEnd_ = true;
+        } else if (errno == EAGAIN) {
+            pollfd ready{fd_, POLLIN, 0};
+            ::poll(&ready, 1, -1);
+        } else if (errno != EINTR) {
+            // What was read before the failure is handed out first, as with the thread.
+            failure_ = errno;
+            break;
+        }
+    }
+    *done = copied;
+    return copied > 0 ? 0 : failure_;
 }
 
 void ReadAhead::Run() {
@@ -270,6 +295,9 @@ int ReadAhead::Read(void* buffer, std::size_t count, std::size_t* done) {
         }
     }
     auto* out = static_cast<unsigned char*>(buffer);
+    if (direct_) {
+        return ReadDirect(out, count, done);
+    }
     std::size_t copied = 0;
     while (copied < count && !atEnd_) {
         if (current_ != nullptr && offset_ < current_->size) {
@@ -298,17 +326,33 @@ WriteBehind::~WriteBehind() {
 
 int WriteBehind::Start() {
     started_ = true;
-    int error = ENOMEM;
+    // Without the memory or a thread the caller writes for itself, as the reader reads.
     if (ring_.Allocate()) {
         current_ = &ring_.At(0);
-        error = StartBlockedThread(thread_, [this] { Run(); });
-    }
-    if (error != 0) {
+        if (StartBlockedThread(thread_, [this] { Run(); }) == 0) {
+            return 0;
+        }
         current_ = nullptr;
-        std::lock_guard lock(mutex_);
-        error_ = error;
     }
-    return error;
+    ring_.Wipe();
+    direct_ = true;
+    return 0;
+}
+
+int WriteBehind::WriteDirect(const unsigned char* in, std::size_t count) {
+    while (count > 0) {
+        ssize_t n = ::write(fd_, in, count);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            error_ = errno;
+            return errno;
+        }
+        in += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return 0;
 }
 
 void WriteBehind::Run() {
@@ -402,6 +446,9 @@ int WriteBehind::Write(const void* data, std::size_t count) {
         }
     }
     const auto* in = static_cast<const unsigned char*>(data);
+    if (direct_) {
+        return WriteDirect(in, count);
+    }
     while (count > 0) {
         std::size_t n = std::min(count, ring_.BlockSize() - current_->size);
         CopyIntoRing(current_->data + current_->size, in, n);

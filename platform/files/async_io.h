@@ -88,6 +88,8 @@ private:
     void Run();
     // Gives the current block back and waits for the next; false at the end or on a failure.
     bool NextBlock();
+    // Reading on the caller's thread, when no thread of its own could be had.
+    int ReadDirect(unsigned char* out, std::size_t count, std::size_t* done);
 
     int fd_;
     BlockRing ring_;
@@ -107,6 +109,7 @@ private:
 
     // The caller's side only.
     bool started_ = false;
+    bool direct_ = false;
     int failure_ = 0;
     bool atEnd_ = false;
     Block* current_ = nullptr;
@@ -136,6 +139,8 @@ private:
     void Run();
     // Hands the block being filled to the thread and waits for a free one.
     int Publish();
+    // Writing on the caller's thread, when no thread of its own could be had.
+    int WriteDirect(const unsigned char* in, std::size_t count);
 
     int fd_;
     BlockRing ring_;
@@ -155,6 +160,7 @@ private:
 
     // The caller's side only.
     bool started_ = false;
+    bool direct_ = false;
     bool finished_ = false;
     Block* current_ = nullptr;
 };
