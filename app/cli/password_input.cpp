@@ -178,6 +178,13 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
         reason = TooLong(where);
     } else if (outcome == LineRead::NotUtf16) {
         reason = where + ": marked as UTF-16, but its first line is not UTF-16 text";
+    } else if (password.find('\0') != std::string::npos) {
+        // No password typed in a dialog holds one: this is a binary file given by mistake, and
+        // the Windows program could never open what it would protect.
+        platform::SecureZeroMemory(password.data(), password.size());
+        password.clear();
+        reason = where + ": the password line holds a NUL byte; a typed password never does";
+        return false;
     }
     return outcome == LineRead::Done;
 }

@@ -544,6 +544,12 @@ TEST_F(Cli, PasswordLinesAreLimited) {
     Outcome endless = RunCli({"encrypt", "-f", "-p", "/dev/zero", dir / "plain"});
     EXPECT_EQ(endless.exitCode, 2);
     EXPECT_EQ(endless.err, "vanthe-cli: /dev/zero: the password line is longer than 4096 bytes\n");
+    // A binary file given by mistake: no typed password holds a NUL byte.
+    Outcome binary =
+        RunCli({"encrypt", "-f", "-p", "-", dir / "plain"}, WithInput(Raw("secret\0junk\n")));
+    EXPECT_EQ(binary.exitCode, 2);
+    EXPECT_EQ(binary.err, "vanthe-cli: standard input: the password line holds a NUL byte; a "
+                          "typed password never does\n");
 }
 
 TEST_F(Cli, PasswordFilesSavedOnWindowsGiveTheirPassword) {
