@@ -1,6 +1,8 @@
 #include "app/cli/progress_meter.h"
 
 #include <cstdio>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace vanthe::cli {
 
@@ -115,6 +117,12 @@ void ProgressMeter::DrawLocked(Clock::time_point now) {
         char text[32];
         std::snprintf(text, sizeof text, "  %lld:%02lld left", whole / 60, whole % 60);
         line += text;
+    }
+    // A line wider than the terminal would wrap, and every later draw would start a row lower.
+    winsize terminal{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &terminal) == 0 && terminal.ws_col > 1 &&
+        line.size() >= terminal.ws_col) {
+        line.resize(terminal.ws_col - 1u);
     }
     std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);

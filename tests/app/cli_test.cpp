@@ -48,6 +48,7 @@ struct RunOptions {
     std::string output;                   // a file for standard output instead of the pipe
     std::vector<std::string> environment; // NAME=value added to the child's
     bool errorToTerminal = false;         // standard error a terminal (a pseudo-terminal)
+    unsigned short terminalColumns = 0;   // its width; 0: none told
     std::optional<rlim_t> fileSize;       // RLIMIT_FSIZE for the child; SIGXFSZ keeps its default
     bool outputUnread = false;            // standard output's reader gone before the first write
     std::string folder;                   // the child's working folder, when not this one's
@@ -116,7 +117,8 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
     EXPECT_EQ(::pipe(in), 0);
     EXPECT_EQ(::pipe(out), 0);
     if (run.errorToTerminal) {
-        EXPECT_EQ(::openpty(&err[0], &err[1], nullptr, nullptr, nullptr), 0);
+        winsize size{24, run.terminalColumns, 0, 0};
+        EXPECT_EQ(::openpty(&err[0], &err[1], nullptr, nullptr, &size), 0);
     } else {
         EXPECT_EQ(::pipe(err), 0);
     }
@@ -730,7 +732,25 @@ TEST_F(Cli, ATerminalShowsOneProgressLineForTheBatch) {
     EXPECT_FALSE(Has(stream.err, " of ") || Has(stream.err, "left") || Has(stream.err, "files"))
         << stream.err;
 
+    // In a narrow terminal the line is cut short rather than wrapped onto the next row.
     terminal.inputFile.clear();
+    terminal.terminalColumns = 30;
+    Outcome narrow = RunCli(
+        {"encrypt", "-f", "-j", "2", "-p", passwordFile, dir / "one", dir / "two"}, terminal);
+    ASSERT_EQ(narrow.exitCode, 0) << narrow.err;
+    EXPECT_TRUE(Has(narrow.err, "/2 files")) << narrow.err;
+    for (std::size_t at = narrow.err.find('\r'); at != std::string::npos;) {
+        std::size_t next = narrow.err.find('\r', at + 1);
+        std::string drawn =
+            narrow.err.substr(at + 1, next == std::string::npos ? next : next - at - 1);
+        if (drawn.ends_with("\033[K")) {
+            drawn.resize(drawn.size() - 3);
+        }
+        EXPECT_LT(drawn.size(), 30u) << drawn;
+        at = next;
+    }
+
+    terminal.terminalColumns = 0;
     Outcome quiet = RunCli({"encrypt", "-q", "-f", "-p", passwordFile, dir / "one"}, terminal);
     EXPECT_EQ(quiet.exitCode, 0);
     EXPECT_EQ(quiet.err, "");
