@@ -12,6 +12,7 @@
 #include "platform/files/strings.h"
 #include "res/version.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <string>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -53,6 +55,19 @@ int Print(const std::string& text) {
 unsigned DefaultJobs() {
     long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
     return processors > 0 ? static_cast<unsigned>(processors) : 1;
+}
+
+// A job holds up to four descriptors at once (its source, its folder, its result, and a wake-up
+// for a pipe); under a low limit of open files, fewer jobs run at once instead of failing.
+unsigned JobsTheDescriptorsAllow(unsigned wanted) {
+    constexpr rlim_t kPerJob = 4;
+    constexpr rlim_t kReserved = 8; // standard streams, the password file, the program's own
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) {
+        return wanted;
+    }
+    rlim_t room = files.rlim_cur > kReserved ? (files.rlim_cur - kReserved) / kPerJob : 0;
+    return static_cast<unsigned>(std::clamp<rlim_t>(room, 1, wanted));
 }
 
 // The reader of standard output went away, as `| head` does on purpose: like the other
@@ -161,7 +176,8 @@ int Run(const Options& options) {
     {
         ProgressMeter meter(showProgress, plan.jobs.size(), total, plan.sizesKnown);
         failed = RunJobs(options, plan, password, meter,
-                         options.jobs != 0 ? options.jobs : DefaultJobs(), readerLeft);
+                         JobsTheDescriptorsAllow(options.jobs != 0 ? options.jobs : DefaultJobs()),
+                         readerLeft);
     }
     Wipe(password);
     if (readerLeft) {

@@ -50,6 +50,7 @@ struct RunOptions {
     bool errorToTerminal = false;         // standard error a terminal (a pseudo-terminal)
     unsigned short terminalColumns = 0;   // its width; 0: none told
     std::optional<rlim_t> fileSize;       // RLIMIT_FSIZE for the child; SIGXFSZ keeps its default
+    std::optional<rlim_t> openFiles;      // RLIMIT_NOFILE for the child
     bool outputUnread = false;            // standard output's reader gone before the first write
     std::string folder;                   // the child's working folder, when not this one's
     // Run as the user nobody with room for this many more threads (the test must run as root).
@@ -170,6 +171,10 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
             if (::setuid(kNobody) != 0) {
                 ::_exit(122);
             }
+        }
+        if (run.openFiles) {
+            rlimit limit{*run.openFiles, *run.openFiles};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
         }
         if (run.fileSize) {
             rlimit limit{*run.fileSize, *run.fileSize};
@@ -364,7 +369,7 @@ TEST_F(Cli, AReaderThatLeavesEndsThePipelineQuietly) {
     EXPECT_EQ(noRoom.err, "vanthe-cli: standard output: write error: No space left on device\n");
 }
 
-TEST_F(Cli, AtTheLimitOfThreadsEveryFileIsStillDone) {
+TEST_F(Cli, AtTheLimitsOfThreadsAndOpenFilesEveryFileIsStillDone) {
     // A container or a user at its limit of processes: the jobs cannot all have threads of
     // their own for reading and writing, and must do that work themselves.
     if (::geteuid() != 0) {
@@ -384,6 +389,13 @@ TEST_F(Cli, AtTheLimitOfThreadsEveryFileIsStillDone) {
     Outcome outcome = RunCli(args, limited);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
     EXPECT_EQ(outcome.err, "");
+    // And with room for few open files, fewer jobs run at once.
+    args[1] = "-qf";
+    RunOptions fewFiles;
+    fewFiles.openFiles = 12;
+    Outcome few = RunCli(args, fewFiles);
+    EXPECT_EQ(few.exitCode, 0) << few.err;
+    EXPECT_EQ(few.err, "");
     for (int i = 0; i < 8; ++i) {
         const std::string source = dir / ("plain-" + std::to_string(i));
         Outcome back = RunCli({"decrypt", "-p", passwordFile, "-o", "-", source + ".enx"});
