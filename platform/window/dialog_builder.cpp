@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QValidator>
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -92,6 +93,24 @@ Qt::WindowFlags WindowFlagsFor(DWORD style, bool owned) {
     return flags;
 }
 
+// The platform's single-line edit takes pasted or dropped text up to its first line break, so
+// a password or a path copied with the end of its line does not carry it along. The text before
+// an edit has none, so a line break lies in what was just put in, which ends at the cursor.
+class SingleLine final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& position) const override {
+        const auto found = std::find_if(input.cbegin(), input.cend(),
+                                        [](QChar c) { return c == u'\r' || c == u'\n'; });
+        const qsizetype lineBreak = found - input.cbegin();
+        if (lineBreak < position) {
+            input = input.left(lineBreak) + input.mid(position);
+            position = static_cast<int>(lineBreak);
+        }
+        return Acceptable;
+    }
+};
+
 struct ControlClass {
     QWidget* widget = nullptr;
     WindowKind kind = WindowKind::Static;
@@ -112,6 +131,7 @@ ControlClass CreateControl(const DialogItemTemplate& item, QWidget* parent) {
     if (equals("EDIT")) {
         auto* edit = new QLineEdit(parent);
         edit->setText(text);
+        edit->setValidator(new SingleLine(edit));
         edit->setFocusPolicy(Qt::StrongFocus);
         control = {edit, WindowKind::Edit, &EditProc};
     } else if (equals("BUTTON")) {

@@ -8,6 +8,7 @@
 #include "test_dialogs.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
@@ -375,6 +376,39 @@ TEST(DialogControls, TextGoesThroughTheControlsInBytes) {
     });
     EXPECT_EQ(RunForm(recorder), IDCANCEL);
     EXPECT_TRUE(recorder.HasCommand(IDC_NAME, EN_CHANGE));
+}
+
+TEST(DialogControls, PastedTextStopsAtItsFirstLineBreak) {
+    DialogRecorder recorder;
+    std::string secret;
+    std::string name;
+    const auto text = [&](int id) {
+        char buffer[64] = {};
+        GetWindowText(Item(recorder, id), buffer, sizeof buffer);
+        return std::string(buffer);
+    };
+    ModalScript script;
+    script.When("the form is shown", DialogReady, [&] {
+        // A password copied with the end of its line, as a terminal or an editor copies it.
+        QApplication::clipboard()->setText(QStringLiteral("pw123\r\nthe next line"));
+        SetFocus(Item(recorder, IDC_SECRET));
+        Key(Qt::Key_V, Qt::ControlModifier);
+        secret = text(IDC_SECRET);
+        // Into the middle of a name: what stood after the cursor stays.
+        SetDlgItemText(recorder.dialog, IDC_NAME, "/tmp/.txt");
+        SetFocus(Item(recorder, IDC_NAME));
+        Key(Qt::Key_Home);
+        for (int i = 0; i < 5; ++i) {
+            Key(Qt::Key_Right);
+        }
+        QApplication::clipboard()->setText(QStringLiteral("notes\n"));
+        Key(Qt::Key_V, Qt::ControlModifier);
+        name = text(IDC_NAME);
+        Key(Qt::Key_Escape);
+    });
+    EXPECT_EQ(RunForm(recorder), IDCANCEL);
+    EXPECT_EQ(secret, "pw123");
+    EXPECT_EQ(name, "/tmp/notes.txt");
 }
 
 TEST(SystemMenu, ShiftF10ShowsItAndAnAppendedItemArrivesAsWmSysCommand) {
