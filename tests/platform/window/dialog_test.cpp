@@ -395,7 +395,7 @@ TEST(DialogControls, PastedTextStopsAtItsFirstLineBreak) {
         Key(Qt::Key_V, Qt::ControlModifier);
         secret = text(IDC_SECRET);
         // Into the middle of a name: what stood after the cursor stays.
-        SetDlgItemText(recorder.dialog, IDC_NAME, "/tmp/.txt");
+        SetDlgItemText(recorder.dialog, IDC_NAME, "docs/.txt");
         SetFocus(Item(recorder, IDC_NAME));
         Key(Qt::Key_Home);
         for (int i = 0; i < 5; ++i) {
@@ -408,7 +408,7 @@ TEST(DialogControls, PastedTextStopsAtItsFirstLineBreak) {
     });
     EXPECT_EQ(RunForm(recorder), IDCANCEL);
     EXPECT_EQ(secret, "pw123");
-    EXPECT_EQ(name, "/tmp/notes.txt");
+    EXPECT_EQ(name, "docs/notes.txt");
 }
 
 TEST(SystemMenu, ShiftF10ShowsItAndAnAppendedItemArrivesAsWmSysCommand) {
