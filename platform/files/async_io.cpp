@@ -72,6 +72,22 @@ int StartBlockedThread(std::thread& thread, Body body) {
     return error;
 }
 
+// Writes all of it, through short writes and interruptions; the errno of a failure, or 0.
+int WriteAll(int fd, const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
 } // namespace
 
 BlockRing::BlockRing(IoBlocks shape) : shape_(shape) {
@@ -340,19 +356,11 @@ int WriteBehind::Start() {
 }
 
 int WriteBehind::WriteDirect(const unsigned char* in, std::size_t count) {
-    while (count > 0) {
-        ssize_t n = ::write(fd_, in, count);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error_ = errno;
-            return errno;
-        }
-        in += n;
-        count -= static_cast<std::size_t>(n);
+    const int error = WriteAll(fd_, in, count);
+    if (error != 0) {
+        error_ = error;
     }
-    return 0;
+    return error;
 }
 
 void WriteBehind::Run() {
@@ -378,20 +386,7 @@ void WriteBehind::Run() {
         int error = 0;
         // After a failure the rest is dropped: it could only land in the wrong place.
         if (error_.load(std::memory_order_relaxed) == 0) {
-            const unsigned char* data = block->data;
-            std::size_t left = block->size;
-            while (left > 0) {
-                ssize_t n = ::write(fd_, data, left);
-                if (n < 0) {
-                    if (errno == EINTR) {
-                        continue;
-                    }
-                    error = errno;
-                    break;
-                }
-                data += n;
-                left -= static_cast<std::size_t>(n);
-            }
+            error = WriteAll(fd_, block->data, block->size);
         }
         bool wake = false;
         {
