@@ -43,6 +43,15 @@ HRESULT FileHandle::GetSize(std::uint64_t* size) {
     return 0;
 }
 
+HRESULT FileHandle::GetLastWriteTime(std::uint64_t* ticks) {
+    FILETIME written;
+    if (!GetFileTime(handle_, nullptr, nullptr, &written)) {
+        return HResultFromLastError();
+    }
+    *ticks = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    return 0;
+}
+
 HRESULT FileHandle::Close() {
     if (handle_ == nullptr) {
         return 0;

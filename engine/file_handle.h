@@ -24,6 +24,8 @@ public:
     // Takes over a handle opened elsewhere; a null one is the last-error value's failure.
     platform::HRESULT Adopt(platform::HANDLE handle);
     platform::HRESULT GetSize(std::uint64_t* size);
+    // The time of the last change to the file's content, in the system's ticks.
+    platform::HRESULT GetLastWriteTime(std::uint64_t* ticks);
     // Writes are buffered below, so closing can be the moment a write fails.
     platform::HRESULT Close();
 

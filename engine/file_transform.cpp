@@ -66,6 +66,10 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
     JobStep fileStep = JobStep::None;
 
     std::uint64_t size = 0;
+    // A named source is a regular file: one changed while it is read (truncated, rewritten by
+    // another program) would give a result that matches no version of it.
+    bool watchSource = false;
+    std::uint64_t sourceWritten = 0;
     bool filesOpen = false;
     if (session.provider() == nullptr) {
         ok = false;
@@ -83,6 +87,9 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
         if (code == 0) {
             fileStep = JobStep::SizeSource;
             code = sourceFile.GetSize(&size);
+        }
+        if (code == 0 && !sourceIsStandardInput && !sourceIsNamedStream) {
+            watchSource = sourceFile.GetLastWriteTime(&sourceWritten) == 0;
         }
         if (code == 0) {
             fileStep = JobStep::CreateDestination;
@@ -168,6 +175,19 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
         SecureZeroMemory(chunks, sizeof chunks);
         if (!sample.empty()) {
             SecureZeroMemory(sample.data(), sample.size());
+        }
+        if (code == 0 && ok && watchSource) {
+            std::uint64_t sizeNow = 0;
+            std::uint64_t writtenNow = 0;
+            fileStep = JobStep::SourceChanged;
+            code = sourceFile.GetSize(&sizeNow);
+            if (code == 0) {
+                code = sourceFile.GetLastWriteTime(&writtenNow);
+            }
+            if (code == 0 && (sizeNow != size || writtenNow != sourceWritten)) {
+                SetLastError(ERROR_FILE_INVALID);
+                code = HResultFromLastError();
+            }
         }
         sourceFile.Close();
 

@@ -12,7 +12,7 @@ class JobObserver {
 public:
     virtual ~JobObserver() = default;
     // Both files are open. `size` is what the system reported for the source: a hint only,
-    // since the source is read to its end (a /proc file reports 0, a growing file more).
+    // since the source is read to its end (a /proc file or a pipe reports 0).
     virtual void OnJobStarted(std::uint64_t size) = 0;
     // Chunk `index` (counting from 0) is done; `bytesDone` counts every byte so far.
     virtual void OnChunkDone(std::uint64_t index, std::uint64_t bytesDone) = 0;
@@ -34,6 +34,7 @@ enum class JobStep {
     DestinationKind,   // the destination exists and is not a regular file
     CreateDestination, // code: errno (the temporary result in the destination's folder)
     Read,              // code: errno
+    SourceChanged,     // a named source changed while it was read (ERROR_FILE_INVALID)
     Cipher,            // code: the crypto service's failure code
     Write,             // code: errno (also a failure found when the result was closed)
     WrongPassword,     // decrypting: the plaintext looked like random bytes

@@ -69,6 +69,13 @@ std::string DescribeFailure(const JobFailure& failure, const std::string& source
         return "cannot create a file in " + FolderOf(destination) + ": " + SystemMeaning(code);
     case JobStep::Read:
         return source + ": read error: " + SystemMeaning(code);
+    case JobStep::SourceChanged:
+        if (code == platform::ERROR_FILE_INVALID) {
+            return source + ": changed while it was read (another program wrote to it); "
+                            "nothing was written, try again when it is left alone";
+        }
+        return source + ": cannot tell whether it changed while it was read: " +
+               SystemMeaning(code);
     case JobStep::Cipher:
         return source + ": cipher failure: " + ServiceMeaning(code);
     case JobStep::Write:

@@ -354,6 +354,43 @@ BOOL WriteFile(HANDLE handle, const void* buffer, DWORD count, DWORD* bytesWritt
     return TRUE;
 }
 
+namespace {
+
+FILETIME ToFileTime(const struct timespec& time) {
+    // Seconds from 1601 to 1970.
+    constexpr std::uint64_t kEpochDifference = 11644473600u;
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(time.tv_sec) + kEpochDifference) * 10000000u +
+        static_cast<std::uint64_t>(time.tv_nsec) / 100u;
+    FILETIME result;
+    result.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFFu);
+    result.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    return result;
+}
+
+} // namespace
+
+BOOL GetFileTime(HANDLE handle, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite) {
+    const int fd = DescriptorOf(handle);
+    struct stat info {};
+    if (fd < 0) {
+        return Fail(EBADF);
+    }
+    if (::fstat(fd, &info) != 0) {
+        return Fail(errno);
+    }
+    if (creation != nullptr) {
+        *creation = ToFileTime(info.st_ctim);
+    }
+    if (lastAccess != nullptr) {
+        *lastAccess = ToFileTime(info.st_atim);
+    }
+    if (lastWrite != nullptr) {
+        *lastWrite = ToFileTime(info.st_mtim);
+    }
+    return TRUE;
+}
+
 DWORD GetFileSize(HANDLE handle, DWORD* sizeHigh) {
     if (PlannedFailureDue(FileCall::GetSize)) {
         return INVALID_FILE_SIZE;

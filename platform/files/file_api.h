@@ -29,6 +29,8 @@ inline constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
 
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+// The file was changed by someone else while this handle read it.
+inline constexpr DWORD ERROR_FILE_INVALID = 1006;
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
@@ -48,6 +50,14 @@ HANDLE CreateFile(const char* name, DWORD access, DWORD shareMode, void* securit
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead, void* overlapped);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* bytesWritten, void* overlapped);
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
+// 100-nanosecond intervals since 1601, as the time of the file's last change.
+struct FILETIME {
+    DWORD dwLowDateTime = 0;
+    DWORD dwHighDateTime = 0;
+};
+// The file's times; the system keeps no creation time, so `creation` gets the last change of
+// its attributes. Any pointer may be null.
+BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
 // FALSE when buffered data could not be written; the handle is gone either way.
 BOOL CloseHandle(HANDLE object);
 
