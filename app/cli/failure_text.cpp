@@ -74,8 +74,8 @@ std::string DescribeFailure(const JobFailure& failure, const std::string& source
             return source + ": changed while it was read (another program wrote to it); "
                             "nothing was written, try again when it is left alone";
         }
-        return source + ": cannot tell whether it changed while it was read: " +
-               SystemMeaning(code);
+        return source +
+               ": cannot tell whether it changed while it was read: " + SystemMeaning(code);
     case JobStep::Cipher:
         return source + ": cipher failure: " + ServiceMeaning(code);
     case JobStep::Write:
