@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <acl/libacl.h>
+#include <sys/acl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,6 +116,40 @@ void SyncFolder(int folder) {
     }
 }
 
+// What a file's permission bits let each class of user do, as a result owned by the caller in
+// group `group` may pass on. With an access control list the group bits are its mask, and the
+// file's group may do less; a group other than the result's gets nothing. A file system without
+// lists gives the plain bits.
+mode_t PassedOnBits(const struct stat& info, acl_t acl, gid_t group) {
+    mode_t bits = info.st_mode & 0777;
+    acl_entry_t entry;
+    for (int which = ACL_FIRST_ENTRY; acl != nullptr && acl_get_entry(acl, which, &entry) == 1;
+         which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag;
+        acl_permset_t permissions;
+        if (acl_get_tag_type(entry, &tag) == 0 && tag == ACL_GROUP_OBJ &&
+            acl_get_permset(entry, &permissions) == 0) {
+            const mode_t groupMay = (acl_get_perm(permissions, ACL_READ) == 1 ? S_IRGRP : 0) |
+                                    (acl_get_perm(permissions, ACL_WRITE) == 1 ? S_IWGRP : 0) |
+                                    (acl_get_perm(permissions, ACL_EXECUTE) == 1 ? S_IXGRP : 0);
+            bits &= ~(S_IRWXG & ~groupMay);
+        }
+    }
+    if (info.st_gid != group) {
+        bits &= ~S_IRWXG;
+    }
+    return bits;
+}
+
+mode_t PassedOnBits(int fd, const struct stat& info, gid_t group) {
+    acl_t acl = ::acl_get_fd(fd);
+    const mode_t bits = PassedOnBits(info, acl, group);
+    if (acl != nullptr) {
+        ::acl_free(acl);
+    }
+    return bits;
+}
+
 #ifdef VANTHE_TEST_SEAMS
 bool forceNamedTemporary = false;
 void (*afterTemporaryCreated)(const char* folder, const char* name) = nullptr;
@@ -163,9 +199,8 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
     }
 
     struct stat sourceInfo {};
-    bool haveSource = source != nullptr && ::fstat(DescriptorOf(source), &sourceInfo) == 0;
-    const mode_t mask = ProcessUmask();
-    permissions_ = (haveSource ? sourceInfo.st_mode & 0777 : 0666) & ~mask;
+    const int sourceFd = source != nullptr ? DescriptorOf(source) : -1;
+    bool haveSource = sourceFd >= 0 && ::fstat(sourceFd, &sourceInfo) == 0;
 
     struct stat existing {};
     if (::fstatat(folder_, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
@@ -207,6 +242,19 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
             afterTemporaryCreated(FolderOf(path).c_str(), temporary_.c_str());
         }
     }
+    // The result gives nobody more than the source does: the group it is made with (the
+    // caller's, or a set-group-ID folder's) may not be the source's.
+    struct stat made {};
+    if (::fstat(fd_, &made) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        fd_ = -1;
+        Discard();
+        return Fail(error);
+    }
+    group_ = made.st_gid;
+    permissions_ = (haveSource ? PassedOnBits(sourceFd, sourceInfo, group_) : 0666) &
+                   ~ProcessUmask();
     handle_ = HandleFromDescriptor(fd_, GENERIC_WRITE);
     if (handle_ == nullptr) {
         int error = static_cast<int>(GetLastError());
@@ -228,13 +276,9 @@ bool ResultFile::Publish() {
     if (detail::PlannedFailureDue(FileCall::Publish)) {
         return false;
     }
-    // Where the file system keeps no permissions of ours, the result has those it gives every
-    // file there, as the source on it has.
-    if (::fchmod(fd_, permissions_) != 0 && !NotDoneHere(errno)) {
-        return Fail(errno);
-    }
     struct stat existing {};
     bool replacing = ::fstatat(folder_, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    mode_t permissions = permissions_;
     if (replacing) {
         if (!replace_) {
             return Fail(EEXIST);
@@ -242,6 +286,21 @@ bool ResultFile::Publish() {
         if (!S_ISREG(existing.st_mode)) {
             return Fail(static_cast<int>(ERROR_CANT_ACCESS_FILE));
         }
+        // Replacing a file never opens it to more people than it was open to.
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/self/fd/%d/", folder_);
+        acl_t acl = ::acl_get_file((path + name_).c_str(), ACL_TYPE_ACCESS);
+        permissions &= PassedOnBits(existing, acl, group_);
+        if (acl != nullptr) {
+            ::acl_free(acl);
+        }
+    }
+    // Where the file system keeps no permissions of ours, the result has those it gives every
+    // file there, as the source on it has.
+    if (::fchmod(fd_, permissions) != 0 && !NotDoneHere(errno)) {
+        return Fail(errno);
+    }
+    if (replacing) {
         // The old content must survive a crash: the new one is on disk before the rename.
         if (::fsync(fd_) != 0) {
             return Fail(errno);

@@ -26,12 +26,14 @@ public:
     // destination exists and is not a regular file (ERROR_CANT_ACCESS_FILE), is the open
     // `source` itself (ERROR_SHARING_VIOLATION), exists while `replace` is false (EEXIST), or
     // when its folder takes no new file. `source` may be null; the result gets its permission
-    // bits, limited by the umask (0666 less the umask without a source).
+    // bits, limited by the umask (0666 less the umask without a source), without the group's
+    // when the result's group is another or the source's access list denies them to its group.
     bool Create(const char* destination, HANDLE source, bool replace);
     // Written through this handle with WriteFile; owned by the result.
     HANDLE handle() const { return handle_; }
     // Writes out what is buffered, gives the result its permissions and its name. A result that
-    // replaces a file is synced first, so a crash cannot leave an empty file in its place.
+    // replaces a file keeps no permission bit the file lacked, and is synced first, so a crash
+    // cannot leave an empty file in its place.
     // Without `replace`, a destination that appeared meanwhile is kept (EEXIST).
     bool Publish();
     // Drops an unpublished result. Also done by the destructor.
@@ -46,6 +48,7 @@ private:
     int slot_ = -1;
     bool replace_ = false;
     unsigned permissions_ = 0600;
+    unsigned group_ = 0; // the group the result was made with
     std::string name_;      // the destination's last component
     std::string temporary_; // empty for an unnamed result
 };

@@ -403,7 +403,7 @@ TEST_F(Transform, ResultTakesTheSourcesPermissions) {
     for (mode_t mode : {0600, 0640, 0755}) {
         WriteBytes(source, Pattern(100));
         ASSERT_EQ(::chmod(source.c_str(), mode), 0);
-        transform.replaceExisting = true;
+        ::unlink(destination.c_str());
         ASSERT_TRUE(Encrypt());
         struct stat info {};
         ASSERT_EQ(::stat(destination.c_str(), &info), 0);

@@ -24,6 +24,7 @@ set(library_openssl "platform/crypto")
 set(library_magic "platform/content")
 set(library_zlib "platform/content")
 set(library_iconv "platform/text")
+set(library_acl "platform/files")       # libacl: <acl/libacl.h>, <sys/acl.h>
 
 # A platform header that says it is internal to its layer may be included only there: the
 # layers above see the platform's interface, not how it is built.
@@ -78,6 +79,8 @@ foreach(layer IN LISTS layers)
                 endif()
                 if(line MATCHES "<(zlib|iconv|magic)\\.h>")
                     set(owner "${library_${CMAKE_MATCH_1}}")
+                elseif(line MATCHES "<sys/acl\\.h>")
+                    set(owner "${library_acl}")
                 endif()
                 if(owner AND NOT owner STREQUAL layer)
                     list(APPEND violations "${name}: <${first}...> belongs to ${owner}")

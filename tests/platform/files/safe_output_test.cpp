@@ -6,6 +6,7 @@
 #include "platform/files/safe_output.h"
 #include "support/test_files.h"
 
+#include <acl/libacl.h>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -14,6 +15,8 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <string>
+#include <fcntl.h>
+#include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -221,6 +224,60 @@ TEST(ResultFile, ClosedStandardDescriptorsAreNotHandedToResults) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadBytes(dir / "out"), (Bytes{'d', 'a', 't', 'a'}));
+}
+
+// Publishes "data" for dir/out made from dir/source, and gives its permission bits.
+mode_t PublishedBits(const TempDir& dir, bool replace) {
+    const int fd = ::open((dir / "source").c_str(), O_RDONLY | O_CLOEXEC);
+    HANDLE source = HandleFromDescriptor(fd, GENERIC_READ);
+    ResultFile result;
+    DWORD written = 0;
+    const bool ok = result.Create((dir / "out").c_str(), source, replace) &&
+                    WriteFile(result.handle(), "data", 4, &written, nullptr) && result.Publish();
+    CloseHandle(source);
+    struct stat info {};
+    return ok && ::stat((dir / "out").c_str(), &info) == 0 ? info.st_mode & 07777 : 01000;
+}
+
+TEST(ResultFile, NobodyMayReadTheResultWhoCouldNotReadTheSourceOrTheReplacedFile) {
+    const mode_t mask = ::umask(022);
+    TempDir dir;
+    WriteBytes(dir / "source", Bytes{'s'});
+    ASSERT_EQ(::chmod((dir / "source").c_str(), 0644), 0);
+    EXPECT_EQ(PublishedBits(dir, false), 0644u);
+
+    // A private file replaced by a result of a public source stays private; a public one
+    // replaced by that of a private source becomes private.
+    ASSERT_EQ(::chmod((dir / "out").c_str(), 0600), 0);
+    EXPECT_EQ(PublishedBits(dir, true), 0600u);
+    ASSERT_EQ(::chmod((dir / "out").c_str(), 0644), 0);
+    ASSERT_EQ(::chmod((dir / "source").c_str(), 0640), 0);
+    EXPECT_EQ(PublishedBits(dir, true), 0640u);
+    ASSERT_EQ(::unlink((dir / "out").c_str()), 0);
+
+    // An access list that lets one other user read the source: its group bits are the list's
+    // mask, while its group may read nothing.
+    acl_t list = ::acl_from_text("u::rw-,g::---,u:65534:r--,m::r--,o::---");
+    ASSERT_NE(list, nullptr);
+    const bool listed = ::acl_set_file((dir / "source").c_str(), ACL_TYPE_ACCESS, list) == 0;
+    ::acl_free(list);
+    if (listed) {
+        EXPECT_EQ(PublishedBits(dir, false), 0600u);
+        ASSERT_EQ(::unlink((dir / "out").c_str()), 0);
+    }
+    // Without the list the group's bits are passed on.
+    ASSERT_EQ(::unlink((dir / "source").c_str()), 0);
+    WriteBytes(dir / "source", Bytes{'s'});
+    ASSERT_EQ(::chmod((dir / "source").c_str(), 0640), 0);
+    EXPECT_EQ(PublishedBits(dir, false), 0640u);
+    ASSERT_EQ(::unlink((dir / "out").c_str()), 0);
+
+    // A source of another group: that group's bits are no business of the result's group.
+    if (::chown((dir / "source").c_str(), static_cast<uid_t>(-1), 65534) == 0 &&
+        ::getegid() != 65534) {
+        EXPECT_EQ(PublishedBits(dir, false), 0600u);
+    }
+    ::umask(mask);
 }
 
 TEST(ResultFile, DestinationStateLooksAtTheNameItself) {
