@@ -2,6 +2,7 @@
 
 #include "platform/files/file_faults.h"
 
+#include <acl/libacl.h>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
-#include <acl/libacl.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -253,8 +253,8 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
         return Fail(error);
     }
     group_ = made.st_gid;
-    permissions_ = (haveSource ? PassedOnBits(sourceFd, sourceInfo, group_) : 0666) &
-                   ~ProcessUmask();
+    permissions_ =
+        (haveSource ? PassedOnBits(sourceFd, sourceInfo, group_) : 0666) & ~ProcessUmask();
     handle_ = HandleFromDescriptor(fd_, GENERIC_WRITE);
     if (handle_ == nullptr) {
         int error = static_cast<int>(GetLastError());
@@ -300,11 +300,11 @@ bool ResultFile::Publish() {
     if (::fchmod(fd_, permissions) != 0 && !NotDoneHere(errno)) {
         return Fail(errno);
     }
-    if (replacing) {
-        // The old content must survive a crash: the new one is on disk before the rename.
-        if (::fsync(fd_) != 0) {
-            return Fail(errno);
-        }
+    // The result is on disk before it takes the name: a crash must leave neither an empty file
+    // in place of a replaced one nor an empty new one, after which a user who deleted the
+    // source trusting the result would have lost both.
+    if (::fsync(fd_) != 0) {
+        return Fail(errno);
     }
 
     SignalsHeld held;
@@ -369,9 +369,7 @@ bool ResultFile::Publish() {
         ReleaseSlot(slot_);
         slot_ = -1;
     }
-    if (replacing) {
-        SyncFolder(folder_);
-    }
+    SyncFolder(folder_);
     HANDLE handle = handle_;
     handle_ = nullptr;
     fd_ = -1;

@@ -32,8 +32,9 @@ public:
     // Written through this handle with WriteFile; owned by the result.
     HANDLE handle() const { return handle_; }
     // Writes out what is buffered, gives the result its permissions and its name. A result that
-    // replaces a file keeps no permission bit the file lacked, and is synced first, so a crash
-    // cannot leave an empty file in its place.
+    // replaces a file keeps no permission bit the file lacked. The result is synced before it
+    // takes the name and its folder after, so a crash can leave neither an empty file under the
+    // name nor the name missing once Publish has returned.
     // Without `replace`, a destination that appeared meanwhile is kept (EEXIST).
     bool Publish();
     // Drops an unpublished result. Also done by the destructor.

@@ -12,10 +12,10 @@
 #include <csignal>
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <string>
-#include <fcntl.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -93,12 +93,19 @@ extern "C" int fsync(int fd) {
 
 namespace {
 
-TEST(ResultFile, AReplacedFileAndItsFolderAreSyncedBeforeItCounts) {
-    for (bool named : {false, true}) {
+TEST(ResultFile, AResultAndItsFolderAreSyncedBeforeItCounts) {
+    // A user may delete the source as soon as the result is reported done, so a new result
+    // must last through a crash as a replacing one must.
+    for (int run = 0; run < 4; ++run) {
+        const bool named = (run & 1) != 0;
+        const bool replacing = (run & 2) != 0;
         SCOPED_TRACE(named ? "named temporary" : "unnamed temporary");
+        SCOPED_TRACE(replacing ? "replacing" : "new");
         ForceNamedTemporaryForTesting(named);
         TempDir dir;
-        WriteBytes(dir / "out", Bytes{'o', 'l', 'd'});
+        if (replacing) {
+            WriteBytes(dir / "out", Bytes{'o', 'l', 'd'});
+        }
         {
             std::lock_guard lock(syncMutex);
             syncCalls.clear();
