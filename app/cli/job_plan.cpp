@@ -101,6 +101,19 @@ bool SameStream(const std::string& path, const std::string& source) {
            first.st_ino == second.st_ino;
 }
 
+// True when standard output is the source's own file, as after `1<>file`: the result would
+// overwrite the source while it is read.
+bool OutputIsSource(const std::string& source) {
+    struct stat output {};
+    struct stat input {};
+    if (::fstat(STDOUT_FILENO, &output) != 0 || !S_ISREG(output.st_mode)) {
+        return false;
+    }
+    const bool known = source == kStandardStream ? ::fstat(STDIN_FILENO, &input) == 0
+                                                 : ::stat(source.c_str(), &input) == 0;
+    return known && input.st_dev == output.st_dev && input.st_ino == output.st_ino;
+}
+
 } // namespace
 
 bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
@@ -127,6 +140,11 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
         job.toStandardOutput = options.output == kStandardStream;
         if (job.toStandardOutput && ::isatty(STDOUT_FILENO) != 0) {
             reason = "standard output is a terminal; redirect it or name a file with -o";
+            return false;
+        }
+        if (job.toStandardOutput && OutputIsSource(source)) {
+            reason = (job.fromStandardInput ? std::string("standard input") : Printable(source)) +
+                     ": standard output is the source file itself";
             return false;
         }
         if (job.destination.empty() || job.destination.back() == '/') {

@@ -46,6 +46,7 @@ struct RunOptions {
     std::string input;                    // standard input
     std::string inputFile;                // a file for standard input instead of the pipe
     std::string output;                   // a file for standard output instead of the pipe
+    bool outputInPlace = false;           // that file opened as `1<>file` does: not truncated
     std::vector<std::string> environment; // NAME=value added to the child's
     bool errorToTerminal = false;         // standard error a terminal (a pseudo-terminal)
     unsigned short terminalColumns = 0;   // its width; 0: none told
@@ -144,7 +145,8 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
         if (run.output.empty()) {
             ::dup2(out[1], 1);
         } else {
-            int file = ::open(run.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            int file = ::open(run.output.c_str(),
+                              run.outputInPlace ? O_RDWR : O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(file, 1);
         }
         ::dup2(err[1], 2);
@@ -412,6 +414,28 @@ TEST_F(Cli, AFileNamedDashEnxDecryptsIntoAFileNamedDash) {
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(ReadBytes(dir / "-"), KnownInput("004096"));
+}
+
+TEST_F(Cli, StandardOutputOnTheSourceItselfIsRefused) {
+    // `vanthe-cli encrypt -o - f 1<>f` would overwrite f as it is read, and so would standard
+    // input on that file; the source must stay as it was.
+    const Bytes plain = Pattern(100000);
+    WriteBytes(dir / "plain", plain);
+    for (bool fromStandardInput : {false, true}) {
+        RunOptions inPlace;
+        inPlace.output = dir / "plain";
+        inPlace.outputInPlace = true;
+        if (fromStandardInput) {
+            inPlace.inputFile = dir / "plain";
+        }
+        Outcome outcome = RunCli(
+            {"encrypt", "-p", passwordFile, "-o", "-", fromStandardInput ? "-" : dir / "plain"},
+            inPlace);
+        EXPECT_EQ(outcome.exitCode, 2) << outcome.err;
+        EXPECT_NE(outcome.err.find("standard output is the source file itself"), std::string::npos)
+            << outcome.err;
+        EXPECT_EQ(ReadBytes(dir / "plain"), plain);
+    }
 }
 
 TEST_F(Cli, NamedPipesAreReadAsStandardInputIs) {
