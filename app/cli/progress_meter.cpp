@@ -1,6 +1,9 @@
 #include "app/cli/progress_meter.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -25,11 +28,19 @@ std::string Amount(double bytes) {
     return text;
 }
 
+// A terminal that knows no control sequences (TERM=dumb: an editor's shell buffer) would show
+// them as text; there the old line is blanked with spaces instead.
+bool DumbTerminal() {
+    const char* term = std::getenv("TERM");
+    return term != nullptr && std::strcmp(term, "dumb") == 0;
+}
+
 } // namespace
 
 ProgressMeter::ProgressMeter(bool enabled, std::size_t files, std::uint64_t totalBytes,
                              bool totalKnown)
-    : enabled_(enabled), files_(files), total_(totalBytes), totalKnown_(totalKnown) {
+    : enabled_(enabled), dumb_(DumbTerminal()), files_(files), total_(totalBytes),
+      totalKnown_(totalKnown) {
     nextDraw_ = (start_ + kDrawInterval).time_since_epoch().count();
 }
 
@@ -124,14 +135,26 @@ void ProgressMeter::DrawLocked(Clock::time_point now) {
         line.size() >= terminal.ws_col) {
         line.resize(terminal.ws_col - 1u);
     }
-    std::fprintf(stderr, "\r%s\033[K", line.c_str());
+    if (dumb_) {
+        const std::size_t width = line.size();
+        line.resize(std::max(width, drawnWidth_), ' ');
+        std::fprintf(stderr, "\r%s", line.c_str());
+        drawnWidth_ = width;
+    } else {
+        std::fprintf(stderr, "\r%s\033[K", line.c_str());
+    }
     std::fflush(stderr);
     drawn_ = true;
 }
 
 void ProgressMeter::ClearLocked() {
     if (drawn_) {
-        std::fputs("\r\033[K", stderr);
+        if (dumb_) {
+            std::fprintf(stderr, "\r%s\r", std::string(drawnWidth_, ' ').c_str());
+            drawnWidth_ = 0;
+        } else {
+            std::fputs("\r\033[K", stderr);
+        }
         std::fflush(stderr);
         drawn_ = false;
     }

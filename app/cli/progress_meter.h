@@ -50,6 +50,7 @@ private:
     bool Due(Clock::time_point now);
 
     const bool enabled_;
+    const bool dumb_; // no control sequences: lines are blanked with spaces
     const std::size_t files_;
     const std::uint64_t total_;
     const bool totalKnown_;
@@ -59,6 +60,7 @@ private:
     std::atomic<Clock::rep> nextDraw_{0};
     std::mutex mutex_; // standard error and `drawn_`
     bool drawn_ = false;
+    std::size_t drawnWidth_ = 0; // of the line on the screen, for a dumb terminal
 };
 
 } // namespace vanthe::cli

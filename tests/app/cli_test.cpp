@@ -749,6 +749,7 @@ TEST_F(Cli, ATerminalShowsOneProgressLineForTheBatch) {
     }
     RunOptions terminal;
     terminal.errorToTerminal = true;
+    terminal.environment = {"TERM=xterm-256color"};
     Outcome batch =
         RunCli({"encrypt", "-j", "2", "-p", passwordFile, dir / "one", dir / "two"}, terminal);
     ASSERT_EQ(batch.exitCode, 0) << batch.err;
@@ -786,7 +787,17 @@ TEST_F(Cli, ATerminalShowsOneProgressLineForTheBatch) {
         at = next;
     }
 
+    // A terminal that knows no control sequences (an editor's shell buffer) is sent none: the
+    // line is blanked with spaces.
     terminal.terminalColumns = 0;
+    terminal.environment = {"TERM=dumb"};
+    Outcome dumb = RunCli(
+        {"encrypt", "-f", "-j", "2", "-p", passwordFile, dir / "one", dir / "two"}, terminal);
+    ASSERT_EQ(dumb.exitCode, 0) << dumb.err;
+    EXPECT_TRUE(Has(dumb.err, "/2 files")) << dumb.err;
+    EXPECT_FALSE(Has(dumb.err, "\033")) << dumb.err;
+    EXPECT_TRUE(dumb.err.ends_with(" \r")) << dumb.err;
+
     Outcome quiet = RunCli({"encrypt", "-q", "-f", "-p", passwordFile, dir / "one"}, terminal);
     EXPECT_EQ(quiet.exitCode, 0);
     EXPECT_EQ(quiet.err, "");
