@@ -30,11 +30,17 @@ _vanthe_cli() {
     esac
     [[ $was_split ]] && return
 
+    # After "--" every word is a file, even one that starts with a dash.
+    local options=1
+    for ((i = 1; i < cword; i++)); do
+        [[ ${words[i]} == -- ]] && options=""
+    done
+
     if [[ -z $command ]]; then
         COMPREPLY=($(compgen -W "encrypt decrypt --help --version" -- "$cur"))
         return
     fi
-    if [[ $cur == -* ]]; then
+    if [[ $options && $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--output --password-file --codepage --no-check --force
             --jobs --quiet --help --version" -- "$cur"))
         return

@@ -57,7 +57,10 @@ const char kUsage[] =
     "  vanthe-cli decrypt -o - file.enx | age -p -o file.age\n"
     "      move a file to a modern format through a pipe\n"
     "\n"
-    "Exit status: 0 every file done, 1 a job failed, 2 usage error or refusal.\n";
+    "Exit status:\n"
+    "  0  every file done\n"
+    "  1  a job failed; the others were done\n"
+    "  2  usage error, or a refusal before any work started\n";
 
 namespace {
 

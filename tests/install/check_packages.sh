@@ -84,7 +84,7 @@ completion=$root/usr/share/bash-completion/completions/vanthe-cli
 [ -f "$completion" ] || fail "no bash completion"
 if [ -f /usr/share/bash-completion/bash_completion ]; then
     mkdir "$scratch/words"
-    words=$(cd "$scratch/words" && touch a.enx b.txt && bash -c '
+    words=$(cd "$scratch/words" && touch a.enx b.txt -- -x.enx && LC_ALL=C bash -c '
         source /usr/share/bash-completion/bash_completion
         source "$1"
         complete_line() {
@@ -94,8 +94,9 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
         }
         complete_line vanthe-cli de
         complete_line vanthe-cli decrypt --fo
-        complete_line vanthe-cli decrypt ""' _ "$completion")
-    [ "$words" = $'decrypt \n--force \na.enx ' ] || fail "bash completion gave: $words"
+        complete_line vanthe-cli decrypt ""
+        complete_line vanthe-cli decrypt -- -' _ "$completion")
+    [ "$words" = $'decrypt \n--force \n-x.enx a.enx \n-x.enx ' ] || fail "bash completion gave: $words"
 fi
 rm -rf "$scratch"
 echo "packages checked"
