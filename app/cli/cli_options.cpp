@@ -47,6 +47,11 @@ const char kUsage[] =
     "  made under that password. It does not detect tampering. For new secrets use a modern\n"
     "  tool such as age or gpg.\n"
     "\n"
+    "Exit status:\n"
+    "  0  every file done\n"
+    "  1  a job failed; the others were done\n"
+    "  2  usage error, or a refusal before any work started\n"
+    "\n"
     "Examples:\n"
     "  vanthe-cli encrypt -p pw.txt *.doc\n"
     "      encrypt each .doc file into a .doc.enx file beside it\n"
@@ -55,12 +60,7 @@ const char kUsage[] =
     "  tar -c folder | vanthe-cli encrypt -p pw.txt -o folder.tar.enx -\n"
     "      encrypt a stream\n"
     "  vanthe-cli decrypt -o - file.enx | age -p -o file.age\n"
-    "      move a file to a modern format through a pipe\n"
-    "\n"
-    "Exit status:\n"
-    "  0  every file done\n"
-    "  1  a job failed; the others were done\n"
-    "  2  usage error, or a refusal before any work started\n";
+    "      move a file to a modern format through a pipe\n";
 
 namespace {
 
