@@ -104,7 +104,7 @@ TEST(Plausibility, KnownTypesAreNamed) {
         {"image.png", "image/png"},
         {"bundle.txt.xz", "application/x-xz"},
         {"archive.7z", "application/x-7z-compressed"},
-        {"sound-id3.mp3", "audio/mpeg"},
+        {"sound-id3.mp3", "MPEG audio with an ID3v2 tag"},
         {"font.woff2", "font/woff2"},
         {"doc.docx", "application/vnd.openxmlformats-officedocument.wordprocessingml.document"},
         {"sound-noise.mp3", "MPEG audio frames"},
@@ -164,6 +164,61 @@ TEST(Plausibility, EncryptedDataAndFramedStreamsPassByTheirHeaders) {
     const Bytes noise = Random(sound.size(), 8);
     std::copy(noise.begin() + 300, noise.end(), sound.begin() + 300);
     broken.push_back(sound);
+    for (std::size_t i = 0; i < broken.size(); ++i) {
+        const Plausibility verdict = Judge(broken[i]);
+        EXPECT_FALSE(verdict.plausible) << i << " " << Describe(verdict);
+    }
+}
+
+// Files whose first 64 KiB are as random as a wrong password's output after a header of
+// several fixed bytes: snap packages, lossless sound, keystores, repositories, and an MP3 whose
+// cover art fills the sample. Made here as their headers before random bytes.
+TEST(Plausibility, IncompressibleFilesWithLongHeadersPass) {
+    const auto behind = [](std::string header, unsigned seed) {
+        Bytes bytes(header.begin(), header.end());
+        const Bytes body = Random(65536, seed);
+        bytes.insert(bytes.end(), body.begin(), body.end());
+        return bytes;
+    };
+    using namespace std::string_literals;
+    // A PKCS #12 store of 2,515 bytes: one DER sequence that holds the whole file.
+    Bytes store = behind("\x30\x82\x09\xCF\x02\x01\x03\x30\x82"s, 20);
+    store.resize(2515);
+    const std::vector<std::pair<std::string, Bytes>> files = {
+        // A tag of 700 KB holding a JPEG, as a music library's files have.
+        {"MPEG audio with an ID3v2 tag",
+         behind("ID3\3\0\0\0\x2A\x76\x10"
+                "APIC\0\x2A\x76\0\0\0image/jpeg\0\3\0\xFF\xD8\xFF\xE0"s,
+                11)},
+        {"Squashfs filesystem",
+         behind("hsqs\7\0\0\0\xE9\x36\x17\x6B\0\0\2\0\x30\0\0\0\1\0\x11\0\xC0\0\1\0\4\0\0\0"s, 12)},
+        {"WavPack audio", behind("wvpk\xCE\x21\2\0\x10\4\0\0\x40\xC4\x0A\0"s, 13)},
+        {"True Audio", behind("TTA1\1\0\2\0\x18\0\x44\xAC\0\0\x40\xC4"s, 14)},
+        {"Core Audio Format", behind("caff\0\1\0\0desc\0\0\0\0"s, 15)},
+        {"LRZIP compressed data", behind("LRZI\0\6\x3C\xB2\2\0\0\0\0\0\0\0"s, 16)},
+        {"DER encoded data", store},
+        {"IVF video", behind("DKIF\0\0\x20\0VP90\x80\2\xE0\1"s, 21)},
+        {"application/x-git", behind("PACK\0\0\0\2\0\0\0\x09\x90\7\x78\x9C"s, 17)},
+        {"application/x-java-keystore", behind("\xFE\xED\xFE\xED\0\0\0\2\0\0\0\1"s, 18)},
+        {"application/x-lzma", behind("\x5D\0\0\x80\0\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\0"s, 19)},
+    };
+    for (const auto& [kind, bytes] : files) {
+        const Plausibility verdict = Judge(bytes);
+        EXPECT_EQ(verdict.because, PlausibleBecause::KnownType) << kind << " " << Describe(verdict);
+        EXPECT_EQ(verdict.detail, kind);
+    }
+    // One field off, and the header is no longer enough: a DER sequence one byte longer than
+    // the file, for one.
+    Bytes longer = store;
+    longer.pop_back();
+    const std::vector<Bytes> broken = {
+        longer,
+        behind("ID3\3\0\0\0\x2A\xF6\x10"s, 11),
+        behind("hsqs\7\0\0\0\xE9\x36\x17\x6B\0\0\3\0\x30\0\0\0\1\0\x11\0\xC0\0\1\0\4\0\0\0"s, 12),
+        behind("wvpk\xCE\x21\2\0\x10\5\0\0"s, 13),
+        behind("caff\0\2\0\0"s, 15),
+        behind("\x5D\0\0\x80\0\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x7F\0"s, 19),
+    };
     for (std::size_t i = 0; i < broken.size(); ++i) {
         const Plausibility verdict = Judge(broken[i]);
         EXPECT_FALSE(verdict.plausible) << i << " " << Describe(verdict);
