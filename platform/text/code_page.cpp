@@ -125,9 +125,16 @@ UINT CodePageForLocaleName(std::string_view localeName) {
 std::string LocaleNameFromEnvironment() {
     for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
         const char* value = std::getenv(variable);
-        if (value != nullptr && *value != '\0') {
-            return value;
+        if (value == nullptr || *value == '\0') {
+            continue;
         }
+        // A character set alone names no language: macOS sends LC_CTYPE=UTF-8 over ssh, and
+        // the C library passes it over too.
+        const std::string lower = Lowercase(value);
+        if (lower == "utf-8" || lower == "utf8") {
+            continue;
+        }
+        return value;
     }
     return {};
 }

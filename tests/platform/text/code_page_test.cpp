@@ -143,6 +143,9 @@ TEST_F(Environment, LcAllBeatsLcCtypeBeatsLang) {
     EXPECT_EQ(GetACP(), 932U);
     Set("LC_CTYPE", "");
     EXPECT_EQ(GetACP(), 1251U);
+    // A character set alone, as macOS sends it over ssh, names no language: LANG still counts.
+    Set("LC_CTYPE", "UTF-8");
+    EXPECT_EQ(GetACP(), 1251U);
 }
 
 TEST_F(Environment, OverrideVariableBeatsTheLocale) {
