@@ -2,6 +2,7 @@
 
 #include "platform/text/code_page.h"
 
+#include <algorithm>
 #include <iconv.h>
 #include <locale.h>
 #include <new>
@@ -165,6 +166,12 @@ void Wipe(std::string* text) {
 
 TextFault ConvertCharacters(UINT codePage, DWORD flags, std::string_view utf8, std::string* bytes,
                             char32_t* unrepresentable) {
+    // Every ANSI code page keeps ASCII as it is: such text needs no converter, which a system
+    // without the code page's may lack.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+        bytes->assign(utf8);
+        return TextFault::None;
+    }
     const std::string name = ConverterName(codePage);
     Converter exact(name, "UTF-8");
     if (!exact.ok()) {
