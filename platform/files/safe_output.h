@@ -49,7 +49,7 @@ private:
     int slot_ = -1;
     bool replace_ = false;
     unsigned permissions_ = 0600;
-    unsigned group_ = 0; // the group the result was made with
+    unsigned group_ = 0;    // the group the result was made with
     std::string name_;      // the destination's last component
     std::string temporary_; // empty for an unnamed result
 };
