@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <fcntl.h>
 #include <new>
 #include <poll.h>
 #include <pthread.h>
@@ -52,6 +53,10 @@ void FinishRingStores() {
 constexpr std::size_t kPrefetchFrom = 1024; // the chunk after the next, from the current offset
 constexpr std::size_t kPrefetchTo = 2048;
 constexpr std::size_t kLine = 64;
+// The writing thread asks the system to start writing a file's pages to disk each time this
+// much more has been written, so that syncing the result at its end (before it takes its name)
+// waits only for the last of them, not for the whole file.
+constexpr std::uint64_t kWritebackStep = 8 << 20;
 
 // The thread starts with every signal blocked: signals belong to the program's own threads,
 // and a write past RLIMIT_FSIZE or into a closed pipe must come back as EFBIG or EPIPE
@@ -342,6 +347,8 @@ WriteBehind::~WriteBehind() {
 
 int WriteBehind::Start() {
     started_ = true;
+    struct stat info {};
+    writeback_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
     // Without the memory or a thread the caller writes for itself, as the reader reads.
     if (ring_.Allocate()) {
         current_ = &ring_.At(0);
@@ -387,6 +394,12 @@ void WriteBehind::Run() {
         // After a failure the rest is dropped: it could only land in the wrong place.
         if (error_.load(std::memory_order_relaxed) == 0) {
             error = WriteAll(fd_, block->data, block->size);
+            unsubmitted_ += block->size;
+            if (writeback_ && error == 0 && unsubmitted_ >= kWritebackStep) {
+                // Only a request: a file system that cannot take it writes the pages later.
+                ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+                unsubmitted_ = 0;
+            }
         }
         bool wake = false;
         {

@@ -158,6 +158,10 @@ private:
     bool draining_ = false; // Flush wants every pending block written now
     bool stop_ = false;
 
+    // The writing thread's only.
+    bool writeback_ = false;        // a regular file, whose pages go to disk early
+    std::uint64_t unsubmitted_ = 0; // bytes written since writeback was last started
+
     // The caller's side only.
     bool started_ = false;
     bool direct_ = false;
