@@ -88,17 +88,22 @@ std::string CheckDestination(const PlannedJob& job, bool force) {
     return {};
 }
 
-// True when `path` ("-": standard input) and the stream `source` are one open file or pipe:
-// reading the password from it would take the data's first bytes with it.
+// What a name on the command line ("-": standard input) is, for telling two names of one file.
+bool Identify(const std::string& name, struct stat& info) {
+    return name == kStandardStream ? ::fstat(STDIN_FILENO, &info) == 0
+                                   : ::stat(name.c_str(), &info) == 0;
+}
+
+bool SameFile(const struct stat& first, const struct stat& second) {
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// True when `path` and the stream `source` are one open file or pipe: reading the password
+// from it would take the data's first bytes with it.
 bool SameStream(const std::string& path, const std::string& source) {
     struct stat first {};
     struct stat second {};
-    auto identify = [](const std::string& name, struct stat& info) {
-        return name == kStandardStream ? ::fstat(STDIN_FILENO, &info) == 0
-                                       : ::stat(name.c_str(), &info) == 0;
-    };
-    return identify(path, first) && identify(source, second) && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    return Identify(path, first) && Identify(source, second) && SameFile(first, second);
 }
 
 // True when standard output is the source's own file, as after `1<>file`: the result would
@@ -106,12 +111,8 @@ bool SameStream(const std::string& path, const std::string& source) {
 bool OutputIsSource(const std::string& source) {
     struct stat output {};
     struct stat input {};
-    if (::fstat(STDOUT_FILENO, &output) != 0 || !S_ISREG(output.st_mode)) {
-        return false;
-    }
-    const bool known = source == kStandardStream ? ::fstat(STDIN_FILENO, &input) == 0
-                                                 : ::stat(source.c_str(), &input) == 0;
-    return known && input.st_dev == output.st_dev && input.st_ino == output.st_ino;
+    return ::fstat(STDOUT_FILENO, &output) == 0 && S_ISREG(output.st_mode) &&
+           Identify(source, input) && SameFile(input, output);
 }
 
 } // namespace

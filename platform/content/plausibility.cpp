@@ -447,13 +447,11 @@ const char* KnownHeader(const unsigned char* data, std::size_t size) {
         return "MPEG audio with an ID3v2 tag";
     }
     // Squashfs 4.0 (snap packages), with a block size of 4 KiB to 1 MiB, a power of two.
-    const std::uint32_t blockSize =
-        static_cast<std::uint32_t>(data[12]) | static_cast<std::uint32_t>(data[13]) << 8 |
-        static_cast<std::uint32_t>(data[14]) << 16 | static_cast<std::uint32_t>(data[15]) << 24;
-    if (starts("hsqs") && size >= 32 && LittleEndian16(data + 28) == 4 &&
-        LittleEndian16(data + 30) == 0 && blockSize >= 4096 && blockSize <= (1u << 20) &&
-        (blockSize & (blockSize - 1)) == 0) {
-        return "Squashfs filesystem";
+    if (starts("hsqs") && LittleEndian16(data + 28) == 4 && LittleEndian16(data + 30) == 0) {
+        const std::uint32_t blockSize = LittleEndian16(data + 12) | LittleEndian16(data + 14) << 16;
+        if (blockSize >= 4096 && blockSize <= (1u << 20) && (blockSize & (blockSize - 1)) == 0) {
+            return "Squashfs filesystem";
+        }
     }
     if (starts("wvpk") && LittleEndian16(data + 8) >= 0x402 && LittleEndian16(data + 8) <= 0x410) {
         return "WavPack audio";

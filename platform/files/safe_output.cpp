@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <random>
 #include <sys/acl.h>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace platform {
@@ -141,14 +143,11 @@ mode_t PassedOnBits(const struct stat& info, acl_t acl, gid_t group) {
     return bits;
 }
 
-mode_t PassedOnBits(int fd, const struct stat& info, gid_t group) {
-    acl_t acl = ::acl_get_fd(fd);
-    const mode_t bits = PassedOnBits(info, acl, group);
-    if (acl != nullptr) {
-        ::acl_free(acl);
-    }
-    return bits;
-}
+// An access list as libacl hands it out, freed with it; null where a file has none to read.
+struct AccessListFree {
+    void operator()(acl_t list) const { ::acl_free(list); }
+};
+using AccessList = std::unique_ptr<std::remove_pointer_t<acl_t>, AccessListFree>;
 
 #ifdef VANTHE_TEST_SEAMS
 bool forceNamedTemporary = false;
@@ -254,7 +253,9 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
     }
     group_ = made.st_gid;
     permissions_ =
-        (haveSource ? PassedOnBits(sourceFd, sourceInfo, group_) : 0666) & ~ProcessUmask();
+        (haveSource ? PassedOnBits(sourceInfo, AccessList(::acl_get_fd(sourceFd)).get(), group_)
+                    : 0666) &
+        ~ProcessUmask();
     handle_ = HandleFromDescriptor(fd_, GENERIC_WRITE);
     if (handle_ == nullptr) {
         int error = static_cast<int>(GetLastError());
@@ -289,11 +290,8 @@ bool ResultFile::Publish() {
         // Replacing a file never opens it to more people than it was open to.
         char path[64];
         std::snprintf(path, sizeof path, "/proc/self/fd/%d/", folder_);
-        acl_t acl = ::acl_get_file((path + name_).c_str(), ACL_TYPE_ACCESS);
-        permissions &= PassedOnBits(existing, acl, group_);
-        if (acl != nullptr) {
-            ::acl_free(acl);
-        }
+        const AccessList list(::acl_get_file((path + name_).c_str(), ACL_TYPE_ACCESS));
+        permissions &= PassedOnBits(existing, list.get(), group_);
     }
     // Where the file system keeps no permissions of ours, the result has those it gives every
     // file there, as the source on it has.
