@@ -338,7 +338,8 @@ int ReadAhead::Read(void* buffer, std::size_t count, std::size_t* done) {
     return 0;
 }
 
-WriteBehind::WriteBehind(int fd, IoBlocks blocks) : fd_(fd), ring_(blocks) {}
+WriteBehind::WriteBehind(int fd, IoBlocks blocks, std::uint64_t syncEvery)
+    : fd_(fd), ring_(blocks), syncEvery_(syncEvery) {}
 
 WriteBehind::~WriteBehind() {
     Finish();
@@ -395,7 +396,8 @@ void WriteBehind::Run() {
         if (error_.load(std::memory_order_relaxed) == 0) {
             error = WriteAll(fd_, block->data, block->size);
             unsubmitted_ += block->size;
-            if (writeback_ && error == 0 && unsubmitted_ >= kWritebackStep) {
+            // A file synced as it goes has its pages written by the syncs.
+            if (syncEvery_ == 0 && writeback_ && error == 0 && unsubmitted_ >= kWritebackStep) {
                 // Only a request: a file system that cannot take it writes the pages later.
                 ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
                 unsubmitted_ = 0;
@@ -416,8 +418,66 @@ void WriteBehind::Run() {
     }
 }
 
+void WriteBehind::RunSyncs() {
+    for (;;) {
+        {
+            std::unique_lock lock(syncMutex_);
+            syncWanted_.wait(lock, [this] { return syncPending_ || syncStop_; });
+            if (syncStop_) {
+                return;
+            }
+            syncPending_ = false;
+        }
+        // Requests that come while this runs are one more sync after it.
+        int error = ::fdatasync(fd_) == 0 ? 0 : errno;
+        if (error != 0 && error != EINTR) {
+            // The sync at the end may not see this failure again: it ends the writing as a
+            // failed write does.
+            std::lock_guard lock(mutex_);
+            if (error_ == 0) {
+                error_ = error;
+            }
+            return;
+        }
+    }
+}
+
+void WriteBehind::RequestSync() {
+    // Started only once there is something to sync: most results are small, and a thread
+    // for each would cost a batch of them more than the syncs save.
+    if (!syncThread_.joinable()) {
+        if (syncsEnded_ || StartBlockedThread(syncThread_, [this] { RunSyncs(); }) != 0) {
+            syncsEnded_ = true; // the sync at the end does it all
+            return;
+        }
+    }
+    {
+        std::lock_guard lock(syncMutex_);
+        syncPending_ = true;
+    }
+    syncWanted_.notify_one();
+}
+
+void WriteBehind::StopSyncs() {
+    syncsEnded_ = true;
+    if (!syncThread_.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(syncMutex_);
+        syncStop_ = true;
+    }
+    syncWanted_.notify_one();
+    syncThread_.join();
+}
+
 int WriteBehind::Publish() {
     FinishRingStores();
+    // Counted as handed over, not as written: a sync covers what has reached the file by then.
+    if (syncEvery_ > 0 && writeback_ && (handedOver_ += current_->size) >= syncEvery_) {
+        RequestSync();
+        handedOver_ = 0;
+    }
     std::unique_lock lock(mutex_);
     ++produced_;
     // Woken after the lock is given up, as the reader is.
@@ -491,6 +551,9 @@ int WriteBehind::Flush() {
         callerWaiting_ = false;
         draining_ = false;
     }
+    lock.unlock();
+    // Writes after this (rare: callers flush at their end) are left to the sync at the end.
+    StopSyncs();
     return error_;
 }
 

@@ -120,7 +120,10 @@ private:
 // and every later one, Flush and Finish return it.
 class WriteBehind {
 public:
-    explicit WriteBehind(int fd, IoBlocks blocks = {});
+    // With `syncEvery`, a regular file that is to be synced at its end anyway is synced as it
+    // grows, each time that much more has been written, on a second thread beside the writes:
+    // the sync at the end then waits for the last part only, not for the whole file.
+    explicit WriteBehind(int fd, IoBlocks blocks = {}, std::uint64_t syncEvery = 0);
     // Writes what is pending, as Finish does, ignoring its failure.
     ~WriteBehind();
     WriteBehind(const WriteBehind&) = delete;
@@ -128,7 +131,8 @@ public:
 
     // Takes all of the data; it reaches the descriptor later.
     int Write(const void* data, std::size_t count);
-    // Waits until everything taken so far has been written.
+    // Waits until everything taken so far has been written, and for a sync under way; a failed
+    // sync is returned here, since the sync at the end may no longer see it.
     int Flush();
     // Flush, then ends the thread; nothing may be written afterwards.
     int Finish();
@@ -141,6 +145,10 @@ private:
     int Publish();
     // Writing on the caller's thread, when no thread of its own could be had.
     int WriteDirect(const unsigned char* in, std::size_t count);
+    // The syncing thread's loop; the caller's requests and their end.
+    void RunSyncs();
+    void RequestSync();
+    void StopSyncs();
 
     int fd_;
     BlockRing ring_;
@@ -158,9 +166,20 @@ private:
     bool draining_ = false; // Flush wants every pending block written now
     bool stop_ = false;
 
+    bool writeback_ = false; // a regular file, whose pages go to disk early; set at the start
+
     // The writing thread's only.
-    bool writeback_ = false;        // a regular file, whose pages go to disk early
     std::uint64_t unsubmitted_ = 0; // bytes written since writeback was last started
+
+    // The syncs, started and ended by the caller's side.
+    const std::uint64_t syncEvery_;
+    std::uint64_t handedOver_ = 0; // bytes handed to the writing thread since the last request
+    bool syncsEnded_ = false;
+    std::thread syncThread_;
+    std::mutex syncMutex_;
+    std::condition_variable syncWanted_;
+    bool syncPending_ = false;
+    bool syncStop_ = false;
 
     // The caller's side only.
     bool started_ = false;

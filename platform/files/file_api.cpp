@@ -27,6 +27,11 @@ namespace {
 
 thread_local DWORD lastError = 0;
 
+// A result to be synced at its end is synced each time this much more has been written. Each
+// sync also commits the file system's journal, so fewer are cheaper; what is left for the end
+// is at most this much and the one under way.
+constexpr std::uint64_t kSyncEvery = 8 << 20;
+
 bool Fail(int error) {
     lastError = static_cast<DWORD>(error);
     return false;
@@ -61,6 +66,7 @@ bool SharingConflict(const OpenFile& existing, DWORD access, DWORD shareMode) {
 struct FileObject final : KernelObject {
     int fd = -1;
     DWORD access = 0;
+    Durability durability = Durability::Cached;
     std::unique_ptr<ReadAhead> reader;
     std::unique_ptr<WriteBehind> writer;
 
@@ -85,7 +91,8 @@ struct FileObject final : KernelObject {
 
     bool EnsureWriter() {
         if (!writer) {
-            writer.reset(new (std::nothrow) WriteBehind(fd));
+            writer.reset(new (std::nothrow) WriteBehind(
+                fd, IoBlocks{}, durability == Durability::SyncedAtEnd ? kSyncEvery : 0));
             if (!writer) {
                 return Fail(ENOMEM);
             }
@@ -429,7 +436,7 @@ BOOL CloseHandle(HANDLE handle) {
     return released ? TRUE : FALSE;
 }
 
-HANDLE HandleFromDescriptor(int fd, DWORD access) {
+HANDLE HandleFromDescriptor(int fd, DWORD access, Durability durability) {
     if (fd < 0 || (access & (GENERIC_READ | GENERIC_WRITE)) == 0) {
         Fail(EBADF);
         return nullptr;
@@ -441,6 +448,7 @@ HANDLE HandleFromDescriptor(int fd, DWORD access) {
     }
     file->fd = fd;
     file->access = access;
+    file->durability = durability;
     return file;
 }
 

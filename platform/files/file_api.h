@@ -61,8 +61,11 @@ BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME
 // FALSE when buffered data could not be written; the handle is gone either way.
 BOOL CloseHandle(HANDLE object);
 
+// Whether a written file is synced when it is done. One that is has its data synced as it
+// grows, beside the writing, so that the last sync waits only for the last part.
+enum class Durability { Cached, SyncedAtEnd };
 // Adopts an open descriptor as a file handle (closed with the handle); null on failure.
-HANDLE HandleFromDescriptor(int fd, DWORD access);
+HANDLE HandleFromDescriptor(int fd, DWORD access, Durability durability = Durability::Cached);
 // The descriptor behind a file handle, -1 for anything else.
 int DescriptorOf(HANDLE file);
 // Writes out what a handle has buffered; FALSE with the write's error number.

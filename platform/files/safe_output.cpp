@@ -256,7 +256,7 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
         (haveSource ? PassedOnBits(sourceInfo, AccessList(::acl_get_fd(sourceFd)).get(), group_)
                     : 0666) &
         ~ProcessUmask();
-    handle_ = HandleFromDescriptor(fd_, GENERIC_WRITE);
+    handle_ = HandleFromDescriptor(fd_, GENERIC_WRITE, Durability::SyncedAtEnd);
     if (handle_ == nullptr) {
         int error = static_cast<int>(GetLastError());
         ::close(fd_);

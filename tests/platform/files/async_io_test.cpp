@@ -171,6 +171,25 @@ TEST(WriteBehind, FinishWritesEverythingForSizesAroundBlockEdges) {
     }
 }
 
+// A file synced as it grows, every few blocks, on a thread beside the writing one: a sync never
+// moves or loses a byte, a flush ends the syncing and later writes still land after it.
+TEST(WriteBehind, SyncingAsItGoesKeepsEveryByteThroughAFlushAndAfterIt) {
+    TempDir dir;
+    Bytes content = Pattern(40 * kSmall.blockSize + 5);
+    Descriptor fd(::open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    ASSERT_GE(fd.get(), 0);
+    WriteBehind writer(fd.get(), kSmall, 2 * kSmall.blockSize + 1);
+    for (std::size_t at = 0; at < content.size(); at += 1000) {
+        ASSERT_EQ(
+            writer.Write(content.data() + at, std::min<std::size_t>(1000, content.size() - at)), 0);
+        if (at == 20 * 1000) {
+            ASSERT_EQ(writer.Flush(), 0);
+        }
+    }
+    EXPECT_EQ(writer.Finish(), 0);
+    EXPECT_EQ(ReadBytes(dir / "out"), content);
+}
+
 // The pipe holds one block and nobody reads it until the writes have been handed over, so
 // Finish starts with blocks still waiting and must see every one of them out.
 TEST(WriteBehind, FinishWaitsForEveryPendingBlock) {
@@ -310,6 +329,21 @@ TEST_F(FileSizeLimit, AFailedBackgroundWriteReachesTheNextWriteAndClose) {
     SetLastError(0);
     EXPECT_FALSE(CloseHandle(file));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(EFBIG));
+    EXPECT_EQ(ReadBytes(dir / "out").size(), kLimit);
+}
+
+// With a syncing thread beside it, the failure still comes back and both threads end.
+TEST_F(FileSizeLimit, AFailedWriteEndsAFileSyncedAsItGoes) {
+    Descriptor fd(::open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    ASSERT_GE(fd.get(), 0);
+    WriteBehind writer(fd.get(), kSmall, kSmall.blockSize);
+    Bytes piece = Pattern(1000);
+    int error = 0;
+    for (std::size_t written = 0; error == 0 && written < 4 * kLimit; written += piece.size()) {
+        error = writer.Write(piece.data(), piece.size());
+    }
+    EXPECT_EQ(error, EFBIG);
+    EXPECT_EQ(writer.Finish(), EFBIG);
     EXPECT_EQ(ReadBytes(dir / "out").size(), kLimit);
 }
 
