@@ -59,6 +59,10 @@ std::string CheckDestination(const PlannedJob& job, bool force) {
     case platform::Existing::Source:
         return name + ": is the source file itself";
     case platform::Existing::NotRegular:
+        // /dev/stdout and its kin name the terminal or pipe as a file; "-" is the way to it.
+        if (job.destination.rfind("/dev/", 0) == 0 || job.destination.rfind("/proc/", 0) == 0) {
+            return name + ": is not a regular file; to write to standard output, use -o -";
+        }
         return name + ": exists and is not a regular file; left as it is";
     case platform::Existing::RegularFile:
         if (!force) {

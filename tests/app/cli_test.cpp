@@ -738,6 +738,11 @@ TEST_F(Cli, ForceReplacesOnlyARegularFile) {
         EXPECT_EQ(ModeOf(dir / node), before) << node;
     }
     EXPECT_EQ(ReadBytes(dir / "victim"), Pattern(9));
+    // Standard output named as a file is refused with the way to it.
+    Outcome named = RunCli({"encrypt", "-p", passwordFile, "-o", "/dev/stdout", dir / "plain"});
+    EXPECT_EQ(named.exitCode, 2);
+    EXPECT_TRUE(Has(named.err, "use -o -")) << named.err;
+    EXPECT_TRUE(named.out.empty());
 }
 
 TEST_F(Cli, ATerminalShowsOneProgressLineForTheBatch) {
