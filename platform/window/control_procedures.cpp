@@ -34,10 +34,19 @@ void NotifyParent(HWND window, WORD code) {
                 reinterpret_cast<LPARAM>(window));
 }
 
-LRESULT GetText(const QString& text, WPARAM capacity, LPARAM buffer) {
-    const QByteArray bytes = text.toUtf8();
+LRESULT GetText(const QByteArray& bytes, WPARAM capacity, LPARAM buffer) {
     return static_cast<LRESULT>(CopyToBuffer(std::string_view(bytes.constData(), bytes.size()),
                                              reinterpret_cast<char*>(buffer), capacity));
+}
+
+// A file name need not be UTF-8, and the toolkit shows bytes that are not as U+FFFD, which
+// names another file. So an edit keeps the bytes it was given, and gives them back for as long
+// as its text is what they showed.
+constexpr char kGivenBytes[] = "vantheGivenBytes";
+
+QByteArray EditBytes(const QLineEdit* edit) {
+    const QByteArray given = edit->property(kGivenBytes).toByteArray();
+    return QString::fromUtf8(given) == edit->text() ? given : edit->text().toUtf8();
 }
 
 QString TextArgument(LPARAM lParam) {
@@ -76,13 +85,17 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return DefControlProc(window, message, wParam, lParam);
     }
     switch (message) {
-    case WM_SETTEXT:
-        edit->setText(TextArgument(lParam));
+    case WM_SETTEXT: {
+        const char* text = reinterpret_cast<const char*>(lParam);
+        const QByteArray bytes(text != nullptr ? text : "");
+        edit->setProperty(kGivenBytes, bytes);
+        edit->setText(QString::fromUtf8(bytes));
         return TRUE;
+    }
     case WM_GETTEXT:
-        return GetText(edit->text(), wParam, lParam);
+        return GetText(EditBytes(edit), wParam, lParam);
     case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(edit->text().toUtf8().size());
+        return static_cast<LRESULT>(EditBytes(edit).size());
     case WM_GETDLGCODE:
         return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
     case WM_SETFOCUS:
@@ -110,7 +123,7 @@ LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return TRUE;
     case WM_GETTEXT:
-        return GetText(ButtonText(button, groupBox), wParam, lParam);
+        return GetText(ButtonText(button, groupBox).toUtf8(), wParam, lParam);
     case WM_GETTEXTLENGTH:
         return static_cast<LRESULT>(ButtonText(button, groupBox).toUtf8().size());
     case WM_GETDLGCODE:
@@ -159,7 +172,7 @@ LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return TRUE;
     case WM_GETTEXT:
-        return GetText(label->text(), wParam, lParam);
+        return GetText(label->text().toUtf8(), wParam, lParam);
     case WM_GETTEXTLENGTH:
         return static_cast<LRESULT>(label->text().toUtf8().size());
     case WM_GETDLGCODE:

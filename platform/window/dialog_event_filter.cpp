@@ -48,7 +48,11 @@ std::vector<std::string> LocalFiles(const QMimeData* data) {
     }
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile()) {
-            paths.push_back(url.toLocalFile().toStdString());
+            // The path's own bytes, taken from its escapes: toLocalFile() would turn a name that
+            // is no UTF-8 into the name of another file.
+            const QByteArray bytes =
+                QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+            paths.emplace_back(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         }
     }
     return paths;

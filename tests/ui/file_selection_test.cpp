@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
+#include <unistd.h>
 
 using namespace platform;
 using namespace vanthe;
@@ -128,12 +129,14 @@ TEST_F(Browse, ANewNameCanBeTypedForTheDestinationAndCancellingChangesNothing) {
     dialog.RunModal(nullptr, 0);
 }
 
-// Drags local files onto a widget as a file manager would; true when the drop was taken.
+// Drags local files onto a widget as a file manager would; true when the drop was taken. A
+// file manager escapes each byte of a name, UTF-8 or not.
 bool DropFiles(QWidget* target, const std::vector<std::string>& paths) {
     QMimeData data;
     QList<QUrl> urls;
     for (const std::string& path : paths) {
-        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
+        urls.push_back(
+            QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/")));
     }
     data.setUrls(urls);
     QPoint at = target->rect().center();
@@ -190,6 +193,35 @@ TEST_F(Drop, AFolderIsTakenAndRefusedWhenTheJobStarts) {
         "back in the dialog", [&] { return BackInDialog(dialog); }, [&] { Key(Qt::Key_Escape); });
     dialog.RunModal(nullptr, 0);
     EXPECT_EQ(box.text, "File '" + dir.path() + "' does not exist.");
+}
+
+// A name that is no UTF-8 shows as U+FFFD, which names another file: the name's own bytes go
+// through the fields, clicked in and out of, to the job, and the other file is left alone.
+TEST_F(Drop, ANameThatIsNoUtf8IsTheFileThatIsEncrypted) {
+    TempDir dir;
+    const std::string name = dir / "caf\xE9.txt";
+    const std::string shown = dir / "caf\xEF\xBF\xBD.txt";
+    WriteBytes(name, ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/inputs/pattern-001025.bin"));
+    WriteBytes(shown, Pattern(7));
+    MainDialog dialog;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        EXPECT_TRUE(DropFiles(ControlWidget(dialog, IDC_SOURCE), {name}));
+        Click(ControlWidget(dialog, IDC_SOURCE));
+        Click(ControlWidget(dialog, IDC_DESTINATION));
+        Click(ControlWidget(dialog, IDC_PASSWORD));
+        EXPECT_EQ(dialog.sourcePath, name);
+        EXPECT_EQ(dialog.destinationPath, name + ".enx");
+        Type("abc");
+        Click(ControlWidget(dialog, IDC_RUN));
+    });
+    script.When(
+        "the job ended", [&] { return JobsDone() && dialog.destinationPath.empty(); },
+        [&] { Key(Qt::Key_Escape); });
+    dialog.RunModal(nullptr, 0);
+    EXPECT_EQ(ReadBytes(name + ".enx"),
+              ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/outputs/p02__pattern-001025.enc"));
+    EXPECT_EQ(::access((shown + ".enx").c_str(), F_OK), -1);
 }
 
 using EnterKey = MainDialogTest;
