@@ -12,9 +12,9 @@
 #include "platform/window/window_state.h"
 
 #include <QAbstractButton>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -51,9 +51,10 @@ bool IsWindowsUiFace(std::string_view face) {
 
 // The desktop's own sans font stands in for the platform's dialog faces. The platform's
 // 8-point bitmap face reads larger than an 8-point outline font does here, hence one point
-// more; dialog units follow the font, so the layout scales with it.
+// more; a desktop set to larger text than that keeps its size, as a user who needs it set it.
+// Dialog units follow the font, so the layout scales with it.
 QFont DialogFont(const DialogTemplate& dialogTemplate) {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    QFont font = QGuiApplication::font();
     if ((dialogTemplate.style & DS_SETFONT) == 0 || dialogTemplate.pointSize == 0) {
         return font;
     }
@@ -61,7 +62,7 @@ QFont DialogFont(const DialogTemplate& dialogTemplate) {
     if (!IsWindowsUiFace(face)) {
         font.setFamily(QString::fromUtf8(face.data(), static_cast<qsizetype>(face.size())));
     }
-    font.setPointSizeF(dialogTemplate.pointSize * 9.0 / 8.0);
+    font.setPointSizeF(std::max(dialogTemplate.pointSize * 9.0 / 8.0, font.pointSizeF()));
     if (dialogTemplate.weight >= 100 && dialogTemplate.weight <= 900) {
         font.setWeight(static_cast<QFont::Weight>(dialogTemplate.weight));
     }

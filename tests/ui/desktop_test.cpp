@@ -1,6 +1,7 @@
 // What the dialog owes the desktop it runs on: boxes that show their text as it stands,
-// controls whose text is never clipped in any style or at a larger font, names for screen
-// readers, a path of any length from the Open dialog, and --help and --version.
+// controls whose text is never clipped in any style or at a larger font, the desktop's text
+// size where it is larger, names for screen readers, a path of any length from the Open dialog, and
+// --help and --version.
 
 #include "dialog_fixture.h"
 #include "platform/window/dialogs.h"
@@ -216,6 +217,36 @@ TEST_F(Accessibility, EditsAreNamedByTheirLabelsAndTheActionButtonByItsText) {
         Key(Qt::Key_Escape);
     });
     dialog.RunModal(nullptr, 0);
+}
+
+// A user who set the desktop to a larger text size gets the dialog in it, laid out to fit.
+TEST_F(Accessibility, ADesktopSetToLargerTextKeepsItsSize) {
+    const auto measure = [](double* pointSize, int* width, std::vector<std::string>* clipped) {
+        MainDialog dialog;
+        ModalScript script;
+        script.When("the dialog is shown", DialogReady, [&] {
+            *pointSize = ControlWidget(dialog, IDC_PASSWORD)->font().pointSizeF();
+            *width = WidgetFromHandle(dialog.window())->width();
+            *clipped = ClippedControls(dialog.window());
+            Key(Qt::Key_Escape);
+        });
+        dialog.RunModal(nullptr, 0);
+    };
+    double usualSize = 0;
+    int usualWidth = 0;
+    std::vector<std::string> clipped;
+    measure(&usualSize, &usualWidth, &clipped);
+    const QFont original = QApplication::font();
+    QFont large = original;
+    large.setPointSizeF(2.5 * usualSize);
+    QApplication::setFont(large);
+    double largeSize = 0;
+    int largeWidth = 0;
+    measure(&largeSize, &largeWidth, &clipped);
+    QApplication::setFont(original);
+    EXPECT_DOUBLE_EQ(largeSize, 2.5 * usualSize);
+    EXPECT_GT(largeWidth, 2 * usualWidth);
+    EXPECT_TRUE(clipped.empty()) << clipped.front();
 }
 
 using OpenDialog = MainDialogTest;
