@@ -349,6 +349,11 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
         // surface never shows through them.
         if (qobject_cast<QGroupBox*>(control.widget) == nullptr) {
             control.widget->setAutoFillBackground(true);
+            // A button's own role is the button colour, which a dark scheme makes lighter than
+            // the dialog: a patch around each radio button.
+            if (qobject_cast<QAbstractButton*>(control.widget) != nullptr) {
+                control.widget->setBackgroundRole(QPalette::Window);
+            }
         }
         ApplyStyle(controlHandle);
         FitControl(control.widget, item);

@@ -249,6 +249,33 @@ TEST_F(Accessibility, ADesktopSetToLargerTextKeepsItsSize) {
     EXPECT_TRUE(clipped.empty()) << clipped.front();
 }
 
+// A dark scheme makes the button colour lighter than the dialog's: the space a button's
+// rectangle leaves around its mark and text is the dialog's colour, not a patch of another.
+TEST_F(Accessibility, ADarkSchemeLeavesNoPatchesAroundTheButtons) {
+    const QPalette original = QApplication::palette();
+    QPalette dark = original;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Button, QColor(0x80, 0x80, 0x80));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    QApplication::setPalette(dark);
+    MainDialog dialog;
+    std::vector<QColor> corners;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        for (int id : {IDC_MODE_ENCRYPT, IDC_MODE_DECRYPT, IDC_RUN}) {
+            const QImage image = ControlWidget(dialog, id)->grab().toImage();
+            corners.push_back(image.pixelColor(image.width() - 1, 0));
+        }
+        Key(Qt::Key_Escape);
+    });
+    dialog.RunModal(nullptr, 0);
+    QApplication::setPalette(original);
+    for (const QColor& corner : corners) {
+        EXPECT_EQ(corner, QColor(0x20, 0x20, 0x20)) << corner.name().toStdString();
+    }
+}
+
 using OpenDialog = MainDialogTest;
 
 TEST_F(OpenDialog, TakesAPathLongerThanTheOldLimit) {
