@@ -20,6 +20,8 @@ namespace platform {
 // the other empties another.
 struct IoBlocks {
     std::size_t blockSize = 128 * 1024;
+    // Eight blocks made a 256 MiB job to a disk about 7% faster here, but the same job into
+    // memory or to /dev/null 12 to 19% slower: the two rings no longer stayed in cache.
     std::size_t blockCount = 4;
     // The thread sleeps when it has nothing to do and wakes when this many blocks are ready
     // for it (free to read into, or waiting to be written); 0: half the ring. Each wake-up

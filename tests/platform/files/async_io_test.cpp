@@ -21,7 +21,8 @@ using testing_support::WriteBytes;
 
 namespace {
 
-constexpr std::size_t kBlock = 128 * 1024; // the files layer's own block size
+constexpr std::size_t kBlock = IoBlocks{}.blockSize; // the files layer's own ring
+constexpr std::size_t kRing = IoBlocks{}.blockCount * kBlock;
 constexpr IoBlocks kSmall{4096, 3};
 
 // Reads the whole source in requests of `request` bytes; only the last may come up short.
@@ -89,7 +90,7 @@ TEST(ReadAhead, StartsAtTheDescriptorsOffset) {
 
 TEST(ReadAhead, StoppingBeforeTheEndLeavesNothingRunning) {
     TempDir dir;
-    WriteBytes(dir / "f", Pattern(kBlock * 8));
+    WriteBytes(dir / "f", Pattern(2 * kRing));
     Descriptor fd(::open((dir / "f").c_str(), O_RDONLY | O_CLOEXEC));
     {
         ReadAhead reader(fd.get());
@@ -320,8 +321,8 @@ TEST_F(FileSizeLimit, AFailedBackgroundWriteReachesTheNextWriteAndClose) {
     }
     EXPECT_FALSE(ok);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(EFBIG));
-    // The ring of four blocks is all the caller can get ahead of the failure.
-    EXPECT_LE(written, 6 * kBlock);
+    // The ring is all the caller can get ahead of the failure.
+    EXPECT_LE(written, kRing + 2 * kBlock);
     SetLastError(0);
     DWORD n = 0;
     EXPECT_FALSE(WriteFile(file, piece.data(), 1024, &n, nullptr));
@@ -363,7 +364,7 @@ TEST_F(FileSizeLimit, DataStillPendingAtCloseFailsTheClose) {
 TEST(Files, ReadAndWrittenBytesMatchAroundTheLayersBlockSize) {
     TempDir dir;
     for (std::size_t size :
-         {kBlock - 1, kBlock, kBlock + 1, 4 * kBlock, 4 * kBlock + 1023, 5 * kBlock + 1}) {
+         {kBlock - 1, kBlock, kBlock + 1, kRing, kRing + 1023, kRing + kBlock + 1}) {
         Bytes content = Pattern(size);
         WriteBytes(dir / "in", content);
         HANDLE in = CreateFile((dir / "in").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
