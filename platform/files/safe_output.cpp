@@ -101,6 +101,12 @@ mode_t ProcessUmask() {
     return mask;
 }
 
+// An unnamed result takes its name, and a replaced file's access list is read, through the
+// process's descriptors in /proc, which a bare chroot or sandbox may not have mounted.
+bool HaveDescriptorPaths() {
+    return ::access("/proc/self/fd", X_OK) == 0;
+}
+
 // How a file system says it does not do something at all: FAT and exFAT through FUSE answer a
 // change of permissions, or a hard link, in these ways.
 bool NotDoneHere(int error) {
@@ -118,23 +124,38 @@ void SyncFolder(int folder) {
     }
 }
 
+// The permission bits of an access list entry, in the "other" position.
+mode_t EntryBits(acl_entry_t entry) {
+    acl_permset_t permissions;
+    if (acl_get_permset(entry, &permissions) != 0) {
+        return 0;
+    }
+    return (acl_get_perm(permissions, ACL_READ) == 1 ? S_IROTH : 0) |
+           (acl_get_perm(permissions, ACL_WRITE) == 1 ? S_IWOTH : 0) |
+           (acl_get_perm(permissions, ACL_EXECUTE) == 1 ? S_IXOTH : 0);
+}
+
 // What a file's permission bits let each class of user do, as a result owned by the caller in
 // group `group` may pass on. With an access control list the group bits are its mask, and the
-// file's group may do less; a group other than the result's gets nothing. A file system without
+// file's group may do less; a group other than the result's gets nothing. A user or group the
+// list names falls into the result's group or others, which then get no more than the list
+// let that one do, so an entry that shuts someone out keeps them out. A file system without
 // lists gives the plain bits.
 mode_t PassedOnBits(const struct stat& info, acl_t acl, gid_t group) {
     mode_t bits = info.st_mode & 0777;
+    const mode_t mask = (info.st_mode & S_IRWXG) >> 3;
     acl_entry_t entry;
     for (int which = ACL_FIRST_ENTRY; acl != nullptr && acl_get_entry(acl, which, &entry) == 1;
          which = ACL_NEXT_ENTRY) {
         acl_tag_t tag;
-        acl_permset_t permissions;
-        if (acl_get_tag_type(entry, &tag) == 0 && tag == ACL_GROUP_OBJ &&
-            acl_get_permset(entry, &permissions) == 0) {
-            const mode_t groupMay = (acl_get_perm(permissions, ACL_READ) == 1 ? S_IRGRP : 0) |
-                                    (acl_get_perm(permissions, ACL_WRITE) == 1 ? S_IWGRP : 0) |
-                                    (acl_get_perm(permissions, ACL_EXECUTE) == 1 ? S_IXGRP : 0);
-            bits &= ~(S_IRWXG & ~groupMay);
+        if (acl_get_tag_type(entry, &tag) != 0) {
+            continue;
+        }
+        if (tag == ACL_GROUP_OBJ) {
+            bits &= ~(S_IRWXG & ~(EntryBits(entry) << 3));
+        } else if (tag == ACL_USER || tag == ACL_GROUP) {
+            const mode_t may = EntryBits(entry) & mask;
+            bits &= S_IRWXU | (may << 3) | may;
         }
     }
     if (info.st_gid != group) {
@@ -192,7 +213,8 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
         return Fail(EISDIR);
     }
     replace_ = replace;
-    folder_ = ::open(FolderOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    folderPath_ = FolderOf(path);
+    folder_ = ::open(folderPath_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (folder_ < 0) {
         return Fail(errno);
     }
@@ -217,7 +239,7 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
         return Fail(errno);
     }
 
-    if (!forceNamedTemporary) {
+    if (!forceNamedTemporary && HaveDescriptorPaths()) {
         fd_ = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     }
     if (fd_ < 0) {
@@ -238,7 +260,7 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
             return Fail(EEXIST);
         }
         if (afterTemporaryCreated != nullptr) {
-            afterTemporaryCreated(FolderOf(path).c_str(), temporary_.c_str());
+            afterTemporaryCreated(folderPath_.c_str(), temporary_.c_str());
         }
     }
     // The result gives nobody more than the source does: the group it is made with (the
@@ -290,7 +312,8 @@ bool ResultFile::Publish() {
         // Replacing a file never opens it to more people than it was open to.
         char path[64];
         std::snprintf(path, sizeof path, "/proc/self/fd/%d/", folder_);
-        const AccessList list(::acl_get_file((path + name_).c_str(), ACL_TYPE_ACCESS));
+        const std::string named = HaveDescriptorPaths() ? path + name_ : folderPath_ + "/" + name_;
+        const AccessList list(::acl_get_file(named.c_str(), ACL_TYPE_ACCESS));
         permissions &= PassedOnBits(existing, list.get(), group_);
     }
     // Where the file system keeps no permissions of ours, the result has those it gives every

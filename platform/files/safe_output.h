@@ -49,9 +49,10 @@ private:
     int slot_ = -1;
     bool replace_ = false;
     unsigned permissions_ = 0600;
-    unsigned group_ = 0;    // the group the result was made with
-    std::string name_;      // the destination's last component
-    std::string temporary_; // empty for an unnamed result
+    unsigned group_ = 0;     // the group the result was made with
+    std::string folderPath_; // the destination's folder as it was named
+    std::string name_;       // the destination's last component
+    std::string temporary_;  // empty for an unnamed result
 };
 
 // What stands at a destination's name, as a result for it would find it.

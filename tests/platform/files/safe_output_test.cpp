@@ -15,8 +15,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <sched.h>
 #include <string>
 #include <sys/acl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -285,6 +287,90 @@ TEST(ResultFile, NobodyMayReadTheResultWhoCouldNotReadTheSourceOrTheReplacedFile
         EXPECT_EQ(PublishedBits(dir, false), 0600u);
     }
     ::umask(mask);
+}
+
+// Sets an access list given in text form; false where the file system keeps none.
+bool SetAccessList(const std::string& path, const char* text) {
+    acl_t list = ::acl_from_text(text);
+    const bool set = list != nullptr && ::acl_set_file(path.c_str(), ACL_TYPE_ACCESS, list) == 0;
+    ::acl_free(list);
+    return set;
+}
+
+TEST(ResultFile, AUserOrGroupTheSourceShutsOutStaysShutOut) {
+    const mode_t mask = ::umask(022);
+    TempDir dir;
+    WriteBytes(dir / "source", Bytes{'s'});
+    // Readable by everyone but one user, and everyone but one group; a result without the list
+    // would let them in as others.
+    for (const char* list :
+         {"u::rw-,u:65534:---,g::r--,m::r--,o::r--", "u::rw-,g::r--,g:65534:---,m::r--,o::r--"}) {
+        if (!SetAccessList(dir / "source", list)) {
+            GTEST_SKIP() << "the file system keeps no access lists";
+        }
+        EXPECT_EQ(PublishedBits(dir, false), 0600u) << list;
+        ASSERT_EQ(::unlink((dir / "out").c_str()), 0);
+    }
+    // One that may only read keeps the group and others to reading.
+    ::umask(0);
+    ASSERT_TRUE(SetAccessList(dir / "source", "u::rw-,u:65534:r--,g::rw-,m::rw-,o::rw-"));
+    EXPECT_EQ(PublishedBits(dir, false), 0644u);
+    ASSERT_EQ(::unlink((dir / "out").c_str()), 0);
+    ::umask(022);
+
+    // A replaced file that shut one user out keeps them out, although the source did not.
+    ASSERT_TRUE(SetAccessList(dir / "source", "u::rw-,g::r--,o::r--"));
+    WriteBytes(dir / "out", Bytes{'o'});
+    ASSERT_TRUE(SetAccessList(dir / "out", "u::rw-,u:65534:---,g::r--,m::r--,o::r--"));
+    EXPECT_EQ(PublishedBits(dir, true), 0600u);
+    ::umask(mask);
+}
+
+TEST(ResultFile, WithoutProcMountedResultsTakeTheirNamesAndKeepReplacedFilesClosed) {
+    // As in a bare chroot or sandbox: /proc is an empty folder.
+    TempDir dir;
+    WriteBytes(dir / "source", Bytes{'s'});
+    ASSERT_EQ(::chmod((dir / "source").c_str(), 0644), 0);
+    WriteBytes(dir / "kept", Bytes{'k'});
+    const bool listed = SetAccessList(dir / "kept", "u::rw-,u:65534:---,g::r--,m::r--,o::r--");
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("none", "/proc", "tmpfs", 0, nullptr) != 0) {
+            ::_exit(77);
+        }
+        const int umask = 022;
+        ::umask(umask);
+        int failed = 0;
+        for (const char* name : {"new", "kept"}) {
+            ResultFile result;
+            HANDLE source = HandleFromDescriptor(
+                ::open((dir / "source").c_str(), O_RDONLY | O_CLOEXEC), GENERIC_READ);
+            DWORD written = 0;
+            if (!result.Create((dir / name).c_str(), source, true) ||
+                !WriteFile(result.handle(), "data", 4, &written, nullptr) || !result.Publish()) {
+                failed = 1;
+            }
+            CloseHandle(source);
+        }
+        ::_exit(failed);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) {
+        GTEST_SKIP() << "cannot mount a file system over /proc here";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    for (const char* name : {"new", "kept"}) {
+        EXPECT_EQ(ReadBytes(dir / name), (Bytes{'d', 'a', 't', 'a'})) << name;
+    }
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"kept", "new", "source"}));
+    struct stat kept {};
+    ASSERT_EQ(::stat((dir / "kept").c_str(), &kept), 0);
+    EXPECT_EQ(kept.st_mode & 0777, listed ? 0600u : 0644u);
 }
 
 TEST(ResultFile, DestinationStateLooksAtTheNameItself) {
