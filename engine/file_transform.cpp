@@ -20,6 +20,8 @@ namespace {
 constexpr DWORD kChunkSize = 1024;
 
 constexpr char kImplausibleText[] = "The decrypted data does not look like any known kind of file.";
+constexpr char kUncheckedText[] = "The password cannot be checked: the file type database could "
+                                  "not be loaded.";
 
 class NoObserver final : public JobObserver {
 public:
@@ -145,10 +147,13 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
                 sample.insert(sample.end(), chunk, chunk + n);
                 if (sample.size() >= kPlausibilitySample || final) {
                     judging = false;
-                    if (!JudgePlausibility(sample.data(), sample.size()).plausible &&
-                        !events.ConfirmImplausible()) {
+                    const Plausibility verdict = JudgePlausibility(sample.data(), sample.size());
+                    if (!verdict.plausible &&
+                        !events.ConfirmImplausible(verdict.typeDatabaseLoaded)) {
                         ok = false;
-                        failure = {JobStep::WrongPassword, 0};
+                        failure = {verdict.typeDatabaseLoaded ? JobStep::WrongPassword
+                                                              : JobStep::PasswordUnchecked,
+                                   0};
                     } else {
                         fileStep = JobStep::Write;
                         code = WriteBlock(output, sample.data(), sample.size());
@@ -215,8 +220,9 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
                                static_cast<int>(GetLastError()));
         succeeded = false;
     } else if (!ok) {
-        errorText = failure.step == JobStep::WrongPassword ? std::string(kImplausibleText)
-                                                           : session.errorText();
+        errorText = failure.step == JobStep::WrongPassword       ? std::string(kImplausibleText)
+                    : failure.step == JobStep::PasswordUnchecked ? std::string(kUncheckedText)
+                                                                 : session.errorText();
         succeeded = false;
     }
     // Nothing of a failed job takes the destination's name.

@@ -19,8 +19,12 @@ public:
     // The last event of every job, also of one that failed before it started.
     virtual void OnJobFinished(bool failed) = 0;
     // Decrypting: the first plaintext looks like no known kind of file, so the password is
-    // probably wrong. True writes the result anyway.
-    virtual bool ConfirmImplausible() { return false; }
+    // probably wrong (or, with `checkable` false, the file type database could not be loaded
+    // and the kinds only it knows cannot be told from random bytes). True writes it anyway.
+    virtual bool ConfirmImplausible(bool checkable) {
+        (void)checkable;
+        return false;
+    }
 };
 
 // The step at which a job failed; the CLI words its own messages from it.
@@ -38,6 +42,7 @@ enum class JobStep {
     Cipher,            // code: the crypto service's failure code
     Write,             // code: errno (also a failure found when the result was closed)
     WrongPassword,     // decrypting: the plaintext looked like random bytes
+    PasswordUnchecked, // decrypting: as WrongPassword, but the file type database is missing
     Publish,           // code: errno (EEXIST: the destination appeared and was not replaced)
 };
 

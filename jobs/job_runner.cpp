@@ -137,7 +137,8 @@ DWORD JobThreadProc(void* parameter) {
     Wipe(password);
     jobUnderWay.store(false);
     // A result the user declined to write was their answer, not an error to report.
-    if (!ok && transform.failure.step != JobStep::WrongPassword) {
+    if (!ok && transform.failure.step != JobStep::WrongPassword &&
+        transform.failure.step != JobStep::PasswordUnchecked) {
         message = transform.errorText;
     }
     if (!message.empty()) {

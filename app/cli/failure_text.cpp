@@ -90,6 +90,10 @@ std::string DescribeFailure(const JobFailure& failure, const std::string& source
         }
         return text;
     }
+    case JobStep::PasswordUnchecked:
+        return source + ": cannot check the password: the file type database (libmagic) could "
+                        "not be loaded, and the decrypted data is no text (--no-check writes it "
+                        "anyway)";
     case JobStep::Publish:
         if (code == EEXIST) {
             return destination + ": appeared meanwhile and was kept (use --force to replace it)";

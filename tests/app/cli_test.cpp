@@ -893,6 +893,27 @@ TEST_F(Cli, AWrongPasswordWritesNothing) {
     EXPECT_EQ(ReadBytes(dir / "notes.txt").size(), text.size());
 }
 
+TEST_F(Cli, WithoutTheFileTypeDatabaseAPictureIsNotCalledAWrongPassword) {
+    // Only the database tells a PNG from random bytes: without it the password cannot be
+    // checked, which is what is said, not that it is wrong.
+    const Bytes picture = ReadBytes(VANTHE_TEST_DATA_DIR "/corpus/image.png");
+    WriteBytes(dir / "image.png", picture);
+    ASSERT_EQ(RunCli({"encrypt", "-p", passwordFile, dir / "image.png"}).exitCode, 0);
+    ASSERT_EQ(::unlink((dir / "image.png").c_str()), 0);
+    RunOptions missing;
+    missing.environment = {"MAGIC=/nonexistent/magic"};
+    Outcome refused = RunCli({"decrypt", "-p", passwordFile, dir / "image.png.enx"}, missing);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(Has(refused.err, "cannot check the password") && Has(refused.err, "--no-check"))
+        << refused.err;
+    EXPECT_FALSE(Has(refused.err, "probably wrong")) << refused.err;
+    EXPECT_FALSE(PathExists(dir / "image.png"));
+    Outcome anyway =
+        RunCli({"decrypt", "--no-check", "-p", passwordFile, dir / "image.png.enx"}, missing);
+    EXPECT_EQ(anyway.exitCode, 0) << anyway.err;
+    EXPECT_EQ(ReadBytes(dir / "image.png"), picture);
+}
+
 TEST_F(Cli, EachTerminatingSignalLeavesNothingBehind) {
     // A sparse source reads fast but takes long enough to encrypt to be caught mid-way.
     int fd = ::open((dir / "big").c_str(), O_CREAT | O_WRONLY, 0600);

@@ -245,6 +245,21 @@ TEST_F(WrongPassword, YesWritesTheResultAnyway) {
     EXPECT_NE(written, Bytes(text.begin(), text.end()));
 }
 
+TEST_F(WrongPassword, WithoutTheFileTypeDatabaseTheBoxSaysThePasswordCannotBeChecked) {
+    const Bytes picture = ReadBytes(VANTHE_TEST_DATA_DIR "/corpus/image.png");
+    WriteBytes(dir / "image.png", picture);
+    FileTransform encrypt;
+    ASSERT_TRUE(encrypt.EncryptFile(dir / "image.png", dir / "image.png.enx", "right"));
+    ::unlink((dir / "image.png").c_str());
+    ScopedVariable missing("MAGIC", "/nonexistent/magic");
+    Outcome outcome =
+        TypeAndRun(dir / "image.png.enx", "", "right", {{Qt::Key_Return, QMessageBox::Yes}},
+                   [&] { return PathExists(dir / "image.png"); });
+    EXPECT_EQ(outcome.boxes[0].text, "The file type database could not be loaded, so the password "
+                                     "cannot be checked for this kind of file.\n\nDecrypt anyway?");
+    EXPECT_EQ(ReadBytes(dir / "image.png"), picture);
+}
+
 TEST_F(WrongPassword, TheRightPasswordAsksNothing) {
     ::unlink((dir / "notes.txt").c_str());
     TypeAndRun(dir / "notes.txt.enx", "", "right", {},
