@@ -145,7 +145,10 @@ int Run(const Options& options) {
 
     const bool encrypting = options.command == Command::Encrypt;
     std::string text;
-    bool fromFile = !options.passwordFile.empty();
+    // Standard input at a terminal would show the password as it is typed: it is asked there
+    // as without -p.
+    bool fromFile = !options.passwordFile.empty() &&
+                    !(options.passwordFile == "-" && ::isatty(STDIN_FILENO) != 0);
     bool havePassword = fromFile ? ReadPasswordFile(options.passwordFile, text, reason)
                                  : AskPassword(encrypting, text, reason);
     if (!havePassword) {

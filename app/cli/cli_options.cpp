@@ -59,8 +59,9 @@ const char kUsage[] =
     "      ask the password and write report.doc\n"
     "  tar -c folder | vanthe-cli encrypt -p pw.txt -o folder.tar.enx -\n"
     "      encrypt a stream\n"
-    "  vanthe-cli decrypt -o - file.enx | age -p -o file.age\n"
-    "      move a file to a modern format through a pipe\n";
+    "  vanthe-cli decrypt -p old.txt -o - file.enx | age -p -o file.age\n"
+    "      move a file to a modern format through a pipe; the old password comes from a\n"
+    "      file, since two programs asking at one terminal at once would mix the answers\n";
 
 namespace {
 

@@ -257,7 +257,7 @@ TEST_F(Cli, HelpVersionAndTheirOutput) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(Has(help.out, "Usage: vanthe-cli encrypt [OPTIONS] SOURCE...")) << help.out;
     EXPECT_TRUE(Has(help.out, "Security:"));
-    EXPECT_TRUE(Has(help.out, "vanthe-cli decrypt -o - file.enx | age -p -o file.age"));
+    EXPECT_TRUE(Has(help.out, "vanthe-cli decrypt -p old.txt -o - file.enx | age -p -o file.age"));
     EXPECT_EQ(RunCli({"decrypt", "-h"}).out, help.out);
     for (const char* word : {"--version", "-V"}) {
         Outcome version = RunCli({word});
@@ -481,80 +481,125 @@ TEST_F(Cli, NamedPipesAreReadAsStandardInputIs) {
               "vanthe-cli: /dev/stdin: is a pipe or device; name its destination with -o\n");
 }
 
-TEST_F(Cli, ThePromptHidesTheTypingAgainWhenTheProgramContinues) {
-#if defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "ThreadSanitizer holds a signal's handler until the blocked read returns";
-#endif
-    WriteBytes(dir / "plain", Pattern(1000));
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    const std::string program = VANTHE_CLI_PATH;
-    const std::string source = dir / "plain";
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        // The terminal is the program's own, as in a shell.
-        ::setsid();
-        ::ioctl(slave, TIOCSCTTY, 0);
-        for (int fd = 0; fd < 3; ++fd) {
-            ::dup2(slave, fd);
+// vanthe-cli with a pseudo-terminal for its controlling terminal and standard streams, as
+// started from a shell.
+class AtTerminal {
+public:
+    explicit AtTerminal(std::vector<std::string> args) {
+        EXPECT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
+        std::string program = VANTHE_CLI_PATH;
+        std::vector<char*> argv{program.data()};
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
         }
-        ::close(master);
-        ::close(slave);
-        ::execl(program.c_str(), program.c_str(), "encrypt", "-q", source.c_str(), nullptr);
-        ::_exit(127);
+        argv.push_back(nullptr);
+        pid = ::fork();
+        if (pid == 0) {
+            ::setsid();
+            ::ioctl(slave_, TIOCSCTTY, 0);
+            for (int fd = 0; fd < 3; ++fd) {
+                ::dup2(slave_, fd);
+            }
+            ::close(master_);
+            ::close(slave_);
+            ::execv(program.c_str(), argv.data());
+            ::_exit(127);
+        }
     }
-    std::string screen;
-    const auto readUntil = [&](const std::string& wanted, int seconds = 10) {
+    ~AtTerminal() {
+        ::close(master_);
+        ::close(slave_);
+    }
+    AtTerminal(const AtTerminal&) = delete;
+    AtTerminal& operator=(const AtTerminal&) = delete;
+
+    // Collects what the program shows until `wanted` appears or time is up.
+    bool ReadUntil(const std::string& wanted, int seconds = 10) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!Has(screen, wanted) && std::chrono::steady_clock::now() < until) {
-            pollfd ready{master, POLLIN, 0};
+        while (screen.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < until) {
+            pollfd ready{master_, POLLIN, 0};
             char buffer[256];
             if (::poll(&ready, 1, 100) > 0) {
-                ssize_t n = ::read(master, buffer, sizeof buffer);
+                ssize_t n = ::read(master_, buffer, sizeof buffer);
                 if (n <= 0) {
                     break;
                 }
                 screen.append(buffer, static_cast<std::size_t>(n));
             }
         }
-        return Has(screen, wanted);
-    };
-    const auto echoing = [&] {
+        return screen.find(wanted) != std::string::npos;
+    }
+    bool Echoing() const {
         termios modes{};
-        ::tcgetattr(slave, &modes);
+        ::tcgetattr(slave_, &modes);
         return (modes.c_lflag & ECHO) != 0;
-    };
-    ASSERT_TRUE(readUntil("Password: ")) << screen;
-    EXPECT_FALSE(echoing());
+    }
+    void SetEcho() const {
+        termios modes{};
+        ::tcgetattr(slave_, &modes);
+        modes.c_lflag |= ECHO;
+        ::tcsetattr(slave_, TCSANOW, &modes);
+    }
+    void Type(const std::string& text) const { (void)!::write(master_, text.data(), text.size()); }
+    // The program's exit status, once it ended; what it left on the screen is in `screen`.
+    int Wait() {
+        int status = 0;
+        EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+        ReadUntil("what is left on the screen", 1);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    pid_t pid = -1;
+    std::string screen;
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+};
+
+TEST_F(Cli, ThePromptHidesTheTypingAgainWhenTheProgramContinues) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer holds a signal's handler until the blocked read returns";
+#endif
+    WriteBytes(dir / "plain", Pattern(1000));
+    AtTerminal terminal({"encrypt", "-q", dir / "plain"});
+    ASSERT_TRUE(terminal.ReadUntil("Password: ")) << terminal.screen;
+    EXPECT_FALSE(terminal.Echoing());
     // What Ctrl-Z and fg do: the program stops, the shell turns the echo back on for itself,
     // and the program continues at its prompt.
     int status = 0;
-    ::kill(pid, SIGSTOP);
-    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    ::kill(terminal.pid, SIGSTOP);
+    ASSERT_EQ(::waitpid(terminal.pid, &status, WUNTRACED), terminal.pid);
     ASSERT_TRUE(WIFSTOPPED(status));
-    termios modes{};
-    ::tcgetattr(slave, &modes);
-    modes.c_lflag |= ECHO;
-    ::tcsetattr(slave, TCSANOW, &modes);
-    ::kill(pid, SIGCONT);
+    terminal.SetEcho();
+    ::kill(terminal.pid, SIGCONT);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (echoing() && std::chrono::steady_clock::now() < until) {
+    while (terminal.Echoing() && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    EXPECT_FALSE(echoing());
-    (void)!::write(master, "typed secret\n", 13);
-    ASSERT_TRUE(readUntil("Repeat password: ")) << screen;
-    (void)!::write(master, "typed secret\n", 13);
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    readUntil("what is left on the screen", 1);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
-    EXPECT_FALSE(Has(screen, "secret")) << screen;
-    EXPECT_TRUE(echoing()); // given back at the end
+    EXPECT_FALSE(terminal.Echoing());
+    terminal.Type("typed secret\n");
+    ASSERT_TRUE(terminal.ReadUntil("Repeat password: ")) << terminal.screen;
+    terminal.Type("typed secret\n");
+    EXPECT_EQ(terminal.Wait(), 0) << terminal.screen;
+    EXPECT_FALSE(Has(terminal.screen, "secret")) << terminal.screen;
+    EXPECT_TRUE(terminal.Echoing()); // given back at the end
     EXPECT_TRUE(PathExists(dir / "plain.enx"));
-    ::close(master);
-    ::close(slave);
+}
+
+TEST_F(Cli, StandardInputThatIsTheTerminalAsksAsThePromptDoes) {
+    // `-p -` typed at a shell: the password is asked without echo, and twice when encrypting,
+    // not read from a terminal that shows it.
+    WriteBytes(dir / "plain", Pattern(1000));
+    AtTerminal terminal({"encrypt", "-q", "-p", "-", dir / "plain"});
+    ASSERT_TRUE(terminal.ReadUntil("Password: ")) << terminal.screen;
+    EXPECT_FALSE(terminal.Echoing());
+    terminal.Type("typed secret\n");
+    ASSERT_TRUE(terminal.ReadUntil("Repeat password: ")) << terminal.screen;
+    terminal.Type("typed secret\n");
+    EXPECT_EQ(terminal.Wait(), 0) << terminal.screen;
+    EXPECT_FALSE(Has(terminal.screen, "secret")) << terminal.screen;
+    EXPECT_TRUE(PathExists(dir / "plain.enx"));
 }
 
 TEST_F(Cli, PasswordIsTheFirstLineOfStandardInputWithoutItsEnding) {
