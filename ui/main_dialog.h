@@ -30,7 +30,8 @@ public:
     void ExchangeRadioGroup(int firstId, std::int32_t& member, bool save);
     void FocusControl(int id);
 
-    // Proposes mode and destination from the source while the destination is empty.
+    // Proposes mode and destination from the source while the destination is empty, or still
+    // holds what it proposed for another source.
     bool ProposeDestination();
 
     ProgressOverlay overlay;
@@ -81,6 +82,12 @@ protected:
                          platform::LRESULT& result) override;
 
 private:
+    // The naming rule's last proposal, so that a source chosen after it can replace it.
+    struct {
+        std::string source;
+        std::string destination;
+    } lastProposal;
+
     // Shows a new source and, when the naming rule made a proposal, the destination too.
     void ShowChosenSource(bool proposed);
 };

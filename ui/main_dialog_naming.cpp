@@ -11,13 +11,18 @@ namespace vanthe {
 using namespace platform;
 
 bool MainDialog::ProposeDestination() {
-    // A destination the user entered or browsed for is never replaced.
-    if (sourcePath.empty() || !destinationPath.empty()) {
+    // A destination the user entered or browsed for is never replaced. One this rule proposed
+    // for another source is: a source corrected after a first choice would otherwise be
+    // written under the name meant for the first one.
+    const bool proposedForAnother =
+        destinationPath == lastProposal.destination && sourcePath != lastProposal.source;
+    if (sourcePath.empty() || (!destinationPath.empty() && !proposedForAnother)) {
         return false;
     }
     Proposal proposal = ProposeFor(sourcePath);
     mode = proposal.mode;
     destinationPath = proposal.destination;
+    lastProposal = {sourcePath, destinationPath};
     SetDlgItemText(window(), IDC_RUN, mode == 0 ? "Encrypt" : "Decrypt");
     ExchangeRadioGroup(IDC_MODE_ENCRYPT, mode, false);
     return true;

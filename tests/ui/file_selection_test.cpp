@@ -270,6 +270,42 @@ TEST_F(EnterKey, InTheSourceField) {
     EXPECT_EQ(empty.text, "File '' does not exist.");
 }
 
+TEST_F(EnterKey, ACorrectedSourceGetsItsOwnProposalUnlessTheUserNamedTheDestination) {
+    TempDir dir;
+    WriteBytes(dir / "a.txt", Pattern(5));
+    WriteBytes(dir / "b.txt.enx", Pattern(5));
+    WriteBytes(dir / "c.txt", Pattern(5));
+    MainDialog dialog;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        Type(QString::fromStdString(dir / "a.txt"));
+        Key(Qt::Key_Return);
+        ASSERT_EQ(FocusedId(), IDC_PASSWORD);
+        // Back to the source by the keyboard, and another file chosen instead.
+        SetFocus(Control(dialog, IDC_SOURCE));
+        QTest::keyClick(FocusedWidget(), Qt::Key_A, Qt::ControlModifier);
+        Type(QString::fromStdString(dir / "b.txt.enx"));
+        Key(Qt::Key_Return);
+        EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "b.txt");
+        EXPECT_EQ(ControlText(dialog, IDC_RUN), "Decrypt");
+        EXPECT_TRUE(Checked(dialog, IDC_MODE_DECRYPT));
+        EXPECT_EQ(FocusedId(), IDC_PASSWORD);
+        // A name typed by the user stays, whatever source follows.
+        SetFocus(Control(dialog, IDC_DESTINATION));
+        QTest::keyClick(FocusedWidget(), Qt::Key_A, Qt::ControlModifier);
+        Type(QString::fromStdString(dir / "mine.enx"));
+        SetFocus(Control(dialog, IDC_SOURCE));
+        QTest::keyClick(FocusedWidget(), Qt::Key_A, Qt::ControlModifier);
+        Type(QString::fromStdString(dir / "c.txt"));
+        Key(Qt::Key_Return);
+        EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "mine.enx");
+        EXPECT_EQ(ControlText(dialog, IDC_RUN), "Decrypt");
+        EXPECT_EQ(FocusedId(), IDC_DESTINATION);
+        Key(Qt::Key_Escape);
+    });
+    dialog.RunModal(nullptr, 0);
+}
+
 TEST_F(EnterKey, InTheDestinationAndPasswordFields) {
     MainDialog dialog;
     std::vector<int> focus;
