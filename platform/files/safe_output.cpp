@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -438,7 +439,11 @@ void CleanUpResultsOnFatalSignals(void (*also)()) {
     struct sigaction action {};
     action.sa_handler = OnFatalSignal;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
+    // The display's connection breaking (a session that ends, a display server that dies) ends
+    // the process through exit() or abort(), from whichever library noticed it.
+    std::atexit(RemoveUnpublishedResults);
+    for (int signal :
+         {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM, SIGABRT}) {
         sigaction(signal, &action, nullptr);
     }
     struct sigaction ignore {};

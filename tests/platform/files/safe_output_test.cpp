@@ -160,7 +160,8 @@ TEST(ResultFile, WithoutLinksOrPermissionsResultsStillTakeTheirNames) {
 }
 
 TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
+    for (int signal :
+         {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM, SIGABRT}) {
         TempDir dir;
         WriteBytes(dir / "out", Bytes{'o', 'l', 'd'});
         pid_t child = ::fork();
@@ -190,6 +191,29 @@ TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
         EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"out"}) << "signal " << signal;
         EXPECT_EQ(ReadBytes(dir / "out"), (Bytes{'o', 'l', 'd'}));
     }
+}
+
+TEST(ResultFile, AnExitFromAnywhereLeavesNoTemporaryName) {
+    // As when a library that lost the display's connection ends the process mid-job.
+    TempDir dir;
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ForceNamedTemporaryForTesting(true);
+        CleanUpResultsOnFatalSignals(nullptr);
+        // As on a worker's stack, which exit() does not unwind: never destroyed.
+        static ResultFile* const result = new ResultFile;
+        if (!result->Create((dir / "out").c_str(), nullptr, false) ||
+            FilesIn(dir.path()).size() != 1) {
+            ::_exit(3);
+        }
+        std::exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{});
 }
 
 TEST(ResultFile, UnnamedResultsAreInvisibleUntilPublished) {
