@@ -81,6 +81,10 @@ QStringList Candidates(const std::string& argvPlatform) {
         platforms = "xcb";
         if (Environment("XDG_SESSION_TYPE") == "wayland") {
             platforms = "wayland;xcb";
+        } else if (!Environment("WAYLAND_DISPLAY").empty()) {
+            // A compositor started without a session's variables (from a console, say): X
+            // first, as the toolkit would try, then the compositor it would not.
+            platforms = "xcb;wayland";
         }
     }
     QStringList names;
@@ -136,10 +140,11 @@ KeyedSurface KeyedSurfaceSupport() {
     return KeyedSurface::None;
 }
 
-bool CanOpenDisplay(const std::string& argvPlatform, std::string& reason) {
+bool CanOpenDisplay(const std::string& argvPlatform, std::string& platform, std::string& reason) {
     reason = "no usable platform";
     for (const QString& candidate : Candidates(argvPlatform)) {
         const std::string name = candidate.toStdString();
+        platform = name;
         if (name == "xcb") {
             const std::string display = Environment("DISPLAY");
             if (!PluginInstalled(name)) {

@@ -8,9 +8,9 @@
 
 namespace platform::detail {
 
-// argvPlatform: the value of a "-platform" argument, if any. On failure, reason says why in
-// a few words.
-bool CanOpenDisplay(const std::string& argvPlatform, std::string& reason);
+// argvPlatform: the value of a "-platform" argument, if any. On success, platform is the one
+// that can open it; on failure, reason says why in a few words.
+bool CanOpenDisplay(const std::string& argvPlatform, std::string& platform, std::string& reason);
 
 // How key-coloured pixels can show what lies behind a window. Where a compositor blends
 // windows (every Wayland session; X11 while a compositing manager runs) they are painted with

@@ -94,11 +94,17 @@ QApplication* EnsureApplication() {
     if (displayFailed) {
         return nullptr;
     }
+    std::string platform;
     std::string reason;
-    if (!CanOpenDisplay(PlatformArgument(), reason)) {
+    const std::string argument = PlatformArgument();
+    if (!CanOpenDisplay(argument, platform, reason)) {
         displayFailed = true;
         ReportNoDisplay(reason);
         return nullptr;
+    }
+    // The probe may have found a display the toolkit would not have tried on its own.
+    if (argument.empty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
     }
     previousHandler = qInstallMessageHandler(&CreationMessageHandler);
     // Lives until the process ends; the arguments it keeps are the caller's or static.

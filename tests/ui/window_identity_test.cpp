@@ -1,7 +1,8 @@
 // What an X11 desktop reads from the dialog's windows: a box asked for with an empty caption
 // has an empty title (not the toolkit's fallback, the program's name), and the program's
 // WM_CLASS is the one its desktop file names, so a dock matches the window to the launcher.
-// Run under run-under-xvfb.sh; xprop and xwininfo read what the X server holds.
+// Run under run-under-xvfb.sh; xprop and xwininfo read what the X server holds. Under
+// run-under-weston.sh the program finds the compositor though nothing but its socket is set.
 
 #include "dialog_fixture.h"
 #include "platform/window/dialogs.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTest>
@@ -128,6 +130,38 @@ TEST(ProgramWindow, ItsClassIsTheOneTheDesktopFileNames) {
     ASSERT_EQ(wmClass.size(), 2);
     // Docks compare the class part; the instance part is the same name here.
     EXPECT_EQ(wmClass.at(1).toStdString(), startup.captured(1).toStdString());
+}
+
+TEST(ProgramWindow, AWaylandCompositorWithoutTheSessionsVariablesIsUsed) {
+    // A compositor started from a console: WAYLAND_DISPLAY set, DISPLAY and XDG_SESSION_TYPE
+    // not. The toolkit on its own would try X alone and give up.
+    const char* kind = std::getenv("VANTHE_TEST_DISPLAY");
+    if (kind == nullptr || std::string(kind) != "wayland") {
+        GTEST_SKIP() << "needs a Wayland compositor";
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "XDG_SESSION_TYPE", "QT_QPA_PLATFORM"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    environment.insert(QStringLiteral("WAYLAND_DEBUG"), QStringLiteral("client"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VANTHE_GUI_PATH), {});
+    ASSERT_TRUE(program.waitForStarted());
+    // The protocol log shows the dialog's window given its title over the compositor's socket.
+    QByteArray log;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!log.contains("set_title(\"Vanthe\")") && program.state() == QProcess::Running &&
+           std::chrono::steady_clock::now() < deadline) {
+        program.waitForReadyRead(100);
+        log += program.readAllStandardError();
+    }
+    const bool running = program.state() == QProcess::Running;
+    program.kill();
+    program.waitForFinished();
+    log += program.readAllStandardError();
+    EXPECT_TRUE(running) << log.right(2000).toStdString();
+    EXPECT_TRUE(log.contains("set_title(\"Vanthe\")")) << log.right(2000).toStdString();
 }
 
 } // namespace
