@@ -66,7 +66,9 @@ std::string DescribeFailure(const JobFailure& failure, const std::string& source
         if (code == ENAMETOOLONG) {
             return destination + ": cannot create: " + SystemMeaning(code);
         }
-        return "cannot create a file in " + FolderOf(destination) + ": " + SystemMeaning(code);
+        // Each failure names its file: with several sources in one folder, which one failed.
+        return destination + ": cannot create a file in " + FolderOf(destination) + ": " +
+               SystemMeaning(code);
     case JobStep::Read:
         return source + ": read error: " + SystemMeaning(code);
     case JobStep::SourceChanged:

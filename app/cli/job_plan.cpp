@@ -75,10 +75,12 @@ std::string CheckDestination(const PlannedJob& job, bool force) {
     std::string folder = FolderOf(job.destination);
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0) {
-        return "cannot create a file in " + Printable(folder) + ": " + std::strerror(errno);
+        return name + ": cannot create a file in " + Printable(folder) + ": " +
+               std::strerror(errno);
     }
     if (!S_ISDIR(info.st_mode)) {
-        return "cannot create a file in " + Printable(folder) + ": " + std::strerror(ENOTDIR);
+        return name + ": cannot create a file in " + Printable(folder) + ": " +
+               std::strerror(ENOTDIR);
     }
     // Appending .enx can make a name longer than the folder takes (255 bytes on most file
     // systems, 143 on some encrypted ones): say so by the name, before any work.

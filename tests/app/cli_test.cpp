@@ -516,7 +516,8 @@ public:
     // Collects what the program shows until `wanted` appears or time is up.
     bool ReadUntil(const std::string& wanted, int seconds = 10) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (screen.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < until) {
+        while (screen.find(wanted) == std::string::npos &&
+               std::chrono::steady_clock::now() < until) {
             pollfd ready{master_, POLLIN, 0};
             char buffer[256];
             if (::poll(&ready, 1, 100) > 0) {
@@ -726,6 +727,27 @@ TEST_F(Cli, ASourceThatCannotBeReadIsReportedAndTheOthersAreDone) {
     EXPECT_EQ(alone.err,
               "vanthe-cli: " + dir / "missing" + ": cannot open: No such file or directory\n");
     EXPECT_FALSE(PathExists(dir / "missing.enx"));
+}
+
+TEST_F(Cli, AFolderThatTakesNoNewFileIsReportedForEachFile) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run as a user who may not write in the folder";
+    }
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(passwordFile.c_str(), 0644);
+    for (const char* name : {"a", "b"}) {
+        WriteBytes(dir / name, Pattern(100));
+        ::chmod((dir / name).c_str(), 0644);
+    }
+    RunOptions asNobody;
+    asNobody.moreThreads = 64;
+    Outcome outcome = RunCli({"encrypt", "-p", passwordFile, dir / "a", dir / "b"}, asNobody);
+    EXPECT_EQ(outcome.exitCode, 1);
+    for (const char* name : {"a", "b"}) {
+        EXPECT_TRUE(Has(outcome.err, dir / name + ".enx: cannot create a file in " + dir.path() +
+                                         ": Permission denied"))
+            << outcome.err;
+    }
 }
 
 TEST_F(Cli, RefusalsWriteNothing) {
