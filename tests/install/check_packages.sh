@@ -50,6 +50,8 @@ if [ "$gui" = ON ]; then
     pages+=(vanthe)
     gui_depends=$(dpkg-deb -f "$gui_deb" Depends)
     [[ $gui_depends == *libqt6widgets6* ]] || fail "vanthe depends on: $gui_depends"
+    [[ $(dpkg-deb -f "$gui_deb" Recommends) == *qt6-wayland* ]] ||
+        fail "vanthe does not recommend Qt's Wayland platform"
     libraries=$(ldd "$root/usr/bin/vanthe")
     [[ $libraries != *"not found"* ]] || fail "vanthe misses a library: $libraries"
     [[ $(file -L "$root/usr/bin/vanthe") == *", stripped"* ]] || fail "vanthe is not stripped"
