@@ -56,6 +56,7 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
     JobObserver& events = observer != nullptr ? *observer : silent;
     const bool encrypting = mode == kModeEncrypt;
     failure = JobFailure{};
+    passwordUnchecked = false;
 
     CipherSession session;
     FileHandle sourceFile;
@@ -148,6 +149,7 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
                 if (sample.size() >= kPlausibilitySample || final) {
                     judging = false;
                     const Plausibility verdict = JudgePlausibility(sample.data(), sample.size());
+                    passwordUnchecked = verdict.because == PlausibleBecause::TooSmall;
                     if (!verdict.plausible &&
                         !events.ConfirmImplausible(verdict.typeDatabaseLoaded)) {
                         ok = false;

@@ -31,6 +31,9 @@ public:
     bool replaceExisting = false;
     // Decrypting judges the first plaintext before anything is written under its name.
     bool checkPlausibility = true;
+    // Set by a decryption that succeeded with a result too short to judge, and not text: the
+    // password may have been wrong without a sign.
+    bool passwordUnchecked = false;
     // Streams instead of named files; the names are then used in nothing but messages.
     // Standard output gets the result as it is made: there is nothing to replace.
     bool sourceIsStandardInput = false;

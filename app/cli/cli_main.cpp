@@ -8,6 +8,7 @@
 #include "app/cli/printable_name.h"
 #include "app/cli/progress_meter.h"
 #include "engine/file_transform.h"
+#include "platform/content/plausibility.h"
 #include "platform/files/safe_output.h"
 #include "platform/files/strings.h"
 #include "res/version.h"
@@ -106,6 +107,12 @@ std::size_t RunJobs(const Options& options, const JobPlan& plan, const PasswordB
                 std::string destination =
                     job.toStandardOutput ? "standard output" : Printable(job.destination);
                 meter.Say(DescribeFailure(transform.failure, source, destination, password));
+            } else if (transform.passwordUnchecked) {
+                // Not a failure: the right password gives such a file as well.
+                meter.Say(
+                    (job.toStandardOutput ? "standard output" : Printable(job.destination)) +
+                    ": written, but too short to tell whether the password was right (under " +
+                    std::to_string(platform::kSmallestJudgedSample) + " bytes, and no text)");
             }
         }
     };

@@ -643,7 +643,10 @@ Plausibility JudgePlausibility(const unsigned char* data, std::size_t size) try 
     Plausibility verdict;
     if (size < kSmallestJudgedSample) {
         verdict.plausible = true;
-        verdict.because = PlausibleBecause::TooSmall;
+        const bool text =
+            size > 0 && IsUtf8(data, size) && std::none_of(data, data + size, IsBinaryByte);
+        verdict.because = text ? PlausibleBecause::Text : PlausibleBecause::TooSmall;
+        verdict.detail = text ? "UTF-8" : "";
         return verdict;
     }
     if (JudgeType(data, size, &verdict) || JudgeOwnSignature(data, size, &verdict)) {

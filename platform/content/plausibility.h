@@ -12,14 +12,16 @@ namespace platform {
 
 // The judge looks at the first min(size, kPlausibilitySample) bytes of the plaintext.
 inline constexpr std::size_t kPlausibilitySample = 64 * 1024;
-// Fewer bytes than this are too few to tell anything from random bytes: they always pass.
-// From here on random bytes pass as text less than once in a million tries (about one random
-// byte in ten never occurs in text), and a short note under a wrong password is still caught.
+// Fewer bytes than this are too few to tell anything from random bytes: they always pass, as
+// Text when they are UTF-8 without control characters (which a handful of random bytes seldom
+// are), else as TooSmall. From here on random bytes pass as text less than once in a million
+// tries (about one random byte in ten never occurs in text), and a short note under a wrong
+// password is still caught.
 inline constexpr std::size_t kSmallestJudgedSample = 128;
 
 enum class PlausibleBecause {
     Nothing,    // implausible: no test passed
-    TooSmall,   // under kSmallestJudgedSample bytes
+    TooSmall,   // under kSmallestJudgedSample bytes, and no UTF-8 text
     KnownType,  // a strong signature names a kind of file: the type database's, or one for
                 // encrypted data and framed sound and video
     Text,       // text in UTF-8, UTF-16, or a legacy single- or double-byte code page

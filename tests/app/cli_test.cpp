@@ -981,6 +981,26 @@ TEST_F(Cli, WithoutTheFileTypeDatabaseAPictureIsNotCalledAWrongPassword) {
     EXPECT_EQ(ReadBytes(dir / "image.png"), picture);
 }
 
+TEST_F(Cli, AResultTooShortToJudgeIsWrittenWithANoteUnlessItIsText) {
+    const std::string pin = "my bank PIN is 1234\n";
+    WriteBytes(dir / "pin.txt", Bytes(pin.begin(), pin.end()));
+    ASSERT_EQ(RunCli({"encrypt", "-p", passwordFile, dir / "pin.txt"}).exitCode, 0);
+    Outcome right = RunCli({"decrypt", "-p", passwordFile, "-o", "-", dir / "pin.txt.enx"});
+    EXPECT_EQ(right.exitCode, 0);
+    EXPECT_EQ(right.out, pin);
+    EXPECT_EQ(right.err, "");
+    WriteBytes(dir / "wrong", Bytes{'b', '\n'});
+    Outcome wrong = RunCli({"decrypt", "-p", dir / "wrong", "-o", "-", dir / "pin.txt.enx"});
+    EXPECT_EQ(wrong.exitCode, 0);
+    EXPECT_EQ(wrong.out.size(), pin.size());
+    EXPECT_EQ(wrong.err, "vanthe-cli: standard output: written, but too short to tell whether the "
+                         "password was right (under 128 bytes, and no text)\n");
+    // Asked not to check, it says nothing.
+    Outcome unchecked =
+        RunCli({"decrypt", "--no-check", "-p", dir / "wrong", "-o", "-", dir / "pin.txt.enx"});
+    EXPECT_EQ(unchecked.err, "");
+}
+
 TEST_F(Cli, EachTerminatingSignalLeavesNothingBehind) {
     // A sparse source reads fast but takes long enough to encrypt to be caught mid-way.
     int fd = ::open((dir / "big").c_str(), O_CREAT | O_WRONLY, 0600);

@@ -55,10 +55,10 @@ TEST(Plausibility, NoFalseAlarmOnAnyCorpusFile) {
     const std::vector<std::string> files = CorpusFiles();
     ASSERT_GE(files.size(), 40U);
     for (const std::string& path : files) {
-        const Plausibility verdict = Judge(ReadBytes(path));
+        const Bytes bytes = ReadBytes(path);
+        const Plausibility verdict = Judge(bytes);
         EXPECT_TRUE(verdict.plausible) << path;
-        EXPECT_TRUE(verdict.typeDatabaseLoaded || verdict.because == PlausibleBecause::TooSmall)
-            << path;
+        EXPECT_TRUE(verdict.typeDatabaseLoaded || bytes.size() < kSmallestJudgedSample) << path;
     }
 }
 
@@ -284,13 +284,17 @@ TEST(Plausibility, RandomBytesAreImplausible) {
     EXPECT_EQ(plausible, 0) << examples;
 }
 
-TEST(Plausibility, SamplesTooSmallToJudgePass) {
-    for (std::size_t size : {std::size_t{0}, std::size_t{1}, kSmallestJudgedSample - 1}) {
+TEST(Plausibility, SamplesTooSmallToJudgePassAndSayWhetherTheyAreText) {
+    for (std::size_t size : {std::size_t{0}, std::size_t{16}, kSmallestJudgedSample - 1}) {
         const Bytes bytes = Random(size, 7);
         const Plausibility verdict = JudgePlausibility(bytes.data(), bytes.size());
         EXPECT_TRUE(verdict.plausible);
-        EXPECT_EQ(verdict.because, PlausibleBecause::TooSmall);
+        EXPECT_EQ(verdict.because, PlausibleBecause::TooSmall) << size;
     }
+    const std::string pin = "PIN: 1234\n";
+    const Plausibility note = Judge(Bytes(pin.begin(), pin.end()));
+    EXPECT_TRUE(note.plausible);
+    EXPECT_EQ(note.because, PlausibleBecause::Text);
     EXPECT_FALSE(Judge(Random(kSmallestJudgedSample, 7)).plausible);
 }
 
