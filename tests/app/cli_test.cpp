@@ -558,6 +558,16 @@ private:
     int slave_ = -1;
 };
 
+// Types a password at the prompt and its repetition, and expects the program to end well
+// without having shown it.
+void AnswerBothPrompts(AtTerminal& terminal) {
+    terminal.Type("typed secret\n");
+    ASSERT_TRUE(terminal.ReadUntil("Repeat password: ")) << terminal.screen;
+    terminal.Type("typed secret\n");
+    EXPECT_EQ(terminal.Wait(), 0) << terminal.screen;
+    EXPECT_EQ(terminal.screen.find("secret"), std::string::npos) << terminal.screen;
+}
+
 TEST_F(Cli, ThePromptHidesTheTypingAgainWhenTheProgramContinues) {
 #if defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "ThreadSanitizer holds a signal's handler until the blocked read returns";
@@ -579,11 +589,7 @@ TEST_F(Cli, ThePromptHidesTheTypingAgainWhenTheProgramContinues) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_FALSE(terminal.Echoing());
-    terminal.Type("typed secret\n");
-    ASSERT_TRUE(terminal.ReadUntil("Repeat password: ")) << terminal.screen;
-    terminal.Type("typed secret\n");
-    EXPECT_EQ(terminal.Wait(), 0) << terminal.screen;
-    EXPECT_FALSE(Has(terminal.screen, "secret")) << terminal.screen;
+    AnswerBothPrompts(terminal);
     EXPECT_TRUE(terminal.Echoing()); // given back at the end
     EXPECT_TRUE(PathExists(dir / "plain.enx"));
 }
@@ -595,11 +601,7 @@ TEST_F(Cli, StandardInputThatIsTheTerminalAsksAsThePromptDoes) {
     AtTerminal terminal({"encrypt", "-q", "-p", "-", dir / "plain"});
     ASSERT_TRUE(terminal.ReadUntil("Password: ")) << terminal.screen;
     EXPECT_FALSE(terminal.Echoing());
-    terminal.Type("typed secret\n");
-    ASSERT_TRUE(terminal.ReadUntil("Repeat password: ")) << terminal.screen;
-    terminal.Type("typed secret\n");
-    EXPECT_EQ(terminal.Wait(), 0) << terminal.screen;
-    EXPECT_FALSE(Has(terminal.screen, "secret")) << terminal.screen;
+    AnswerBothPrompts(terminal);
     EXPECT_TRUE(PathExists(dir / "plain.enx"));
 }
 

@@ -277,26 +277,26 @@ TEST_F(EnterKey, ACorrectedSourceGetsItsOwnProposalUnlessTheUserNamedTheDestinat
     WriteBytes(dir / "c.txt", Pattern(5));
     MainDialog dialog;
     ModalScript script;
+    // Into a field, all of its text selected by the keyboard and typed over.
+    const auto retype = [&](int id, const std::string& text) {
+        SetFocus(Control(dialog, id));
+        QTest::keyClick(FocusedWidget(), Qt::Key_A, Qt::ControlModifier);
+        Type(QString::fromStdString(text));
+    };
     script.When("the dialog is shown", DialogReady, [&] {
         Type(QString::fromStdString(dir / "a.txt"));
         Key(Qt::Key_Return);
         ASSERT_EQ(FocusedId(), IDC_PASSWORD);
-        // Back to the source by the keyboard, and another file chosen instead.
-        SetFocus(Control(dialog, IDC_SOURCE));
-        QTest::keyClick(FocusedWidget(), Qt::Key_A, Qt::ControlModifier);
-        Type(QString::fromStdString(dir / "b.txt.enx"));
+        // Back to the source, and another file chosen instead.
+        retype(IDC_SOURCE, dir / "b.txt.enx");
         Key(Qt::Key_Return);
         EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "b.txt");
         EXPECT_EQ(ControlText(dialog, IDC_RUN), "Decrypt");
         EXPECT_TRUE(Checked(dialog, IDC_MODE_DECRYPT));
         EXPECT_EQ(FocusedId(), IDC_PASSWORD);
         // A name typed by the user stays, whatever source follows.
-        SetFocus(Control(dialog, IDC_DESTINATION));
-        QTest::keyClick(FocusedWidget(), Qt::Key_A, Qt::ControlModifier);
-        Type(QString::fromStdString(dir / "mine.enx"));
-        SetFocus(Control(dialog, IDC_SOURCE));
-        QTest::keyClick(FocusedWidget(), Qt::Key_A, Qt::ControlModifier);
-        Type(QString::fromStdString(dir / "c.txt"));
+        retype(IDC_DESTINATION, dir / "mine.enx");
+        retype(IDC_SOURCE, dir / "c.txt");
         Key(Qt::Key_Return);
         EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "mine.enx");
         EXPECT_EQ(ControlText(dialog, IDC_RUN), "Decrypt");
