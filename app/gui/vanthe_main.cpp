@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     // A job killed by a signal leaves no temporary file, and past a file-size limit a write
     // fails like any other.
     platform::CleanUpResultsOnFatalSignals(nullptr);
+    platform::SetDisplayLostHandler(&platform::RemoveUnpublishedResults);
     platform::SetApplicationArguments(argc, argv);
     platform::SetCurrentProcessExplicitAppUserModelID(vanthe::kDesktopFileName);
     // The resources travel inside the executable; registering them makes them the module's.

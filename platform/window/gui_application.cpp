@@ -23,6 +23,7 @@ int* storedArgc = &defaultArgc;
 char** storedArgv = defaultArgv;
 
 std::atomic<bool> applicationReady{false};
+std::atomic<void (*)()> displayLost{nullptr};
 // Kept apart from the toolkit so that a worker can ask, even while the process ends, without
 // calling into it.
 std::atomic<std::thread::id> guiThread{};
@@ -35,6 +36,15 @@ void ReportNoDisplay(const std::string& reason) {
                  reason.c_str());
 }
 
+// Messages go on to the handler that was there before the layer's.
+void PassOn(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (previousHandler != nullptr) {
+        previousHandler(type, context, message);
+    } else {
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    }
+}
+
 // The probe comes first; this only catches a platform that failed all the same, which the
 // toolkit would answer with abort(). Ending with one line is kinder than a core dump.
 void CreationMessageHandler(QtMsgType type, const QMessageLogContext& context,
@@ -43,11 +53,24 @@ void CreationMessageHandler(QtMsgType type, const QMessageLogContext& context,
         ReportNoDisplay(message.toStdString());
         std::_Exit(255);
     }
-    if (previousHandler != nullptr) {
-        previousHandler(type, context, message);
-    } else {
-        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    PassOn(type, context, message);
+}
+
+// The toolkit's platforms say so in these words when the display's connection breaks, and end
+// the process right after: X11 through exit() or abort(), Wayland through _exit().
+bool SaysDisplayIsLost(const QString& message) {
+    return message.startsWith(QLatin1String("The Wayland connection")) ||
+           message.startsWith(QLatin1String("The X11 connection broke"));
+}
+
+void RunningMessageHandler(QtMsgType type, const QMessageLogContext& context,
+                           const QString& message) {
+    if (type != QtDebugMsg && type != QtInfoMsg && SaysDisplayIsLost(message)) {
+        if (void (*handler)() = displayLost.load()) {
+            handler();
+        }
     }
+    PassOn(type, context, message);
 }
 
 std::string PlatformArgument() {
@@ -67,6 +90,10 @@ void StoreDesktopFileName(const std::string& name) {
     if (QCoreApplication::instance() != nullptr) {
         QGuiApplication::setDesktopFileName(QString::fromStdString(name));
     }
+}
+
+void StoreDisplayLostHandler(void (*handler)()) {
+    displayLost.store(handler);
 }
 
 void StoreArguments(int& argc, char** argv) {
@@ -109,7 +136,7 @@ QApplication* EnsureApplication() {
     previousHandler = qInstallMessageHandler(&CreationMessageHandler);
     // Lives until the process ends; the arguments it keeps are the caller's or static.
     auto* application = new QApplication(*storedArgc, storedArgv);
-    qInstallMessageHandler(previousHandler);
+    qInstallMessageHandler(&RunningMessageHandler);
     if (!desktopFileName.empty()) {
         QGuiApplication::setDesktopFileName(QString::fromStdString(desktopFileName));
     }

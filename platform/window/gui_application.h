@@ -17,6 +17,7 @@ QApplication* EnsureApplication();
 bool HaveApplication();
 bool IsGuiThread();
 void StoreArguments(int& argc, char** argv);
+void StoreDisplayLostHandler(void (*handler)());
 // Given to the application object when it is made, or at once if it exists.
 void StoreDesktopFileName(const std::string& name);
 std::string ProgramName();

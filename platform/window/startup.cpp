@@ -10,6 +10,10 @@ void SetApplicationArguments(int& argc, char** argv) {
     detail::StoreArguments(argc, argv);
 }
 
+void SetDisplayLostHandler(void (*handler)()) {
+    detail::StoreDisplayLostHandler(handler);
+}
+
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
     if (init == nullptr || init->dwSize != sizeof(INITCOMMONCONTROLSEX)) {
         return FALSE;

@@ -20,6 +20,11 @@ void SetApplicationArguments(int& argc, char** argv);
 // opened: one line on standard error says so, and dialogs then fail with -1.
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
 
+// Called when the display's connection breaks, just before the toolkit ends the process: on
+// Wayland it does so with _exit, which nothing else in the process sees. The handler may run
+// on any thread and must do no more than a signal handler may.
+void SetDisplayLostHandler(void (*handler)());
+
 // The name desktops know the program's windows by: the base name of its desktop file
 // ("org.vanthe.Vanthe"), which docks and Wayland compositors match to the launcher and its
 // icon. Call before InitCommonControlsEx.

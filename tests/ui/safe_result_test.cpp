@@ -4,15 +4,20 @@
 #include "dialog_fixture.h"
 #include "jobs/job_runner.h"
 #include "platform/files/file_faults.h"
+#include "platform/files/safe_output.h"
 #include "platform/window/dialogs.h"
+#include "platform/window/startup.h"
+#include "qt_bridge.h"
 #include "res/resource_ids.h"
 #include "support/test_files.h"
 
+#include <QWidget>
 #include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -179,6 +184,107 @@ TEST_F(SafeResults, KillingTheProgramMidJobLeavesTheOldDestination) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_EQ(ReadBytes(dir / "big.enx"), kOld);
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"big", "big.enx"}));
+}
+
+// Runs only in a child process of its own (see the next test), on the Wayland compositor the
+// parent started: a long job into a result with a temporary name, as on a FAT stick.
+TEST_F(SafeResults, DISABLED_ChildRunsAJobOnWayland) {
+    const char* folder = std::getenv("VANTHE_TEST_CHILD_FOLDER");
+    ASSERT_NE(folder, nullptr);
+    const std::string dir = folder;
+    // As the program's main sets it up.
+    ForceNamedTemporaryForTesting(true);
+    CleanUpResultsOnFatalSignals(nullptr);
+    SetDisplayLostHandler(&RemoveUnpublishedResults);
+    MainDialog dialog;
+    ModalScript script(std::chrono::seconds(60));
+    // Shown is enough: a compositor without a seat activates no window.
+    const auto shown = [] {
+        const QWidget* window = WidgetFromHandle(RunningDialog());
+        return window != nullptr && window->isVisible();
+    };
+    script.When("the dialog is shown", shown, [&] {
+        Fill(dialog, dir + "/big", dir + "/big.enx");
+        Click(ControlWidget(dialog, IDC_RUN));
+    });
+    script.When("the job ended", JobsDone, [&] { Key(Qt::Key_Escape); });
+    dialog.RunModal(nullptr, 0);
+}
+
+TEST_F(SafeResults, ACompositorThatDiesMidJobLeavesNoTemporaryFile) {
+    // Qt ends a Wayland client whose compositor is gone with _exit(), which no signal handler
+    // or atexit() sees; a FAT stick would keep the part of the result written so far.
+    if (std::system("command -v weston >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "needs weston";
+    }
+    TempDir dir;
+    TempDir runtime;
+    ::chmod(runtime.path().c_str(), 0700);
+    int fd = ::open((dir / "big").c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_EQ(::ftruncate(fd, 2LL * 1024 * 1024 * 1024), 0);
+    ::close(fd);
+
+    pid_t server = ::fork();
+    ASSERT_GE(server, 0);
+    if (server == 0) {
+        ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        ::dup2(quiet, 1);
+        ::dup2(quiet, 2);
+        ::execlp("weston", "weston", "--backend=headless-backend.so", "--use-pixman",
+                 "--socket=wayland-lost", "--idle-time=0", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const auto waitFor = [](const std::function<bool()>& ready, int seconds) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!ready() && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return ready();
+    };
+    const bool listening =
+        waitFor([&] { return ::access((runtime / "wayland-lost").c_str(), F_OK) == 0; }, 20);
+
+    pid_t child = -1;
+    if (listening) {
+        child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::setenv("VANTHE_TEST_CHILD_FOLDER", dir.path().c_str(), 1);
+            ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+            ::setenv("WAYLAND_DISPLAY", "wayland-lost", 1);
+            ::setenv("QT_QPA_PLATFORM", "wayland", 1);
+            ::unsetenv("DISPLAY");
+            ::execl("/proc/self/exe", "ui_tests", "--gtest_also_run_disabled_tests",
+                    "--gtest_filter=SafeResults.DISABLED_ChildRunsAJobOnWayland",
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    const auto hasTemporary = [&] {
+        for (const std::string& name : FilesIn(dir.path())) {
+            if (name.rfind(".vanthe-", 0) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const bool writing = listening && waitFor(hasTemporary, 60);
+    ::kill(server, SIGKILL);
+    ::waitpid(server, nullptr, 0);
+    int status = 0;
+    bool ended = false;
+    if (child > 0) {
+        waitFor([&] { return ended = ended || ::waitpid(child, &status, WNOHANG) == child; }, 30);
+        if (!ended) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+        }
+    }
+    ASSERT_TRUE(listening) << "weston did not start";
+    ASSERT_TRUE(writing) << "the job never started writing";
+    EXPECT_TRUE(ended) << "the program outlived its compositor";
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"big"});
 }
 
 } // namespace
