@@ -11,10 +11,26 @@
 #include "res/program_resources.h"
 #include "res/version.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <sys/prctl.h>
 #include <unistd.h>
+
+namespace {
+
+// Help and version are what was asked for: when they cannot be written, that is a failure.
+int PrintInfo(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "vanthe: cannot write to standard output: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (!platform::OccupyClosedStandardDescriptors()) {
@@ -22,11 +38,9 @@ int main(int argc, char** argv) {
     }
     switch (vanthe::FindInfoRequest(argc, argv)) {
     case vanthe::InfoRequest::Help:
-        std::fputs(vanthe::UsageText().c_str(), stdout);
-        return 0;
+        return PrintInfo(vanthe::UsageText());
     case vanthe::InfoRequest::Version:
-        std::printf("vanthe %s\n", vanthe::kVersionText);
-        return 0;
+        return PrintInfo(std::string("vanthe ") + vanthe::kVersionText + "\n");
     case vanthe::InfoRequest::None:
         break;
     }

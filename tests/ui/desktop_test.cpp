@@ -340,6 +340,8 @@ TEST(CommandLineInfo, HelpAndVersionPrintAndSucceedWithoutADisplay) {
     const auto [version, versionStatus] = RunProgram("--version");
     EXPECT_EQ(versionStatus, 0);
     EXPECT_EQ(version, std::string("vanthe ") + kVersionText + "\n");
+    // An answer that cannot be written is a failure.
+    EXPECT_EQ(RunProgram("--version >/dev/full").second, 1);
     // Anything else is still a file name.
     const auto [other, otherStatus] = RunProgram("--helpful");
     EXPECT_NE(other.find("cannot open the display"), std::string::npos) << other;
