@@ -155,14 +155,24 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& reason) 
         command->add_option("SOURCE", options.sources);
         CLI::Option* output = command->add_option("-o,--output", options.output);
         CLI::Option* password = command->add_option("-p,--password-file", options.passwordFile);
-        command->add_option("--codepage", codePage);
+        CLI::Option* page = command->add_option("--codepage", codePage);
         command->add_flag("--no-check", options.noCheck);
         command->add_flag("-f,--force", options.force);
-        command->add_option("-j,--jobs", jobs);
+        CLI::Option* jobCount = command->add_option("-j,--jobs", jobs);
         command->add_flag("-q,--quiet", options.quiet);
         command->add_flag("-h,--help", help);
         command->add_flag("-V,--version", version);
+        // An option given twice is said in our words, not the parser's.
+        for (CLI::Option* once : {output, password, page, jobCount}) {
+            once->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        }
         app.parse(argc, argv);
+        for (CLI::Option* once : {output, password, page, jobCount}) {
+            if (once->count() > 1) {
+                reason = once->get_name() + " is given more than once";
+                return false;
+            }
+        }
         // An empty name is a slip, not a request for the default.
         if (output->count() > 0 && options.output.empty()) {
             reason = "--output needs a PATH";

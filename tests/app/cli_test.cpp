@@ -294,6 +294,8 @@ TEST_F(Cli, UsageErrorsComeBeforeAnyWork) {
          "standard input cannot hold both the password and the data"},
         {{"encrypt", "--password-file"}, "--password-file"},
         {{"encrypt", "-p", "", plain}, "needs a FILE"},
+        {{"encrypt", "-p", passwordFile, "-o", dir / "a", "--output", dir / "b", plain},
+         "--output is given more than once"},
         {{"encrypt", "-j", "0", plain}, "--jobs"},
         {{"encrypt", "--jobs=two", plain}, "--jobs"},
         {{"encrypt", "--codepage", "1234", plain}, "unknown code page '1234'"},
