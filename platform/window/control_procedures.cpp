@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QVariant>
 
 namespace platform::detail {
 
@@ -40,13 +41,16 @@ LRESULT GetText(const QByteArray& bytes, WPARAM capacity, LPARAM buffer) {
 }
 
 // A file name need not be UTF-8, and the toolkit shows bytes that are not as U+FFFD, which
-// names another file. So an edit keeps the bytes it was given, and gives them back for as long
-// as its text is what they showed.
+// names another file. So an edit given such bytes keeps them, and gives them back for as long
+// as its text is what they showed. Only such bytes are kept: no second copy of a password.
 constexpr char kGivenBytes[] = "vantheGivenBytes";
 
 QByteArray EditBytes(const QLineEdit* edit) {
-    const QByteArray given = edit->property(kGivenBytes).toByteArray();
-    return QString::fromUtf8(given) == edit->text() ? given : edit->text().toUtf8();
+    const QVariant given = edit->property(kGivenBytes);
+    if (given.isValid() && QString::fromUtf8(given.toByteArray()) == edit->text()) {
+        return given.toByteArray();
+    }
+    return edit->text().toUtf8();
 }
 
 QString TextArgument(LPARAM lParam) {
@@ -88,8 +92,9 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETTEXT: {
         const char* text = reinterpret_cast<const char*>(lParam);
         const QByteArray bytes(text != nullptr ? text : "");
-        edit->setProperty(kGivenBytes, bytes);
-        edit->setText(QString::fromUtf8(bytes));
+        const QString shown = QString::fromUtf8(bytes);
+        edit->setProperty(kGivenBytes, shown.toUtf8() == bytes ? QVariant() : QVariant(bytes));
+        edit->setText(shown);
         return TRUE;
     }
     case WM_GETTEXT:
