@@ -203,7 +203,8 @@ std::string StartXServer(int& server) {
         ssize_t n = server > 0 ? ::read(channel[0], number, sizeof number - 1) : -1;
         ::close(channel[0]);
         if (n > 0) {
-            std::string display = ":" + std::to_string(std::atoi(number));
+            std::string display = std::to_string(std::atoi(number));
+            display.insert(display.begin(), ':');
             for (int probe = 0; probe < 100; ++probe) {
                 if (bench::RunChild({"xdpyinfo", "-display", display}, 5).ok) {
                     return display;
