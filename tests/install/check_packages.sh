@@ -14,8 +14,17 @@ fail() {
 
 rm -rf "$scratch"
 mkdir -p "$scratch/root"
-(cd "$build" && cpack -B "$scratch/cpack" >"$scratch/cpack.log" 2>&1) ||
-    { cat "$scratch/cpack.log"; fail "cpack"; }
+# Made twice, a moment apart: under SOURCE_DATE_EPOCH the packages must come out the same.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-1700000000}
+for run in cpack cpack-again; do
+    (cd "$build" && cpack -B "$scratch/$run" >"$scratch/cpack.log" 2>&1) ||
+        { cat "$scratch/cpack.log"; fail "cpack"; }
+    sleep 1.1
+done
+for deb in "$scratch"/cpack/*.deb; do
+    cmp -s "$deb" "$scratch/cpack-again/${deb##*/}" ||
+        fail "${deb##*/} differs when made again with the same SOURCE_DATE_EPOCH"
+done
 cli_deb=$(ls "$scratch"/cpack/vanthe-cli_*.deb)
 packages=("$cli_deb")
 if [ "$gui" = ON ]; then
