@@ -8,6 +8,7 @@
 #include "platform/files/strings.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <vector>
 
@@ -22,6 +23,19 @@ constexpr DWORD kChunkSize = 1024;
 constexpr char kImplausibleText[] = "The decrypted data does not look like any known kind of file.";
 constexpr char kUncheckedText[] = "The password cannot be checked: the file type database could "
                                   "not be loaded.";
+constexpr char kNoMemoryText[] = "The password cannot be checked: out of memory.";
+
+Implausible WhyImplausible(const Plausibility& verdict) {
+    switch (verdict.shortfall) {
+    case JudgeShortfall::NoTypeDatabase:
+        return Implausible::NoTypeDatabase;
+    case JudgeShortfall::OutOfMemory:
+        return Implausible::OutOfMemory;
+    case JudgeShortfall::None:
+        break;
+    }
+    return Implausible::WrongPassword;
+}
 
 class NoObserver final : public JobObserver {
 public:
@@ -150,12 +164,12 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
                     judging = false;
                     const Plausibility verdict = JudgePlausibility(sample.data(), sample.size());
                     passwordUnchecked = verdict.because == PlausibleBecause::TooSmall;
-                    if (!verdict.plausible &&
-                        !events.ConfirmImplausible(verdict.typeDatabaseLoaded)) {
+                    const Implausible why = WhyImplausible(verdict);
+                    if (!verdict.plausible && !events.ConfirmImplausible(why)) {
                         ok = false;
-                        failure = {verdict.typeDatabaseLoaded ? JobStep::WrongPassword
-                                                              : JobStep::PasswordUnchecked,
-                                   0};
+                        failure = {why == Implausible::WrongPassword ? JobStep::WrongPassword
+                                                                     : JobStep::PasswordUnchecked,
+                                   why == Implausible::OutOfMemory ? ENOMEM : 0U};
                     } else {
                         fileStep = JobStep::Write;
                         code = WriteBlock(output, sample.data(), sample.size());
@@ -222,9 +236,10 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
                                static_cast<int>(GetLastError()));
         succeeded = false;
     } else if (!ok) {
-        errorText = failure.step == JobStep::WrongPassword       ? std::string(kImplausibleText)
-                    : failure.step == JobStep::PasswordUnchecked ? std::string(kUncheckedText)
-                                                                 : session.errorText();
+        errorText = failure.step == JobStep::WrongPassword ? std::string(kImplausibleText)
+                    : failure.step == JobStep::PasswordUnchecked
+                        ? std::string(failure.code == ENOMEM ? kNoMemoryText : kUncheckedText)
+                        : session.errorText();
         succeeded = false;
     }
     // Nothing of a failed job takes the destination's name.

@@ -8,6 +8,13 @@
 
 namespace vanthe {
 
+// Why the first plaintext of a decryption looks like no known kind of file.
+enum class Implausible {
+    WrongPassword,  // every test ran: the password is probably wrong
+    NoTypeDatabase, // the file type database is missing, so kinds only it knows look random
+    OutOfMemory,    // memory ran out before every test had run
+};
+
 class JobObserver {
 public:
     virtual ~JobObserver() = default;
@@ -18,11 +25,9 @@ public:
     virtual void OnChunkDone(std::uint64_t index, std::uint64_t bytesDone) = 0;
     // The last event of every job, also of one that failed before it started.
     virtual void OnJobFinished(bool failed) = 0;
-    // Decrypting: the first plaintext looks like no known kind of file, so the password is
-    // probably wrong (or, with `checkable` false, the file type database could not be loaded
-    // and the kinds only it knows cannot be told from random bytes). True writes it anyway.
-    virtual bool ConfirmImplausible(bool checkable) {
-        (void)checkable;
+    // Decrypting: the first plaintext looks like no known kind of file. True writes it anyway.
+    virtual bool ConfirmImplausible(Implausible why) {
+        (void)why;
         return false;
     }
 };
@@ -42,7 +47,8 @@ enum class JobStep {
     Cipher,            // code: the crypto service's failure code
     Write,             // code: errno (also a failure found when the result was closed)
     WrongPassword,     // decrypting: the plaintext looked like random bytes
-    PasswordUnchecked, // decrypting: as WrongPassword, but the file type database is missing
+    PasswordUnchecked, // decrypting: as WrongPassword, but a test could not run (code: ENOMEM
+                       // when memory ran out, 0 when the file type database is missing)
     Publish,           // code: errno (EEXIST: the destination appeared and was not replaced)
 };
 

@@ -61,11 +61,15 @@ void WindowJobObserver::OnJobFinished(bool failed) {
     SendMessage(window_, WM_JOB_FINISHED, failed ? 1 : 0, declined_ ? kFinishedWrongPassword : 0);
 }
 
-bool WindowJobObserver::ConfirmImplausible(bool checkable) {
-    const char* text = checkable ? "The decrypted data does not look like any known kind of file.\n"
-                                   "The password is probably wrong.\n\nDecrypt anyway?"
-                                 : "The file type database could not be loaded, so the password "
-                                   "cannot be checked for this kind of file.\n\nDecrypt anyway?";
+bool WindowJobObserver::ConfirmImplausible(Implausible why) {
+    const char* text =
+        why == Implausible::WrongPassword
+            ? "The decrypted data does not look like any known kind of file.\n"
+              "The password is probably wrong.\n\nDecrypt anyway?"
+        : why == Implausible::NoTypeDatabase
+            ? "The file type database could not be loaded, so the password cannot be checked "
+              "for this kind of file.\n\nDecrypt anyway?"
+            : "There is not enough memory to check the password.\n\nDecrypt anyway?";
     int answer = MessageBox(window_, text, "Vanthe", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     declined_ = answer != IDYES;
     return !declined_;

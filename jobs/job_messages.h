@@ -53,7 +53,7 @@ public:
     void OnJobStarted(std::uint64_t size) override;
     void OnChunkDone(std::uint64_t index, std::uint64_t bytesDone) override;
     void OnJobFinished(bool failed) override;
-    bool ConfirmImplausible(bool checkable) override;
+    bool ConfirmImplausible(Implausible why) override;
 
 private:
     platform::HWND window_;

@@ -51,9 +51,9 @@ std::string DescribeFailure(const JobFailure& failure, const std::string& source
     const std::uint32_t code = failure.code;
     switch (failure.step) {
     case JobStep::CryptoContext:
-        return "the crypto service cannot start: " + ServiceMeaning(code);
+        return source + ": the crypto service cannot start: " + ServiceMeaning(code);
     case JobStep::SetKey:
-        return "cannot make the key: " + ServiceMeaning(code);
+        return source + ": cannot make the key: " + ServiceMeaning(code);
     case JobStep::OpenSource:
         return source + ": cannot open: " + SystemMeaning(code);
     case JobStep::SizeSource:
@@ -93,6 +93,10 @@ std::string DescribeFailure(const JobFailure& failure, const std::string& source
         return text;
     }
     case JobStep::PasswordUnchecked:
+        if (code == ENOMEM) {
+            return source + ": cannot check the password: out of memory while judging the "
+                            "decrypted data (--no-check writes it anyway)";
+        }
         return source + ": cannot check the password: the file type database (libmagic) could "
                         "not be loaded, and the decrypted data is no text (--no-check writes it "
                         "anyway)";

@@ -1,6 +1,7 @@
 #include "platform/content/plausibility.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <iterator>
 #include <magic.h>
@@ -169,6 +170,7 @@ struct MagicCloser {
 magic_set* ThreadTypeDatabase() {
     thread_local std::unique_ptr<magic_set, MagicCloser> kept;
     if (!kept) {
+        errno = 0;
         std::unique_ptr<magic_set, MagicCloser> cookie(
             magic_open(MAGIC_MIME_TYPE | MAGIC_NO_CHECK_COMPRESS | MAGIC_ERROR));
         if (!cookie || magic_load(cookie.get(), nullptr) != 0) {
@@ -182,11 +184,18 @@ magic_set* ThreadTypeDatabase() {
 bool JudgeType(const unsigned char* data, std::size_t size, Plausibility* verdict) {
     magic_set* cookie = ThreadTypeDatabase();
     if (cookie == nullptr) {
+        verdict->shortfall =
+            errno == ENOMEM ? JudgeShortfall::OutOfMemory : JudgeShortfall::NoTypeDatabase;
         return false;
     }
-    verdict->typeDatabaseLoaded = true;
+    // Unknown data is "application/octet-stream"; no answer at all is a failure to judge.
     const char* type = magic_buffer(cookie, data, size);
-    if (type == nullptr || !IsStrongType(type, data, size)) {
+    if (type == nullptr) {
+        verdict->shortfall = magic_errno(cookie) == ENOMEM ? JudgeShortfall::OutOfMemory
+                                                           : JudgeShortfall::NoTypeDatabase;
+        return false;
+    }
+    if (!IsStrongType(type, data, size)) {
         return false;
     }
     verdict->detail = type;
@@ -624,8 +633,12 @@ bool JudgeText(const unsigned char* data, std::size_t size, Plausibility* verdic
 bool JudgeCompression(const unsigned char* data, std::size_t size, Plausibility* verdict) {
     uLongf compressedSize = compressBound(static_cast<uLong>(size));
     std::vector<Bytef> compressed(compressedSize);
-    if (compress2(compressed.data(), &compressedSize, data, static_cast<uLong>(size),
-                  Z_DEFAULT_COMPRESSION) != Z_OK) {
+    const int status = compress2(compressed.data(), &compressedSize, data, static_cast<uLong>(size),
+                                 Z_DEFAULT_COMPRESSION);
+    if (status != Z_OK) {
+        if (status == Z_MEM_ERROR) {
+            verdict->shortfall = JudgeShortfall::OutOfMemory;
+        }
         return false;
     }
     if (compressedSize * 100 > size * (100 - kCompressionSavingPercent)) {
@@ -660,8 +673,7 @@ Plausibility JudgePlausibility(const unsigned char* data, std::size_t size) try 
     return verdict;
 } catch (const std::bad_alloc&) {
     Plausibility verdict;
-    verdict.plausible = true;
-    verdict.because = PlausibleBecause::NotJudged;
+    verdict.shortfall = JudgeShortfall::OutOfMemory;
     return verdict;
 }
 

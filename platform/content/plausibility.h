@@ -26,7 +26,17 @@ enum class PlausibleBecause {
                 // encrypted data and framed sound and video
     Text,       // text in UTF-8, UTF-16, or a legacy single- or double-byte code page
     Compresses, // zlib shrinks it by at least kCompressionSavingPercent
-    NotJudged,  // out of memory: nothing could be judged, so nothing is reported as wrong
+};
+
+// What kept a test from judging. Data that passes no test is then not proof of a wrong
+// password: a caller says the password cannot be checked.
+enum class JudgeShortfall {
+    None,
+    // The file type database could not be loaded (or failed): the text and compression tests
+    // still judge, but data only the database recognises (PNG, JPEG, zip and other compressed
+    // formats) is then implausible.
+    NoTypeDatabase,
+    OutOfMemory, // memory ran out before every test had run
 };
 
 // Random bytes cannot be compressed: of all n-byte inputs, fewer than one in 2^(8k-1) can be
@@ -40,11 +50,7 @@ struct Plausibility {
     // The file type ("image/png"), the text's encoding ("UTF-16LE"), or the compressed
     // size ("61% of 65536 bytes"); empty when nothing passed.
     std::string detail;
-    // Whether the file type database was loaded and asked. Without it the text and
-    // compression tests still judge, but data only the database recognises (PNG, JPEG, zip
-    // and other compressed formats) is then implausible: a caller may say the database is
-    // missing rather than that the password is wrong.
-    bool typeDatabaseLoaded = false;
+    JudgeShortfall shortfall = JudgeShortfall::None;
 };
 
 // Judges the first min(size, kPlausibilitySample) bytes at data.

@@ -52,6 +52,7 @@ struct RunOptions {
     unsigned short terminalColumns = 0;   // its width; 0: none told
     std::optional<rlim_t> fileSize;       // RLIMIT_FSIZE for the child; SIGXFSZ keeps its default
     std::optional<rlim_t> openFiles;      // RLIMIT_NOFILE for the child
+    std::optional<rlim_t> addressSpace;   // RLIMIT_AS for the child (ulimit -v)
     bool outputUnread = false;            // standard output's reader gone before the first write
     std::string folder;                   // the child's working folder, when not this one's
     // Run as the user nobody with room for this many more threads (the test must run as root).
@@ -181,6 +182,10 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
         if (run.fileSize) {
             rlimit limit{*run.fileSize, *run.fileSize};
             ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (run.addressSpace) {
+            rlimit limit{*run.addressSpace, *run.addressSpace};
+            ::setrlimit(RLIMIT_AS, &limit);
         }
         ::execv(argv[0], argv.data());
         ::_exit(127);
@@ -983,6 +988,41 @@ TEST_F(Cli, WithoutTheFileTypeDatabaseAPictureIsNotCalledAWrongPassword) {
         RunCli({"decrypt", "--no-check", "-p", passwordFile, dir / "image.png.enx"}, missing);
     EXPECT_EQ(anyway.exitCode, 0) << anyway.err;
     EXPECT_EQ(ReadBytes(dir / "image.png"), picture);
+}
+
+TEST_F(Cli, ShortOfMemoryAWrongPasswordIsNeverWrittenNorARightOneBlamed) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve more address space than any limit here allows";
+#endif
+    // A program of the system: libmagic knows it, and judging it asks for memory. Under a
+    // limit of address space (ulimit -v, or a server that does not overcommit) some allocation
+    // of the judge fails at one limit or another; a judge that cannot judge must not let the
+    // data through, nor blame the password.
+    const Bytes program = ReadBytes("/bin/sh");
+    WriteBytes(dir / "program", program);
+    WriteBytes(dir / "wrong", Bytes{'w', 'r', 'o', 'n', 'g', '\n'});
+    ASSERT_EQ(RunCli({"encrypt", "-p", passwordFile, dir / "program"}).exitCode, 0);
+    int uncheckable = 0;
+    for (rlim_t kib = 8 * 1024; kib <= 32 * 1024; kib += 100) {
+        RunOptions limited;
+        limited.addressSpace = kib * 1024;
+        const std::string result = dir / "result";
+        Outcome wrong = RunCli(
+            {"decrypt", "-q", "-p", dir / "wrong", "-o", result, dir / "program.enx"}, limited);
+        EXPECT_NE(wrong.exitCode, 0) << kib << " KiB";
+        EXPECT_FALSE(PathExists(result)) << kib << " KiB";
+        ::unlink(result.c_str());
+        Outcome right = RunCli(
+            {"decrypt", "-q", "-p", passwordFile, "-o", result, dir / "program.enx"}, limited);
+        EXPECT_FALSE(Has(right.err, "probably wrong")) << kib << " KiB: " << right.err;
+        if (right.exitCode == 0) {
+            EXPECT_EQ(ReadBytes(result), program) << kib << " KiB";
+        }
+        ::unlink(result.c_str());
+        uncheckable += Has(wrong.err, "cannot check the password: out of memory") ? 1 : 0;
+    }
+    // The limits above do reach the judge.
+    EXPECT_GT(uncheckable, 0);
 }
 
 TEST_F(Cli, AResultTooShortToJudgeIsWrittenWithANoteUnlessItIsText) {

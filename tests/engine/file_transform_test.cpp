@@ -481,7 +481,7 @@ public:
     void OnJobStarted(std::uint64_t) override {}
     void OnChunkDone(std::uint64_t, std::uint64_t) override { ++chunks; }
     void OnJobFinished(bool) override {}
-    bool ConfirmImplausible(bool) override {
+    bool ConfirmImplausible(vanthe::Implausible) override {
         ++asked;
         return answer_;
     }

@@ -58,7 +58,7 @@ TEST(Plausibility, NoFalseAlarmOnAnyCorpusFile) {
         const Bytes bytes = ReadBytes(path);
         const Plausibility verdict = Judge(bytes);
         EXPECT_TRUE(verdict.plausible) << path;
-        EXPECT_TRUE(verdict.typeDatabaseLoaded || bytes.size() < kSmallestJudgedSample) << path;
+        EXPECT_EQ(verdict.shortfall, JudgeShortfall::None) << path;
     }
 }
 
@@ -369,7 +369,7 @@ TEST(Plausibility, WithoutTheTypeDatabaseTheOtherTestsStillJudge) {
     } else {
         unsetenv("MAGIC");
     }
-    EXPECT_FALSE(text.typeDatabaseLoaded);
+    EXPECT_EQ(random.shortfall, JudgeShortfall::NoTypeDatabase);
     EXPECT_TRUE(text.plausible);
     EXPECT_EQ(text.because, PlausibleBecause::Text);
     EXPECT_FALSE(random.plausible);
