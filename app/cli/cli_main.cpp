@@ -85,34 +85,48 @@ std::size_t RunJobs(const Options& options, const JobPlan& plan, const PasswordB
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> failed{0};
     std::atomic<bool> left{false};
+    // `counted`: the job's failure was counted, before anything that may still run out of
+    // memory.
+    auto runJob = [&](const PlannedJob& job, bool& counted) {
+        ProgressMeter::Job observer(meter);
+        FileTransform transform;
+        transform.observer = &observer;
+        transform.replaceExisting = options.force;
+        transform.checkPlausibility = !options.noCheck;
+        transform.sourceIsStandardInput = job.fromStandardInput;
+        transform.sourceIsNamedStream = job.fromNamedStream;
+        transform.destinationIsStandardOutput = job.toStandardOutput;
+        if (!transform.Transform(job.source, job.destination, password.bytes, mode)) {
+            ++failed;
+            counted = true;
+            if (ReaderLeft(job, transform.failure)) {
+                left = true;
+                return;
+            }
+            std::string source = job.fromStandardInput ? "standard input" : Printable(job.source);
+            std::string destination =
+                job.toStandardOutput ? "standard output" : Printable(job.destination);
+            meter.Say(DescribeFailure(transform.failure, source, destination, password));
+        } else if (transform.passwordUnchecked) {
+            // Not a failure: the right password gives such a file as well.
+            meter.Say((job.toStandardOutput ? "standard output" : Printable(job.destination)) +
+                      ": written, but too short to tell whether the password was right (under " +
+                      std::to_string(platform::kSmallestJudgedSample) + " bytes, and no text)");
+        }
+    };
     auto work = [&] {
         for (std::size_t i = next++; i < plan.jobs.size(); i = next++) {
-            const PlannedJob& job = plan.jobs[i];
-            ProgressMeter::Job observer(meter);
-            FileTransform transform;
-            transform.observer = &observer;
-            transform.replaceExisting = options.force;
-            transform.checkPlausibility = !options.noCheck;
-            transform.sourceIsStandardInput = job.fromStandardInput;
-            transform.sourceIsNamedStream = job.fromNamedStream;
-            transform.destinationIsStandardOutput = job.toStandardOutput;
-            if (!transform.Transform(job.source, job.destination, password.bytes, mode)) {
-                ++failed;
-                if (ReaderLeft(job, transform.failure)) {
-                    left = true;
-                    continue;
+            bool counted = false;
+            try {
+                runJob(plan.jobs[i], counted);
+            } catch (const std::bad_alloc&) {
+                // The job's files were closed on the way out, and its result took no name.
+                failed += counted ? 0 : 1;
+                try {
+                    meter.Say(Printable(plan.jobs[i].source) + ": out of memory");
+                } catch (const std::bad_alloc&) {
+                    std::fputs("vanthe-cli: out of memory\n", stderr);
                 }
-                std::string source =
-                    job.fromStandardInput ? "standard input" : Printable(job.source);
-                std::string destination =
-                    job.toStandardOutput ? "standard output" : Printable(job.destination);
-                meter.Say(DescribeFailure(transform.failure, source, destination, password));
-            } else if (transform.passwordUnchecked) {
-                // Not a failure: the right password gives such a file as well.
-                meter.Say(
-                    (job.toStandardOutput ? "standard output" : Printable(job.destination)) +
-                    ": written, but too short to tell whether the password was right (under " +
-                    std::to_string(platform::kSmallestJudgedSample) + " bytes, and no text)");
             }
         }
     };
@@ -222,6 +236,11 @@ int main(int argc, char** argv) {
     case Command::Version:
         return Print(std::string("vanthe-cli ") + kVersionText + "\n");
     default:
-        return Run(options);
+        try {
+            return Run(options);
+        } catch (const std::bad_alloc&) {
+            std::fputs("vanthe-cli: out of memory\n", stderr);
+            return kExitFailed;
+        }
     }
 }

@@ -5,12 +5,14 @@
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <openssl/crypto.h>
+#include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
@@ -94,6 +96,26 @@ struct CryptKey {
     std::array<unsigned char, kRc4KeySize> material{};
 };
 
+namespace {
+
+// Contexts alive at the same time share one library context: loading the providers costs more
+// than a small file's whole job, and a batch whose jobs all loaded them at once, short of
+// memory, crashed inside OpenSSL.
+std::mutex sharedStateMutex;
+std::weak_ptr<ProviderState> sharedState;
+
+HRESULT Hand(std::shared_ptr<ProviderState> state, HCRYPTPROV* provider) {
+    auto* result = new (std::nothrow) CryptProvider{std::move(state)};
+    if (result == nullptr) {
+        return NTE_NO_MEMORY;
+    }
+    CountObject(1);
+    *provider = result;
+    return S_OK;
+}
+
+} // namespace
+
 HRESULT CryptAcquireContext(HCRYPTPROV* provider, const char* container, const char* providerName,
                             DWORD providerType, DWORD flags) {
     if (HRESULT planned = Enter(CryptCall::AcquireContext); planned != S_OK) {
@@ -122,34 +144,45 @@ HRESULT CryptAcquireContext(HCRYPTPROV* provider, const char* container, const c
     OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG | OPENSSL_INIT_NO_ATEXIT |
                             OPENSSL_INIT_NO_ADD_ALL_CIPHERS | OPENSSL_INIT_NO_ADD_ALL_DIGESTS,
                         nullptr);
-    auto state = std::make_shared<ProviderState>();
+    std::shared_ptr<ProviderState> state;
+    std::lock_guard<std::mutex> lock(sharedStateMutex);
+    if ((state = sharedState.lock()) != nullptr) {
+        return Hand(std::move(state), provider);
+    }
+    try {
+        state = std::make_shared<ProviderState>();
+    } catch (const std::bad_alloc&) {
+        return NTE_NO_MEMORY;
+    }
     state->library = OSSL_LIB_CTX_new();
     if (state->library == nullptr) {
         return NTE_NO_MEMORY;
     }
+    // Memory that ran out while loading is not a missing provider.
+    const auto loadFailure = [] {
+        return errno == ENOMEM || ERR_GET_REASON(ERR_peek_last_error()) == ERR_R_MALLOC_FAILURE
+                   ? NTE_NO_MEMORY
+                   : NTE_PROVIDER_DLL_FAIL;
+    };
+    errno = 0;
     // The first fetch of a kind of algorithm builds all of that kind from every provider
     // loaded so far. RC4 is fetched before the default provider is loaded, so that only the
     // legacy provider's few ciphers are built rather than a hundred more (about 0.7 ms).
     state->legacy = OSSL_PROVIDER_load(state->library, "legacy");
     if (state->legacy == nullptr) {
-        return NTE_PROVIDER_DLL_FAIL;
+        return loadFailure();
     }
     state->rc4 = EVP_CIPHER_fetch(state->library, "RC4", nullptr);
     state->base = OSSL_PROVIDER_load(state->library, "default");
     if (state->rc4 == nullptr || state->base == nullptr) {
-        return NTE_PROVIDER_DLL_FAIL;
+        return loadFailure();
     }
     state->md5 = EVP_MD_fetch(state->library, "MD5", nullptr);
     if (state->md5 == nullptr) {
-        return NTE_PROVIDER_DLL_FAIL;
+        return loadFailure();
     }
-    auto* result = new (std::nothrow) CryptProvider{std::move(state)};
-    if (result == nullptr) {
-        return NTE_NO_MEMORY;
-    }
-    CountObject(1);
-    *provider = result;
-    return S_OK;
+    sharedState = state;
+    return Hand(std::move(state), provider);
 }
 
 HRESULT CryptCreateHash(HCRYPTPROV provider, ALG_ID algorithm, HCRYPTKEY key, DWORD flags,

@@ -72,6 +72,8 @@ int StartBlockedThread(std::thread& thread, Body body) {
         thread = std::thread(body);
     } catch (const std::system_error& failure) {
         error = failure.code().value() != 0 ? failure.code().value() : EAGAIN;
+    } catch (const std::bad_alloc&) {
+        error = ENOMEM;
     }
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return error;

@@ -43,6 +43,9 @@ HANDLE CreateThread(void* /*security*/, std::size_t /*stackSize*/, LPTHREAD_STAR
     } catch (const std::system_error& error) {
         SetLastError(static_cast<DWORD>(error.code().value()));
         return nullptr;
+    } catch (const std::bad_alloc&) {
+        SetLastError(ENOMEM);
+        return nullptr;
     }
     if (threadId != nullptr) {
         *threadId = 0;
