@@ -1,5 +1,6 @@
 #include "platform/window/dialog_builder.h"
 
+#include "platform/window/accessibility.h"
 #include "platform/window/control_procedures.h"
 #include "platform/window/dialog_event_filter.h"
 #include "platform/window/dialog_window.h"
@@ -238,40 +239,6 @@ void FitControl(QWidget* widget, const DialogItemTemplate& item) {
     }
 }
 
-// A screen reader names an edit by the label before it: the nearest text label above it or
-// to its left.
-void NameEditsFromLabels(QWidget* dialog) {
-    const QList<QLabel*> labels = dialog->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
-    for (QLineEdit* edit : dialog->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) {
-        const QRect at = edit->geometry();
-        const QLabel* nearest = nullptr;
-        int nearestDistance = 0;
-        for (const QLabel* label : labels) {
-            const QRect from = label->geometry();
-            if (label->text().isEmpty()) {
-                continue;
-            }
-            int distance = -1;
-            const bool overlapsAcross = from.left() <= at.right() && from.right() >= at.left();
-            const bool overlapsDown = from.top() <= at.bottom() && from.bottom() >= at.top();
-            if (overlapsAcross && from.top() < at.top()) {
-                distance = std::max(0, at.top() - from.bottom());
-            } else if (overlapsDown && from.right() < at.left() + at.width() / 2) {
-                distance = std::max(0, at.left() - from.right());
-            }
-            if (distance >= 0 && (nearest == nullptr || distance < nearestDistance)) {
-                nearest = label;
-                nearestDistance = distance;
-            }
-        }
-        if (nearest != nullptr) {
-            QString name = nearest->text();
-            name.remove(QLatin1Char('&'));
-            edit->setAccessibleName(name);
-        }
-    }
-}
-
 } // namespace
 
 int DialogUnits::X(int units) const {
@@ -283,6 +250,7 @@ int DialogUnits::Y(int units) const {
 
 DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instance, HWND owner,
                           DLGPROC dialogProc) {
+    InstallAccessibilityRules();
     const DWORD style = dialogTemplate.style & ~(WS_VISIBLE | WS_DISABLED);
     const bool owned = owner != nullptr && (style & WS_CHILD) == 0;
     auto* dialog = new DialogWindow(WindowFlagsFor(style, owned));
@@ -363,7 +331,7 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
         }
     }
     ApplyStyle(handle);
-    NameEditsFromLabels(dialog);
+    NameControlsForScreenReaders(dialog);
     return dialog;
 }
 

@@ -199,6 +199,45 @@ TEST_F(Fit, NoControlTextIsClippedInAnyStyle) {
 
 using Accessibility = MainDialogTest;
 
+TEST_F(Accessibility, TheModesAreRadioButtonsAndEachBrowseButtonNamesItsField) {
+    MainDialog dialog;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        QAccessibleInterface* encrypt =
+            QAccessible::queryAccessibleInterface(ControlWidget(dialog, IDC_MODE_ENCRYPT));
+        QAccessibleInterface* decrypt =
+            QAccessible::queryAccessibleInterface(ControlWidget(dialog, IDC_MODE_DECRYPT));
+        ASSERT_NE(encrypt, nullptr);
+        ASSERT_NE(decrypt, nullptr);
+        EXPECT_EQ(encrypt->role(), QAccessible::RadioButton);
+        EXPECT_EQ(decrypt->role(), QAccessible::RadioButton);
+        EXPECT_EQ(decrypt->text(QAccessible::Name).toStdString(), "Decrypt");
+        EXPECT_TRUE(encrypt->state().checked);
+        EXPECT_FALSE(decrypt->state().checked);
+        // A screen reader's "activate" chooses the mode as a click does.
+        QAccessibleActionInterface* action = decrypt->actionInterface();
+        ASSERT_NE(action, nullptr);
+        action->doAction(QAccessibleActionInterface::toggleAction());
+        EXPECT_TRUE(decrypt->state().checked);
+        EXPECT_FALSE(encrypt->state().checked);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(ControlWidget(dialog, IDC_RUN))
+                      ->text(QAccessible::Name)
+                      .toStdString(),
+                  "Decrypt");
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(ControlWidget(dialog, IDC_BROWSE_SOURCE))
+                      ->text(QAccessible::Name)
+                      .toStdString(),
+                  "Source File . . .");
+        EXPECT_EQ(
+            QAccessible::queryAccessibleInterface(ControlWidget(dialog, IDC_BROWSE_DESTINATION))
+                ->text(QAccessible::Name)
+                .toStdString(),
+            "Destination File . . .");
+        Key(Qt::Key_Escape);
+    });
+    dialog.RunModal(nullptr, 0);
+}
+
 TEST_F(Accessibility, EditsAreNamedByTheirLabelsAndTheActionButtonByItsText) {
     const auto name = [](QWidget* widget) {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
