@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <memory>
+#include <new>
 #include <random>
 #include <sys/acl.h>
 #include <sys/stat.h>
@@ -21,8 +23,8 @@ namespace platform {
 
 namespace {
 
-// Named temporary results, for RemoveUnpublishedResults: a fixed table, since a signal
-// handler may neither allocate nor lock.
+// Named temporary results, for RemoveUnpublishedResults: a signal handler may neither allocate
+// nor lock, so the table grows by blocks that are never freed, and a handler only reads it.
 constexpr int kSlots = 64;
 constexpr std::size_t kNameSize = 32;
 struct Slot {
@@ -30,38 +32,81 @@ struct Slot {
     std::atomic<int> folder{-1};
     char name[kNameSize] = {};
 };
-Slot slots[kSlots];
+struct SlotBlock {
+    Slot slots[kSlots];
+    std::atomic<SlotBlock*> next{nullptr};
+};
+SlotBlock firstBlock;
 
+// Index `slot` counts through the blocks in order. -1 when no memory is left for a block.
 int TakeSlot(int folder, const std::string& name) {
-    for (int i = 0; i < kSlots; ++i) {
-        bool expected = false;
-        if (slots[i].used.compare_exchange_strong(expected, true)) {
-            std::snprintf(slots[i].name, kNameSize, "%s", name.c_str());
-            slots[i].folder.store(folder);
-            return i;
+    int index = 0;
+    for (SlotBlock* block = &firstBlock; block != nullptr; index += kSlots) {
+        for (int i = 0; i < kSlots; ++i) {
+            bool expected = false;
+            if (block->slots[i].used.compare_exchange_strong(expected, true)) {
+                std::snprintf(block->slots[i].name, kNameSize, "%s", name.c_str());
+                block->slots[i].folder.store(folder);
+                return index + i;
+            }
         }
+        SlotBlock* next = block->next.load();
+        if (next == nullptr) {
+            auto* grown = new (std::nothrow) SlotBlock;
+            if (grown == nullptr) {
+                return -1;
+            }
+            if (block->next.compare_exchange_strong(next, grown)) {
+                next = grown;
+            } else {
+                delete grown; // another thread grew it first; `next` is its block
+            }
+        }
+        block = next;
     }
     return -1;
 }
 
 void ReleaseSlot(int slot) {
-    if (slot >= 0) {
-        slots[slot].folder.store(-1);
-        slots[slot].used.store(false);
+    if (slot < 0) {
+        return;
     }
+    SlotBlock* block = &firstBlock;
+    for (int skip = slot / kSlots; skip > 0; --skip) {
+        block = block->next.load();
+    }
+    block->slots[slot % kSlots].folder.store(-1);
+    block->slots[slot % kSlots].used.store(false);
 }
 
-// Blocks every signal for the few calls that must not be cut in half.
-class SignalsHeld {
+// A thread that makes or moves a name holds every signal meanwhile, but another thread of the
+// process may take one then, and end it: the handler waits for such calls to finish before it
+// reads the table, and once the process is ending no more of them begin.
+std::atomic<int> namesInMotion{0};
+std::atomic<bool> processEnding{false};
+
+// Blocks every signal for the few calls that must not be cut in half, and counts the thread as
+// one that makes or moves a name.
+class NameInMotion {
 public:
-    SignalsHeld() {
+    NameInMotion() {
         sigset_t all;
         sigfillset(&all);
         pthread_sigmask(SIG_BLOCK, &all, &previous_);
+        ++namesInMotion;
+        while (processEnding.load()) {
+            // The process ends in a moment; nothing this thread would name may be left.
+            --namesInMotion;
+            const timespec pause{0, 1000000};
+            ::nanosleep(&pause, nullptr);
+        }
     }
-    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
+    ~NameInMotion() {
+        --namesInMotion;
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    NameInMotion(const NameInMotion&) = delete;
+    NameInMotion& operator=(const NameInMotion&) = delete;
 
 private:
     sigset_t previous_;
@@ -247,7 +292,7 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
         // The file system has no unnamed files: a new name that nothing else can be behind.
         for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
             std::string name = TemporaryName();
-            SignalsHeld held;
+            NameInMotion held;
             fd_ = ::openat(folder_, name.c_str(),
                            O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC, 0600);
             if (fd_ >= 0) {
@@ -329,7 +374,7 @@ bool ResultFile::Publish() {
         return Fail(errno);
     }
 
-    SignalsHeld held;
+    NameInMotion held;
     if (temporary_.empty()) {
         // An unnamed file gets a name by linking its descriptor; a link never replaces.
         char self[64];
@@ -339,21 +384,33 @@ bool ResultFile::Publish() {
                 return Fail(errno);
             }
         } else {
+            // The name it has for a moment, on its way to replacing the destination, is in the
+            // table too: a signal that another thread takes meanwhile removes it.
             std::string name;
             int linked = -1;
+            int slot = -1;
             for (int attempt = 0; attempt < 100 && linked != 0; ++attempt) {
                 name = TemporaryName();
+                slot = TakeSlot(folder_, name);
                 linked = ::linkat(AT_FDCWD, self, folder_, name.c_str(), AT_SYMLINK_FOLLOW);
-                if (linked != 0 && errno != EEXIST) {
-                    return Fail(errno);
+                if (linked != 0) {
+                    const int error = errno;
+                    ReleaseSlot(slot);
+                    if (error != EEXIST) {
+                        return Fail(error);
+                    }
                 }
             }
             if (linked != 0) {
                 return Fail(EEXIST);
             }
-            if (::renameat(folder_, name.c_str(), folder_, name_.c_str()) != 0) {
-                int error = errno;
+            const int renamed = ::renameat(folder_, name.c_str(), folder_, name_.c_str());
+            const int error = errno;
+            if (renamed != 0) {
                 ::unlinkat(folder_, name.c_str(), 0);
+            }
+            ReleaseSlot(slot);
+            if (renamed != 0) {
                 return Fail(error);
             }
         }
@@ -483,10 +540,18 @@ Existing DestinationState(const char* destination, const char* source) {
 }
 
 void RemoveUnpublishedResults() {
-    for (Slot& slot : slots) {
-        int folder = slot.folder.load();
-        if (slot.used.load() && folder >= 0) {
-            ::unlinkat(folder, slot.name, 0);
+    processEnding.store(true);
+    // Bounded: a thread stopped where it makes a name (by a debugger) must not keep the process.
+    for (int waited = 0; waited < 1000 && namesInMotion.load() > 0; ++waited) {
+        const timespec pause{0, 1000000};
+        ::nanosleep(&pause, nullptr);
+    }
+    for (SlotBlock* block = &firstBlock; block != nullptr; block = block->next.load()) {
+        for (Slot& slot : block->slots) {
+            int folder = slot.folder.load();
+            if (slot.used.load() && folder >= 0) {
+                ::unlinkat(folder, slot.name, 0);
+            }
         }
     }
 }

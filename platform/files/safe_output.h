@@ -60,7 +60,8 @@ enum class Existing { Nothing, RegularFile, Source, NotRegular };
 // `source` may be null. The name itself is looked at: a symlink is NotRegular.
 Existing DestinationState(const char* destination, const char* source);
 
-// Unlinks the temporary names of results not yet published. Safe in a signal handler.
+// Unlinks the temporary names of results not yet published, for a process that is ending: a
+// thread about to make or move such a name waits for its end instead. Safe in a signal handler.
 void RemoveUnpublishedResults();
 
 // Makes the signals that end a process (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1,

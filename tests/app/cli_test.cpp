@@ -11,6 +11,7 @@
 #include <optional>
 #include <poll.h>
 #include <pty.h>
+#include <random>
 #include <signal.h>
 #include <string>
 #include <sys/ioctl.h>
@@ -1071,6 +1072,31 @@ TEST_F(Cli, EachTerminatingSignalLeavesNothingBehind) {
         EXPECT_EQ(outcome.signal, signal) << "exit code " << outcome.exitCode;
         EXPECT_EQ(ReadBytes(dir / "big.enx"), Pattern(5));
         EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"big", "big.enx", "password"}));
+    }
+}
+
+TEST_F(Cli, ABatchStoppedAtAnyMomentLeavesNoHiddenResult) {
+    // Ctrl-C on a batch that replaces its destinations: whichever job thread takes the signal,
+    // a result on its way to its name (linked under a hidden name a moment before it replaces
+    // the old file) goes with it. Many small files keep results at that step all the time.
+    std::vector<std::string> sources;
+    for (int i = 0; i < 200; ++i) {
+        sources.push_back(dir / ("s" + std::to_string(i)));
+        WriteBytes(sources.back(), Pattern(64 + static_cast<std::size_t>(i)));
+        WriteBytes(sources.back() + ".enx", Pattern(3));
+    }
+    std::vector<std::string> args = {"encrypt", "-q", "-f", "-j", "8", "-p", passwordFile};
+    args.insert(args.end(), sources.begin(), sources.end());
+    std::mt19937 random(7);
+    for (int run = 0; run < 30; ++run) {
+        const auto delay = std::chrono::microseconds(random() % 40000);
+        RunCli(args, WhileRunning([&](pid_t pid) {
+                   std::this_thread::sleep_for(delay);
+                   ::kill(pid, SIGINT);
+               }));
+        for (const std::string& name : FilesIn(dir.path())) {
+            ASSERT_NE(name.rfind(".vanthe-", 0), 0U) << "run " << run << ": " << name;
+        }
     }
 }
 

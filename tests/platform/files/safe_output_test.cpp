@@ -14,6 +14,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <mutex>
 #include <sched.h>
 #include <string>
@@ -191,6 +192,34 @@ TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
         EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"out"}) << "signal " << signal;
         EXPECT_EQ(ReadBytes(dir / "out"), (Bytes{'o', 'l', 'd'}));
     }
+}
+
+TEST(ResultFile, ASignalRemovesEveryTemporaryNameHoweverManyJobsRun) {
+    // vanthe-cli -j 150 onto a FAT stick: every job's result has a name until it ends.
+    TempDir dir;
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ForceNamedTemporaryForTesting(true);
+        CleanUpResultsOnFatalSignals(nullptr);
+        std::vector<std::unique_ptr<ResultFile>> results;
+        for (int i = 0; i < 150; ++i) {
+            results.push_back(std::make_unique<ResultFile>());
+            if (!results.back()->Create((dir / ("out" + std::to_string(i))).c_str(), nullptr,
+                                        false)) {
+                ::_exit(3);
+            }
+        }
+        if (FilesIn(dir.path()).size() != 150) {
+            ::_exit(4);
+        }
+        ::raise(SIGTERM);
+        ::_exit(5);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{});
 }
 
 TEST(ResultFile, AnExitFromAnywhereLeavesNoTemporaryName) {
