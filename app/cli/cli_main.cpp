@@ -176,7 +176,10 @@ int Run(const Options& options) {
         return Refuse(reason);
     }
     if (text.empty()) {
-        return Refuse("the password is empty");
+        return Refuse(fromFile ? (options.passwordFile == "-" ? std::string("standard input")
+                                                              : Printable(options.passwordFile)) +
+                                     ": the password is empty"
+                               : std::string("the password is empty"));
     }
     PasswordBytes password;
     bool converted =

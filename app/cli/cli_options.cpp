@@ -1,6 +1,7 @@
 #include "app/cli/cli_options.h"
 
 #include "app/cli/password_bytes.h"
+#include "app/cli/printable_name.h"
 
 #include <CLI/CLI.hpp>
 #include <cctype>
@@ -85,7 +86,7 @@ bool Judge(Options& options, const std::string& jobs, const std::string& codePag
     if (!jobs.empty()) {
         if (!ParseNumber(jobs, number) || number < 1 || number > kMostJobs) {
             reason = "--jobs wants a number from 1 to " + std::to_string(kMostJobs) + ", not '" +
-                     jobs + "'";
+                     Printable(jobs) + "'";
             return false;
         }
         options.jobs = static_cast<unsigned>(number);
@@ -93,7 +94,7 @@ bool Judge(Options& options, const std::string& jobs, const std::string& codePag
     if (!codePage.empty()) {
         if (!ParseNumber(codePage, number) || number <= 0 || number > 65535 ||
             !IsKnownCodePage(static_cast<int>(number))) {
-            reason = "unknown code page '" + codePage +
+            reason = "unknown code page '" + Printable(codePage) +
                      "': use 874, 932, 936, 949, 950, 1250 to 1258, or 65001 for UTF-8";
             return false;
         }
@@ -138,7 +139,7 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& reason) 
         return true;
     }
     if (first != "encrypt" && first != "decrypt") {
-        reason = "unknown command '" + std::string(first) + "' (encrypt or decrypt)";
+        reason = "unknown command '" + Printable(std::string(first)) + "' (encrypt or decrypt)";
         return false;
     }
 
@@ -183,7 +184,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& reason) 
             return false;
         }
     } catch (const CLI::ParseError& error) {
-        reason = error.what();
+        // The parser quotes what it was given, which may hold a terminal's control sequences.
+        reason = Printable(error.what());
         if (!reason.empty()) {
             reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
         }

@@ -1,5 +1,6 @@
 #include "app/cli/password_input.h"
 
+#include "app/cli/printable_name.h"
 #include "platform/files/strings.h"
 #include "platform/text/text_convert.h"
 
@@ -7,6 +8,8 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <new>
 #include <string_view>
 #include <termios.h>
 #include <unistd.h>
@@ -77,14 +80,20 @@ std::size_t LineEnd(const unsigned char* bytes, std::size_t size, const TextLayo
 LineRead ReadFirstLine(int fd, bool file, std::string& line, int& error) {
     // Room for the longest line in UTF-16 with its mark and "\r\n", and more to tell that it
     // is longer.
-    unsigned char buffer[2 * kPasswordLimit + 8];
+    constexpr std::size_t kRoom = 2 * kPasswordLimit + 8;
+    const std::unique_ptr<unsigned char[]> kept(new (std::nothrow) unsigned char[kRoom]);
+    if (kept == nullptr) {
+        error = ENOMEM;
+        return LineRead::Failed;
+    }
+    unsigned char* const buffer = kept.get();
     std::size_t size = 0;
     std::size_t end = 0;
     TextLayout layout;
     bool found = false;
     LineRead outcome = LineRead::Done;
-    while (!found && size < sizeof buffer) {
-        ssize_t n = ::read(fd, buffer + size, sizeof buffer - size);
+    while (!found && size < kRoom) {
+        ssize_t n = ::read(fd, buffer + size, kRoom - size);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -111,7 +120,7 @@ LineRead ReadFirstLine(int fd, bool file, std::string& line, int& error) {
             end -= layout.unit;
         }
         const std::size_t length = end - layout.start;
-        if (!found && size == sizeof buffer) {
+        if (!found && size == kRoom) {
             outcome = LineRead::TooLong;
         } else if (layout.unit == 1) {
             if (length > kPasswordLimit) {
@@ -135,7 +144,7 @@ LineRead ReadFirstLine(int fd, bool file, std::string& line, int& error) {
             platform::SecureZeroMemory(utf8.data(), utf8.size());
         }
     }
-    platform::SecureZeroMemory(buffer, sizeof buffer);
+    platform::SecureZeroMemory(buffer, kRoom);
     return outcome;
 }
 
@@ -162,7 +171,7 @@ bool Prompt(int fd, const char* text, std::string& answer, std::string& reason) 
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& reason) {
     bool standardInput = path == "-";
     int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    std::string where = standardInput ? std::string("standard input") : path;
+    std::string where = standardInput ? std::string("standard input") : Printable(path);
     if (fd < 0) {
         reason = where + ": " + std::strerror(errno);
         return false;

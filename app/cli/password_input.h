@@ -8,9 +8,10 @@
 
 namespace vanthe::cli {
 
-// The longest password line taken; a longer one (or an endless file such as /dev/zero) is
-// refused at once rather than read without end.
-inline constexpr std::size_t kPasswordLimit = 4096;
+// The longest password line taken: what the dialog's password field holds (32,767 characters,
+// at most three bytes each in UTF-8), so any file it made opens here too. A longer one (or an
+// endless file such as /dev/zero) is refused at once rather than read without end.
+inline constexpr std::size_t kPasswordLimit = 96 * 1024;
 
 // The first line of the file ("-": standard input), its bytes exactly, without the line
 // ending; after a UTF-8 byte-order mark the bytes that follow it, and after a UTF-16 one the

@@ -308,11 +308,18 @@ TEST_F(Cli, UsageErrorsComeBeforeAnyWork) {
         {{"encrypt", "--codepage", "cp1252", plain}, "unknown code page"},
         {{"decrypt", "-p", passwordFile, plain}, "no .enx ending"},
         {{"encrypt", "-p", passwordFile, plain, dir.path() + "/./plain.txt"}, "both be written to"},
+        // What the user gave is shown, never handed to the terminal as its control sequences.
+        {{"\x1b[31mscramble\a", plain}, "unknown command '\\x1B[31mscramble\\x07'"},
+        {{"encrypt", "--x\x1b[2J", plain}, "--x\\x1B[2J"},
+        {{"encrypt", "-j", "\x1b]0;title\a", plain}, "not '\\x1B]0;title\\x07'"},
+        {{"encrypt", "--codepage", "\x1b[5m", plain}, "unknown code page '\\x1B[5m'"},
+        {{"encrypt", "-p", dir / "no\x1b[31mfile", plain}, "no\\x1B[31mfile: No such file"},
     };
     for (const auto& c : cases) {
         Outcome outcome = RunCli(c.args);
         EXPECT_EQ(outcome.exitCode, 2) << outcome.err;
         EXPECT_TRUE(Has(outcome.err, "vanthe-cli: ") && Has(outcome.err, c.says)) << outcome.err;
+        EXPECT_FALSE(Has(outcome.err, "\x1b") || Has(outcome.err, "\a")) << outcome.err;
     }
     RunOptions badVariable;
     badVariable.environment = {"VANTHE_CODEPAGE=utf8"};
@@ -626,18 +633,28 @@ TEST_F(Cli, PasswordIsTheFirstLineOfStandardInputWithoutItsEnding) {
 
 TEST_F(Cli, PasswordLinesAreLimited) {
     WriteBytes(dir / "plain", Pattern(100));
+    // The most the dialog's field holds: 32,767 characters, here Cyrillic ones, two bytes each.
+    std::string cyrillic;
+    for (int i = 0; i < 32767; ++i) {
+        cyrillic += "\xd0\xb6";
+    }
+    WriteBytes(dir / "cyrillic", Bytes(cyrillic.begin(), cyrillic.end()));
+    RunOptions russian;
+    russian.environment = {"VANTHE_CODEPAGE=1251"};
+    EXPECT_EQ(RunCli({"encrypt", "-p", dir / "cyrillic", dir / "plain"}, russian).exitCode, 0);
+    ASSERT_EQ(::unlink((dir / "plain.enx").c_str()), 0);
     // The longest line taken, with a Windows line ending.
-    std::string longest(4096, 'x');
+    std::string longest(98304, 'x');
     Outcome taken = RunCli({"encrypt", "-p", "-", dir / "plain"}, WithInput(longest + "\r\n"));
     EXPECT_EQ(taken.exitCode, 0) << taken.err;
     Outcome tooLong =
         RunCli({"encrypt", "-f", "-p", "-", dir / "plain"}, WithInput(longest + "y\n"));
     EXPECT_EQ(tooLong.exitCode, 2);
-    EXPECT_TRUE(Has(tooLong.err, "longer than 4096 bytes")) << tooLong.err;
+    EXPECT_TRUE(Has(tooLong.err, "longer than 98304 bytes")) << tooLong.err;
     // An endless file is refused at once instead of read for ever.
     Outcome endless = RunCli({"encrypt", "-f", "-p", "/dev/zero", dir / "plain"});
     EXPECT_EQ(endless.exitCode, 2);
-    EXPECT_EQ(endless.err, "vanthe-cli: /dev/zero: the password line is longer than 4096 bytes\n");
+    EXPECT_EQ(endless.err, "vanthe-cli: /dev/zero: the password line is longer than 98304 bytes\n");
     // A binary file given by mistake: no typed password holds a NUL byte.
     Outcome binary =
         RunCli({"encrypt", "-f", "-p", "-", dir / "plain"}, WithInput(Raw("secret\0junk\n")));
