@@ -374,79 +374,81 @@ bool ResultFile::Publish() {
         return Fail(errno);
     }
 
-    NameInMotion held;
-    if (temporary_.empty()) {
-        // An unnamed file gets a name by linking its descriptor; a link never replaces.
-        char self[64];
-        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
-        if (!replacing) {
-            if (::linkat(AT_FDCWD, self, folder_, name_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-                return Fail(errno);
+    {
+        NameInMotion held;
+        if (temporary_.empty()) {
+            // An unnamed file gets a name by linking its descriptor; a link never replaces.
+            char self[64];
+            std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+            if (!replacing) {
+                if (::linkat(AT_FDCWD, self, folder_, name_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                    return Fail(errno);
+                }
+            } else {
+                // The name it has for a moment, on its way to replacing the destination, is in the
+                // table too: a signal that another thread takes meanwhile removes it.
+                std::string name;
+                int linked = -1;
+                int slot = -1;
+                for (int attempt = 0; attempt < 100 && linked != 0; ++attempt) {
+                    name = TemporaryName();
+                    slot = TakeSlot(folder_, name);
+                    linked = ::linkat(AT_FDCWD, self, folder_, name.c_str(), AT_SYMLINK_FOLLOW);
+                    if (linked != 0) {
+                        const int error = errno;
+                        ReleaseSlot(slot);
+                        if (error != EEXIST) {
+                            return Fail(error);
+                        }
+                    }
+                }
+                if (linked != 0) {
+                    return Fail(EEXIST);
+                }
+                const int renamed = ::renameat(folder_, name.c_str(), folder_, name_.c_str());
+                const int error = errno;
+                if (renamed != 0) {
+                    ::unlinkat(folder_, name.c_str(), 0);
+                }
+                ReleaseSlot(slot);
+                if (renamed != 0) {
+                    return Fail(error);
+                }
             }
         } else {
-            // The name it has for a moment, on its way to replacing the destination, is in the
-            // table too: a signal that another thread takes meanwhile removes it.
-            std::string name;
-            int linked = -1;
-            int slot = -1;
-            for (int attempt = 0; attempt < 100 && linked != 0; ++attempt) {
-                name = TemporaryName();
-                slot = TakeSlot(folder_, name);
-                linked = ::linkat(AT_FDCWD, self, folder_, name.c_str(), AT_SYMLINK_FOLLOW);
-                if (linked != 0) {
-                    const int error = errno;
-                    ReleaseSlot(slot);
-                    if (error != EEXIST) {
-                        return Fail(error);
+            // The name must still be ours: a link planted in its place is not published.
+            struct stat named {};
+            struct stat opened {};
+            if (::fstatat(folder_, temporary_.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+                ::fstat(fd_, &opened) != 0 || named.st_dev != opened.st_dev ||
+                named.st_ino != opened.st_ino) {
+                return Fail(ESTALE);
+            }
+            int renamed = ::renameat2(folder_, temporary_.c_str(), folder_, name_.c_str(),
+                                      replacing ? 0 : RENAME_NOREPLACE);
+            if (renamed != 0 && !replacing && (errno == EINVAL || errno == ENOSYS)) {
+                // The file system cannot refuse atomically; a hard link can.
+                renamed = ::linkat(folder_, temporary_.c_str(), folder_, name_.c_str(), 0);
+                if (renamed == 0) {
+                    ::unlinkat(folder_, temporary_.c_str(), 0);
+                } else if (NotDoneHere(errno)) {
+                    // Nor has it hard links: the name is looked at just before the rename, the
+                    // closest to refusing that such a file system allows.
+                    struct stat taken {};
+                    if (::fstatat(folder_, name_.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+                        errno = EEXIST;
+                    } else if (errno == ENOENT) {
+                        renamed = ::renameat(folder_, temporary_.c_str(), folder_, name_.c_str());
                     }
                 }
             }
-            if (linked != 0) {
-                return Fail(EEXIST);
-            }
-            const int renamed = ::renameat(folder_, name.c_str(), folder_, name_.c_str());
-            const int error = errno;
             if (renamed != 0) {
-                ::unlinkat(folder_, name.c_str(), 0);
+                return Fail(errno);
             }
-            ReleaseSlot(slot);
-            if (renamed != 0) {
-                return Fail(error);
-            }
+            temporary_.clear();
+            ReleaseSlot(slot_);
+            slot_ = -1;
         }
-    } else {
-        // The name must still be ours: a link planted in its place is not published.
-        struct stat named {};
-        struct stat opened {};
-        if (::fstatat(folder_, temporary_.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-            ::fstat(fd_, &opened) != 0 || named.st_dev != opened.st_dev ||
-            named.st_ino != opened.st_ino) {
-            return Fail(ESTALE);
-        }
-        int renamed = ::renameat2(folder_, temporary_.c_str(), folder_, name_.c_str(),
-                                  replacing ? 0 : RENAME_NOREPLACE);
-        if (renamed != 0 && !replacing && (errno == EINVAL || errno == ENOSYS)) {
-            // The file system cannot refuse atomically; a hard link can.
-            renamed = ::linkat(folder_, temporary_.c_str(), folder_, name_.c_str(), 0);
-            if (renamed == 0) {
-                ::unlinkat(folder_, temporary_.c_str(), 0);
-            } else if (NotDoneHere(errno)) {
-                // Nor has it hard links: the name is looked at just before the rename, the
-                // closest to refusing that such a file system allows.
-                struct stat taken {};
-                if (::fstatat(folder_, name_.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
-                    errno = EEXIST;
-                } else if (errno == ENOENT) {
-                    renamed = ::renameat(folder_, temporary_.c_str(), folder_, name_.c_str());
-                }
-            }
-        }
-        if (renamed != 0) {
-            return Fail(errno);
-        }
-        temporary_.clear();
-        ReleaseSlot(slot_);
-        slot_ = -1;
     }
     SyncFolder(folder_);
     HANDLE handle = handle_;
