@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
@@ -160,17 +161,27 @@ TEST(ResultFile, WithoutLinksOrPermissionsResultsStillTakeTheirNames) {
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"late", "new", "old"}));
 }
 
+// Runs `body` in a child whose results have names until they end, as where the file system
+// has no unnamed files, with the clean-up at a process's end in place; returns its wait status.
+int StatusOfChildWithNamedResults(const std::function<void()>& body) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        ForceNamedTemporaryForTesting(true);
+        CleanUpResultsOnFatalSignals(nullptr);
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    return status;
+}
+
 TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
     for (int signal :
          {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM, SIGABRT}) {
         TempDir dir;
         WriteBytes(dir / "out", Bytes{'o', 'l', 'd'});
-        pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            // Where the file system has no unnamed files, the result has a name until it ends.
-            ForceNamedTemporaryForTesting(true);
-            CleanUpResultsOnFatalSignals(nullptr);
+        const int status = StatusOfChildWithNamedResults([&] {
             ResultFile result;
             if (!result.Create((dir / "out").c_str(), nullptr, true)) {
                 ::_exit(3);
@@ -184,9 +195,7 @@ TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
             }
             ::raise(signal);
             ::_exit(5);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        });
         ASSERT_TRUE(WIFSIGNALED(status)) << "signal " << signal << ", exit " << WEXITSTATUS(status);
         EXPECT_EQ(WTERMSIG(status), signal);
         EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"out"}) << "signal " << signal;
@@ -197,11 +206,7 @@ TEST(ResultFile, SignalsThatEndTheProcessLeaveNoTemporaryName) {
 TEST(ResultFile, ASignalRemovesEveryTemporaryNameHoweverManyJobsRun) {
     // vanthe-cli -j 150 onto a FAT stick: every job's result has a name until it ends.
     TempDir dir;
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ForceNamedTemporaryForTesting(true);
-        CleanUpResultsOnFatalSignals(nullptr);
+    const int status = StatusOfChildWithNamedResults([&] {
         std::vector<std::unique_ptr<ResultFile>> results;
         for (int i = 0; i < 150; ++i) {
             results.push_back(std::make_unique<ResultFile>());
@@ -215,9 +220,7 @@ TEST(ResultFile, ASignalRemovesEveryTemporaryNameHoweverManyJobsRun) {
         }
         ::raise(SIGTERM);
         ::_exit(5);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    });
     ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{});
 }
@@ -225,11 +228,7 @@ TEST(ResultFile, ASignalRemovesEveryTemporaryNameHoweverManyJobsRun) {
 TEST(ResultFile, AnExitFromAnywhereLeavesNoTemporaryName) {
     // As when a library that lost the display's connection ends the process mid-job.
     TempDir dir;
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ForceNamedTemporaryForTesting(true);
-        CleanUpResultsOnFatalSignals(nullptr);
+    const int status = StatusOfChildWithNamedResults([&] {
         // As on a worker's stack, which exit() does not unwind: never destroyed.
         static ResultFile* const result = new ResultFile;
         if (!result->Create((dir / "out").c_str(), nullptr, false) ||
@@ -237,9 +236,7 @@ TEST(ResultFile, AnExitFromAnywhereLeavesNoTemporaryName) {
             ::_exit(3);
         }
         std::exit(1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    });
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{});
