@@ -25,6 +25,8 @@ set(library_magic "platform/content")
 set(library_zlib "platform/content")
 set(library_iconv "platform/text")
 set(library_acl "platform/files")       # libacl: <acl/libacl.h>, <sys/acl.h>
+set(library_xcb "platform/window")
+set(library_xkbcommon "platform/window")
 
 # A platform header that says it is internal to its layer may be included only there: the
 # layers above see the platform's interface, not how it is built.
