@@ -14,10 +14,16 @@ bool HasEncryptedMarker(const std::string& path) {
 }
 
 Proposal ProposeFor(const std::string& source) {
-    if (!HasEncryptedMarker(source)) {
-        return {0, source + kEncryptedMarker};
+    const int mode = HasEncryptedMarker(source) ? 1 : 0;
+    return {mode, ProposeFor(source, mode)};
+}
+
+std::string ProposeFor(const std::string& source, int mode) {
+    if (mode == 0) {
+        return source + kEncryptedMarker;
     }
-    return {1, source.substr(0, source.size() - kEncryptedMarkerLength)};
+    return HasEncryptedMarker(source) ? source.substr(0, source.size() - kEncryptedMarkerLength)
+                                      : std::string();
 }
 
 } // namespace vanthe

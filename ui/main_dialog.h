@@ -33,6 +33,7 @@ public:
     // Proposes mode and destination from the source while the destination is empty, or still
     // holds what it proposed for another source.
     bool ProposeDestination();
+    void FollowMode();
 
     ProgressOverlay overlay;
     std::int32_t overlayActive = 0;

@@ -28,15 +28,31 @@ bool MainDialog::ProposeDestination() {
     return true;
 }
 
+// A destination this rule proposed follows the mode the user chose, or decrypting report.dat
+// would write the plaintext as report.dat.enx, a name that tells everyone it is encrypted. One
+// the user entered stays as it is.
+void MainDialog::FollowMode() {
+    ExchangeData(Exchange::ToMembers, IDC_DESTINATION);
+    if (sourcePath.empty() || sourcePath != lastProposal.source ||
+        destinationPath != lastProposal.destination) {
+        return;
+    }
+    destinationPath = ProposeFor(sourcePath, mode);
+    lastProposal.destination = destinationPath;
+    ExchangeData(Exchange::ToControls, IDC_DESTINATION);
+}
+
 LRESULT MainDialog::OnModeEncrypt(const Message&) {
     ExchangeRadioGroup(IDC_MODE_ENCRYPT, mode, true);
     SetDlgItemText(window(), IDC_RUN, "Encrypt");
+    FollowMode();
     return 0;
 }
 
 LRESULT MainDialog::OnModeDecrypt(const Message&) {
     ExchangeRadioGroup(IDC_MODE_ENCRYPT, mode, true);
     SetDlgItemText(window(), IDC_RUN, "Decrypt");
+    FollowMode();
     return 0;
 }
 

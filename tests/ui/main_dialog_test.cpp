@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QTest>
 #include <QWidget>
+#include <tuple>
 #include <vector>
 
 using namespace platform;
@@ -316,28 +317,53 @@ TEST_F(Naming, ProposalsFollowTheMarker) {
     dialog.RunModal(nullptr, 0);
 }
 
-TEST_F(Naming, TheRadiosOverrideTheModeButNotTheDestination) {
+// A destination the naming rule proposed follows the radios, so a plaintext never gets the
+// encrypted marker nor a ciphertext loses it; one the user typed stays.
+TEST_F(Naming, TheRadiosOverrideTheModeAndAProposedDestinationFollows) {
     testing_support::TempDir dir;
-    testing_support::WriteBytes(dir / "plain.txt", {1});
+    testing_support::WriteBytes(dir / "report.dat", {1});
+    testing_support::WriteBytes(dir / "notes.enx", {1});
     MainDialog dialog;
-    dialog.sourcePath = dir / "plain.txt";
-    std::vector<std::pair<int, std::string>> seen;
+    dialog.sourcePath = dir / "report.dat";
+    std::vector<std::tuple<int, std::string, std::string>> seen;
+    const auto see = [&] {
+        seen.emplace_back(dialog.mode, ControlText(dialog, IDC_RUN),
+                          ControlText(dialog, IDC_DESTINATION));
+    };
     ModalScript script;
     script.When("the dialog is shown", DialogReady, [&] {
         Click(ControlWidget(dialog, IDC_MODE_DECRYPT));
-        seen.emplace_back(dialog.mode, ControlText(dialog, IDC_RUN));
+        see();
         Click(ControlWidget(dialog, IDC_MODE_DECRYPT));
-        seen.emplace_back(dialog.mode, ControlText(dialog, IDC_RUN));
+        see();
         Click(ControlWidget(dialog, IDC_MODE_ENCRYPT));
-        seen.emplace_back(dialog.mode, ControlText(dialog, IDC_RUN));
-        EXPECT_EQ(dialog.destinationPath, dir / "plain.txt.enx");
-        EXPECT_TRUE(Checked(dialog, IDC_MODE_ENCRYPT));
-        EXPECT_FALSE(Checked(dialog, IDC_MODE_DECRYPT));
+        see();
+        // Another source, chosen with Enter: its own proposal follows the radios too.
+        QWidget* source = ControlWidget(dialog, IDC_SOURCE);
+        source->setFocus();
+        SetDlgItemText(dialog.window(), IDC_SOURCE, (dir / "notes.enx").c_str());
+        SetDlgItemText(dialog.window(), IDC_DESTINATION, "");
+        dialog.ExchangeData(MainDialog::Exchange::ToMembers);
+        Key(Qt::Key_Return);
+        see();
+        Click(ControlWidget(dialog, IDC_MODE_ENCRYPT));
+        see();
+        // A destination the user typed is theirs.
+        SetDlgItemText(dialog.window(), IDC_DESTINATION, "mine");
+        Click(ControlWidget(dialog, IDC_MODE_DECRYPT));
+        see();
         Key(Qt::Key_Escape);
     });
     dialog.RunModal(nullptr, 0);
-    EXPECT_EQ(seen, (std::vector<std::pair<int, std::string>>{
-                        {1, "Decrypt"}, {1, "Decrypt"}, {0, "Encrypt"}}));
+    const std::string report = dir / "report.dat";
+    const std::string notes = dir / "notes";
+    EXPECT_EQ(seen, (std::vector<std::tuple<int, std::string, std::string>>{
+                        {1, "Decrypt", ""},
+                        {1, "Decrypt", ""},
+                        {0, "Encrypt", report + ".enx"},
+                        {1, "Decrypt", notes},
+                        {0, "Encrypt", notes + ".enx.enx"},
+                        {1, "Decrypt", "mine"}}));
 }
 
 using About = MainDialogTest;
