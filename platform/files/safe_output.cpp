@@ -216,6 +216,41 @@ struct AccessListFree {
 };
 using AccessList = std::unique_ptr<std::remove_pointer_t<acl_t>, AccessListFree>;
 
+// The permission bits a new file in the folder may have. A folder with a default access list
+// decides them for every file made in it, and the umask then counts for nothing: the list's
+// owner, mask (or group) and other entries, as the system applies them to a file created there.
+mode_t NewFileBits(int folder, const std::string& folderPath) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", folder);
+    const AccessList list(
+        ::acl_get_file(HaveDescriptorPaths() ? path : folderPath.c_str(), ACL_TYPE_DEFAULT));
+    mode_t owner = 0;
+    mode_t group = 0;
+    mode_t others = 0;
+    bool masked = false;
+    bool any = false;
+    acl_entry_t entry;
+    for (int which = ACL_FIRST_ENTRY; list && acl_get_entry(list.get(), which, &entry) == 1;
+         which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag;
+        if (acl_get_tag_type(entry, &tag) != 0) {
+            continue;
+        }
+        any = true;
+        if (tag == ACL_USER_OBJ) {
+            owner = EntryBits(entry) << 6;
+        } else if (tag == ACL_MASK) {
+            group = EntryBits(entry) << 3;
+            masked = true;
+        } else if (tag == ACL_GROUP_OBJ && !masked) {
+            group = EntryBits(entry) << 3;
+        } else if (tag == ACL_OTHER) {
+            others = EntryBits(entry);
+        }
+    }
+    return any ? owner | group | others : 0777 & ~ProcessUmask();
+}
+
 #ifdef VANTHE_TEST_SEAMS
 bool forceNamedTemporary = false;
 void (*afterTemporaryCreated)(const char* folder, const char* name) = nullptr;
@@ -323,7 +358,7 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
     permissions_ =
         (haveSource ? PassedOnBits(sourceInfo, AccessList(::acl_get_fd(sourceFd)).get(), group_)
                     : 0666) &
-        ~ProcessUmask();
+        NewFileBits(folder_, folderPath_);
     handle_ = HandleFromDescriptor(fd_, GENERIC_WRITE, Durability::SyncedAtEnd);
     if (handle_ == nullptr) {
         int error = static_cast<int>(GetLastError());

@@ -347,6 +347,33 @@ bool SetAccessList(const std::string& path, const char* text) {
     return set;
 }
 
+// A folder's default access list decides what files made in it may be, whatever the umask,
+// as it does for cp or an editor: a result there is no more open than the list lets it be.
+TEST(ResultFile, AFoldersDefaultAccessListHoldsForResultsMadeInIt) {
+    const mode_t mask = ::umask(022);
+    TempDir dir;
+    WriteBytes(dir / "source", Bytes{'s'});
+    ASSERT_EQ(::chmod((dir / "source").c_str(), 0644), 0);
+    acl_t list = ::acl_from_text("u::rw-,g::---,o::---");
+    ASSERT_NE(list, nullptr);
+    const bool set = ::acl_set_file(dir.path().c_str(), ACL_TYPE_DEFAULT, list) == 0;
+    ::acl_free(list);
+    if (!set) {
+        ::umask(mask);
+        GTEST_SKIP() << "the file system keeps no access lists";
+    }
+    EXPECT_EQ(PublishedBits(dir, false), 0600u);
+    ASSERT_EQ(::unlink((dir / "out").c_str()), 0);
+    // A list that lets the group read: there the umask, which would shut the group out, counts
+    // for nothing.
+    ::umask(077);
+    list = ::acl_from_text("u::rwx,g::r-x,o::---");
+    ASSERT_EQ(::acl_set_file(dir.path().c_str(), ACL_TYPE_DEFAULT, list), 0);
+    ::acl_free(list);
+    EXPECT_EQ(PublishedBits(dir, false), 0640u);
+    ::umask(mask);
+}
+
 TEST(ResultFile, AUserOrGroupTheSourceShutsOutStaysShutOut) {
     const mode_t mask = ::umask(022);
     TempDir dir;
