@@ -11,10 +11,12 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <memory>
 #include <new>
 #include <random>
 #include <sys/acl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <type_traits>
 #include <unistd.h>
@@ -216,6 +218,21 @@ struct AccessListFree {
 };
 using AccessList = std::unique_ptr<std::remove_pointer_t<acl_t>, AccessListFree>;
 
+// In an append-only folder names can be made but never moved or removed: a result that must
+// take its name by renaming would stay behind under its temporary name, a hidden copy of the
+// data. A folder that cannot be read for its flags is taken as it looks.
+bool AppendOnly(int folder) {
+    const int readable = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (readable < 0) {
+        return false;
+    }
+    int flags = 0;
+    const bool appendOnly =
+        ::ioctl(readable, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL) != 0;
+    ::close(readable);
+    return appendOnly;
+}
+
 // The permission bits a new file in the folder may have. A folder with a default access list
 // decides them for every file made in it, and the umask then counts for nothing: the list's
 // owner, mask (or group) and other entries, as the system applies them to a file created there.
@@ -316,12 +333,18 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
         if (!replace_) {
             return Fail(EEXIST);
         }
+        if (AppendOnly(folder_)) {
+            return Fail(EPERM);
+        }
     } else if (errno != ENOENT) {
         return Fail(errno);
     }
 
     if (!forceNamedTemporary && HaveDescriptorPaths()) {
         fd_ = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    }
+    if (fd_ < 0 && AppendOnly(folder_)) {
+        return Fail(EPERM);
     }
     if (fd_ < 0) {
         // The file system has no unnamed files: a new name that nothing else can be behind.

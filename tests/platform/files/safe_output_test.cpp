@@ -15,11 +15,13 @@
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <memory>
 #include <mutex>
 #include <sched.h>
 #include <string>
 #include <sys/acl.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -128,6 +130,56 @@ TEST(ResultFile, AResultAndItsFolderAreSyncedBeforeItCounts) {
         EXPECT_EQ(syncCalls[0].result, 0);
         EXPECT_TRUE(syncCalls[1].folder);
         EXPECT_EQ(syncCalls[1].result, 0);
+    }
+}
+
+// Sets or clears a folder's append-only flag; false where that is not allowed or not kept.
+bool SetAppendOnly(const std::string& folder, bool on) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int flags = 0;
+    bool set = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
+    set = set && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return set;
+}
+
+// In an append-only folder a name can be made but never moved or removed: a result that has to
+// be renamed into place is refused before it is written, not left behind as a hidden copy.
+TEST(ResultFile, AnAppendOnlyFolderKeepsNoHiddenCopies) {
+    for (int run = 0; run < 4; ++run) {
+        const bool named = (run & 1) != 0;
+        const bool replacing = (run & 2) != 0;
+        SCOPED_TRACE(named ? "named temporary" : "unnamed temporary");
+        SCOPED_TRACE(replacing ? "replacing" : "new");
+        TempDir dir;
+        if (replacing) {
+            WriteBytes(dir / "out", Bytes{'o', 'l', 'd'});
+        }
+        if (!SetAppendOnly(dir.path(), true)) {
+            GTEST_SKIP() << "cannot make a folder append-only here";
+        }
+        ForceNamedTemporaryForTesting(named);
+        ResultFile result;
+        DWORD written = 0;
+        const bool published = result.Create((dir / "out").c_str(), nullptr, true) &&
+                               WriteFile(result.handle(), "new", 3, &written, nullptr) &&
+                               result.Publish();
+        result.Discard();
+        ForceNamedTemporaryForTesting(false);
+        // Only a new name for an unnamed result needs nothing moved.
+        EXPECT_EQ(published, !named && !replacing);
+        const Bytes old{'o', 'l', 'd'};
+        const Bytes fresh{'n', 'e', 'w'};
+        if (published || replacing) {
+            EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"out"});
+            EXPECT_EQ(ReadBytes(dir / "out"), published ? fresh : old);
+        } else {
+            EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{});
+        }
+        ASSERT_TRUE(SetAppendOnly(dir.path(), false));
     }
 }
 
