@@ -71,10 +71,19 @@ unsigned JobsTheDescriptorsAllow(unsigned wanted) {
     return static_cast<unsigned>(std::clamp<rlim_t>(room, 1, wanted));
 }
 
+// Whether the caller started the program with SIGPIPE ignored, which asks for a write error.
+bool PipeSignalIgnored() {
+    struct sigaction inherited {};
+    return ::sigaction(SIGPIPE, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN;
+}
+
 // The reader of standard output went away, as `| head` does on purpose: like the other
-// members of a pipeline, the program then ends without a word, by SIGPIPE.
+// members of a pipeline, the program then ends without a word, by SIGPIPE, unless the caller
+// ignores that signal.
 bool ReaderLeft(const PlannedJob& job, const JobFailure& failure) {
-    return job.toStandardOutput && failure.step == JobStep::Write && failure.code == EPIPE;
+    static const bool reported = PipeSignalIgnored();
+    return !reported && job.toStandardOutput && failure.step == JobStep::Write &&
+           failure.code == EPIPE;
 }
 
 // Runs the jobs, up to `threads` at once; each failure is reported with its file's name.

@@ -561,6 +561,12 @@ void CleanUpResultsOnFatalSignals(void (*also)()) {
     std::atexit(RemoveUnpublishedResults);
     for (int signal :
          {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM, SIGABRT}) {
+        // A signal the caller ignores stays ignored: `nohup` keeps a batch running past the
+        // end of its session, and an ignored SIGPIPE asks for a write error instead.
+        struct sigaction inherited {};
+        if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) {
+            continue;
+        }
         sigaction(signal, &action, nullptr);
     }
     struct sigaction ignore {};

@@ -67,8 +67,8 @@ void RemoveUnpublishedResults();
 // Makes the signals that end a process (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1,
 // SIGUSR2, SIGALRM, SIGABRT) first remove unpublished results and call `also` (which must be safe
 // in a signal handler; may be null), then end the process as the signal would have; exit() removes
-// them too. SIGXFSZ is ignored, so a write past the file-size limit fails with EFBIG like any
-// failed write.
+// them too; a signal the caller set to be ignored is left so. SIGXFSZ is ignored, so a write
+// past the file-size limit fails with EFBIG like any failed write.
 void CleanUpResultsOnFatalSignals(void (*also)());
 
 // A standard descriptor the process was started without (2>&- in a script or a service) is

@@ -55,6 +55,7 @@ struct RunOptions {
     std::optional<rlim_t> openFiles;      // RLIMIT_NOFILE for the child
     std::optional<rlim_t> addressSpace;   // RLIMIT_AS for the child (ulimit -v)
     bool outputUnread = false;            // standard output's reader gone before the first write
+    std::vector<int> ignoredSignals;      // set to SIG_IGN for the child, as `nohup` does
     std::string folder;                   // the child's working folder, when not this one's
     // Run as the user nobody with room for this many more threads (the test must run as root).
     std::optional<rlim_t> moreThreads;
@@ -139,6 +140,9 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
     pid_t pid = ::fork();
     if (pid == 0) {
         ::signal(SIGPIPE, SIG_DFL);
+        for (int signal : run.ignoredSignals) {
+            ::signal(signal, SIG_IGN);
+        }
         if (run.inputFile.empty()) {
             ::dup2(in[0], 0);
         } else {
@@ -1061,6 +1065,32 @@ TEST_F(Cli, AResultTooShortToJudgeIsWrittenWithANoteUnlessItIsText) {
     Outcome unchecked =
         RunCli({"decrypt", "--no-check", "-p", dir / "wrong", "-o", "-", dir / "pin.txt.enx"});
     EXPECT_EQ(unchecked.err, "");
+}
+
+TEST_F(Cli, SignalsTheCallerIgnoresStayIgnored) {
+    // `nohup`: a hangup mid-job does not end it.
+    int fd = ::open((dir / "big").c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_EQ(::ftruncate(fd, 256LL * 1024 * 1024), 0);
+    ::close(fd);
+    RunOptions nohup = WhileRunning([&](pid_t pid) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!HoldsAnUnnamedFile(pid) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ::kill(pid, SIGHUP);
+    });
+    nohup.ignoredSignals = {SIGHUP};
+    Outcome hungUp = RunCli({"encrypt", "-p", passwordFile, dir / "big"}, nohup);
+    EXPECT_EQ(hungUp.exitCode, 0) << "signal " << hungUp.signal << ": " << hungUp.err;
+    EXPECT_EQ(std::filesystem::file_size(dir / "big.enx"), 256u * 1024 * 1024);
+    // An ignored SIGPIPE asks for a write error when the reader leaves, as it gets from cat.
+    WriteBytes(dir / "plain", Pattern(1024 * 1024));
+    RunOptions unread;
+    unread.outputUnread = true;
+    unread.ignoredSignals = {SIGPIPE};
+    Outcome left = RunCli({"encrypt", "-p", passwordFile, "-o", "-", dir / "plain"}, unread);
+    EXPECT_EQ(left.exitCode, 1) << "signal " << left.signal;
+    EXPECT_NE(left.err.find("Broken pipe"), std::string::npos) << left.err;
 }
 
 TEST_F(Cli, EachTerminatingSignalLeavesNothingBehind) {
