@@ -28,8 +28,9 @@ constexpr DWORD kAboutDialog = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAM
 const DialogItemTemplate kMainItems[] = {
     {"EDIT", "", IDC_SOURCE, kFileEdit, WS_EX_STATICEDGE | WS_EX_ACCEPTFILES, 7, 24, 213, 12},
     {"BUTTON", ". . .", IDC_BROWSE_SOURCE, kFlatButton, 0, 223, 23, 16, 14},
-    {"BUTTON", "Encrypt", IDC_MODE_ENCRYPT, kControl | WS_GROUP | BS_FLAT | BS_AUTORADIOBUTTON, 0,
-     54, 42, 40, 10},
+    // The modes are one tab stop, so the keyboard reaches them: Tab, then the arrows.
+    {"BUTTON", "Encrypt", IDC_MODE_ENCRYPT,
+     kControl | WS_GROUP | WS_TABSTOP | BS_FLAT | BS_AUTORADIOBUTTON, 0, 54, 42, 40, 10},
     {"BUTTON", "Decrypt", IDC_MODE_DECRYPT, kControl | BS_FLAT | BS_AUTORADIOBUTTON, 0, 149, 42, 41,
      10},
     {"EDIT", "", IDC_DESTINATION, kFileEdit, WS_EX_STATICEDGE, 7, 63, 213, 12},

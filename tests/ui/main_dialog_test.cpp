@@ -26,7 +26,7 @@ namespace {
 // The tab stops met by pressing Tab from the focused control, the focused one first.
 std::vector<int> TabCycle() {
     std::vector<int> ids{FocusedId()};
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         Key(Qt::Key_Tab);
         ids.push_back(FocusedId());
     }
@@ -81,8 +81,9 @@ TEST_F(StartUp, WithoutASourceTheFieldsAreEmptyAndTheFirstTabStopHasTheFocus) {
         });
     EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
     EXPECT_EQ(menu, (std::vector<std::string>{"Minimize", "Close", "", "About Vanthe ..."}));
-    EXPECT_EQ(cycle, (std::vector<int>{IDC_SOURCE, IDC_BROWSE_SOURCE, IDC_DESTINATION,
-                                       IDC_BROWSE_DESTINATION, IDC_PASSWORD, IDC_RUN, IDC_SOURCE}));
+    EXPECT_EQ(cycle,
+              (std::vector<int>{IDC_SOURCE, IDC_BROWSE_SOURCE, IDC_MODE_ENCRYPT, IDC_DESTINATION,
+                                IDC_BROWSE_DESTINATION, IDC_PASSWORD, IDC_RUN, IDC_SOURCE}));
 }
 
 TEST_F(StartUp, APresetSourceIsProposedAndThePasswordComesFirst) {
@@ -102,8 +103,10 @@ TEST_F(StartUp, APresetSourceIsProposedAndThePasswordComesFirst) {
         Key(Qt::Key_Escape);
     });
     EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
+    // Tab lands on the chosen mode.
     EXPECT_EQ(cycle, (std::vector<int>{IDC_PASSWORD, IDC_RUN, IDC_SOURCE, IDC_BROWSE_SOURCE,
-                                       IDC_DESTINATION, IDC_BROWSE_DESTINATION, IDC_PASSWORD}));
+                                       IDC_MODE_DECRYPT, IDC_DESTINATION, IDC_BROWSE_DESTINATION,
+                                       IDC_PASSWORD}));
 }
 
 using Closing = MainDialogTest;
@@ -364,6 +367,37 @@ TEST_F(Naming, TheRadiosOverrideTheModeAndAProposedDestinationFollows) {
                         {1, "Decrypt", notes},
                         {0, "Encrypt", notes + ".enx.enx"},
                         {1, "Decrypt", "mine"}}));
+}
+
+// Keyboard alone: Tab reaches the modes, the arrows choose one, and the proposed destination
+// follows.
+TEST_F(Naming, TheArrowsChooseTheMode) {
+    testing_support::TempDir dir;
+    testing_support::WriteBytes(dir / "report.dat", {1});
+    MainDialog dialog;
+    dialog.sourcePath = dir / "report.dat";
+    std::vector<std::tuple<int, int, std::string>> seen;
+    const auto see = [&] {
+        seen.emplace_back(FocusedId(), dialog.mode, ControlText(dialog, IDC_DESTINATION));
+    };
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        Key(Qt::Key_Tab, Qt::ShiftModifier); // from the password
+        Key(Qt::Key_Tab, Qt::ShiftModifier);
+        Key(Qt::Key_Tab, Qt::ShiftModifier);
+        see();
+        Key(Qt::Key_Right);
+        see();
+        Key(Qt::Key_Left);
+        see();
+        Key(Qt::Key_Escape);
+    });
+    dialog.RunModal(nullptr, 0);
+    const std::string encrypted = dir / "report.dat.enx";
+    EXPECT_EQ(seen,
+              (std::vector<std::tuple<int, int, std::string>>{{IDC_MODE_ENCRYPT, 0, encrypted},
+                                                              {IDC_MODE_DECRYPT, 1, ""},
+                                                              {IDC_MODE_ENCRYPT, 0, encrypted}}));
 }
 
 using About = MainDialogTest;
