@@ -100,22 +100,30 @@ std::string UnicodeComposeFile() {
 // layer composes itself, key by key, as each reaches the focused field.
 class OrderedComposer final : public QObject {
 public:
-    OrderedComposer(xkb_compose_table* table, QObject* parent)
-        : QObject(parent), state_(xkb_compose_state_new(table, XKB_COMPOSE_STATE_NO_FLAGS)) {}
+    OrderedComposer(xkb_compose_table* table, QApplication& application)
+        : QObject(&application), state_(xkb_compose_state_new(table, XKB_COMPOSE_STATE_NO_FLAGS)) {
+        // It watches the focused widget alone: an application-wide filter would also look at
+        // the events workers post, whose hand-over happens inside the toolkit.
+        connect(&application, &QApplication::focusChanged, this,
+                [this](QWidget* old, QWidget* now) {
+                    if (old != nullptr) {
+                        old->removeEventFilter(this);
+                    }
+                    xkb_compose_state_reset(state_); // a sequence does not follow the focus
+                    if (now != nullptr) {
+                        now->installEventFilter(this);
+                    }
+                });
+    }
     ~OrderedComposer() override { xkb_compose_state_unref(state_); }
     OrderedComposer(const OrderedComposer&) = delete;
     OrderedComposer& operator=(const OrderedComposer&) = delete;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
-            xkb_compose_state_reset(state_); // a sequence does not follow the focus
-            return false;
-        }
-        // Only the key's first receiver, a field that takes text, and keys from a display.
+        // A field that takes text, and keys that came from a display.
         auto* widget = qobject_cast<QWidget*>(watched);
         if (event->type() != QEvent::KeyPress || state_ == nullptr || widget == nullptr ||
-            widget != QApplication::focusWidget() ||
             !widget->testAttribute(Qt::WA_InputMethodEnabled)) {
             return false;
         }
@@ -195,7 +203,7 @@ void PrepareCompose() {
 
 void InstallCompose(QApplication& application) {
     if (composeTable != nullptr) {
-        application.installEventFilter(new OrderedComposer(composeTable, &application));
+        new OrderedComposer(composeTable, application);
     }
 }
 
