@@ -137,14 +137,19 @@ protected:
         case XKB_COMPOSE_COMPOSING:
             return true;
         case XKB_COMPOSE_CANCELLED:
+            // The key that ended a sequence no table knows goes in as itself.
             xkb_compose_state_reset(state_);
-            return true;
+            return false;
         case XKB_COMPOSE_COMPOSED: {
-            char text[64] = {};
-            const int size = xkb_compose_state_get_utf8(state_, text, sizeof text);
+            // A user's own table may compose whole words.
+            std::string text(static_cast<std::size_t>(
+                                 std::max(xkb_compose_state_get_utf8(state_, nullptr, 0), 0)) +
+                                 1,
+                             '\0');
+            xkb_compose_state_get_utf8(state_, text.data(), text.size());
             xkb_compose_state_reset(state_);
             QInputMethodEvent commit;
-            commit.setCommitString(QString::fromUtf8(text, std::clamp(size, 0, 63)));
+            commit.setCommitString(QString::fromUtf8(text.c_str()));
             QCoreApplication::sendEvent(widget, &commit);
             return true;
         }
