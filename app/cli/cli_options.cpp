@@ -153,6 +153,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& reason) 
         app.set_help_flag();
         CLI::App* command = app.add_subcommand(std::string(first));
         command->set_help_flag();
+        // A switch takes no value: "--force=no" would read as --force to a user of other tools.
+        command->option_defaults()->disable_flag_override();
         command->add_option("SOURCE", options.sources);
         CLI::Option* output = command->add_option("-o,--output", options.output);
         CLI::Option* password = command->add_option("-p,--password-file", options.passwordFile);
@@ -186,6 +188,11 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& reason) 
     } catch (const CLI::ParseError& error) {
         // The parser quotes what it was given, which may hold a terminal's control sequences.
         reason = Printable(error.what());
+        const std::string_view valued = " was given a disallowed flag override";
+        if (reason.size() > valued.size() && reason.ends_with(valued)) {
+            reason = "--" + reason.substr(0, reason.size() - valued.size()) + " takes no value";
+            return false;
+        }
         if (!reason.empty()) {
             reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
         }

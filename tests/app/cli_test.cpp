@@ -306,6 +306,8 @@ TEST_F(Cli, UsageErrorsComeBeforeAnyWork) {
         {{"encrypt", "-p", "", plain}, "needs a FILE"},
         {{"encrypt", "-p", passwordFile, "-o", dir / "a", "--output", dir / "b", plain},
          "--output is given more than once"},
+        {{"encrypt", "--force=no", plain}, "--force takes no value"},
+        {{"decrypt", "--no-check=false", plain}, "--no-check takes no value"},
         {{"encrypt", "-j", "0", plain}, "--jobs"},
         {{"encrypt", "--jobs=two", plain}, "--jobs"},
         {{"encrypt", "--codepage", "1234", plain}, "unknown code page '1234'"},
