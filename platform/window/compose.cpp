@@ -92,12 +92,54 @@ std::string UnicodeComposeFile() {
     return !file.empty() && ::access(file.c_str(), R_OK) == 0 ? file : std::string();
 }
 
+// The spacing form of a dead key: what goes in, before the key, when the key after it combines
+// with nothing, as Windows and GTK do, so a password typed as "´x" is "´x" here too.
+char32_t SpacingAccent(xkb_keysym_t keysym) {
+    switch (keysym) {
+    case XKB_KEY_dead_grave:
+        return U'`';
+    case XKB_KEY_dead_acute:
+        return U'\u00B4';
+    case XKB_KEY_dead_circumflex:
+        return U'^';
+    case XKB_KEY_dead_tilde:
+        return U'~';
+    case XKB_KEY_dead_macron:
+        return U'\u00AF';
+    case XKB_KEY_dead_breve:
+        return U'\u02D8';
+    case XKB_KEY_dead_abovedot:
+        return U'\u02D9';
+    case XKB_KEY_dead_diaeresis:
+        return U'\u00A8';
+    case XKB_KEY_dead_abovering:
+        return U'\u02DA';
+    case XKB_KEY_dead_doubleacute:
+        return U'\u02DD';
+    case XKB_KEY_dead_caron:
+        return U'\u02C7';
+    case XKB_KEY_dead_cedilla:
+        return U'\u00B8';
+    case XKB_KEY_dead_ogonek:
+        return U'\u02DB';
+    default:
+        return 0;
+    }
+}
+
+void Commit(QWidget* widget, const QString& text) {
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QCoreApplication::sendEvent(widget, &commit);
+}
+
 // The toolkit composes as the keys are read from the display, and hands a composed letter to
 // the field at once, while the plain keys read with it wait in its queue: "P", a dead
 // diaeresis and "a" read together become "äP". Whenever the display is slow to be read (a
 // busy machine, a fast typist, a remote display) a password typed with dead keys goes in
 // scrambled behind its mask, and a file encrypted under it cannot be opened again. So the
-// layer composes itself, key by key, as each reaches the focused field.
+// layer composes itself, key by key, as each reaches the focused field. An input method the
+// desktop runs (IBus, Fcitx) still takes the keys first.
 class OrderedComposer final : public QObject {
 public:
     OrderedComposer(xkb_compose_table* table, QApplication& application)
@@ -109,7 +151,7 @@ public:
                     if (old != nullptr) {
                         old->removeEventFilter(this);
                     }
-                    xkb_compose_state_reset(state_); // a sequence does not follow the focus
+                    Reset(); // a sequence does not follow the focus
                     if (now != nullptr) {
                         now->installEventFilter(this);
                     }
@@ -127,19 +169,48 @@ protected:
             !widget->testAttribute(Qt::WA_InputMethodEnabled)) {
             return false;
         }
-        const auto keysym =
-            static_cast<xkb_keysym_t>(static_cast<QKeyEvent*>(event)->nativeVirtualKey());
-        if (keysym == XKB_KEY_NoSymbol ||
-            xkb_compose_state_feed(state_, keysym) == XKB_COMPOSE_FEED_IGNORED) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto keysym = static_cast<xkb_keysym_t>(key->nativeVirtualKey());
+        if (keysym == XKB_KEY_NoSymbol) {
+            return false;
+        }
+        const bool pending = xkb_compose_state_get_status(state_) == XKB_COMPOSE_COMPOSING;
+        // A shortcut is no letter: it ends what was pending and acts as itself.
+        if ((key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0) {
+            Reset();
+            return false;
+        }
+        // Backspace and Escape take back what is pending, and nothing more.
+        if (pending && (keysym == XKB_KEY_BackSpace || keysym == XKB_KEY_Escape)) {
+            Reset();
+            return true;
+        }
+        if (xkb_compose_state_feed(state_, keysym) == XKB_COMPOSE_FEED_IGNORED) {
             return false;
         }
         switch (xkb_compose_state_get_status(state_)) {
         case XKB_COMPOSE_COMPOSING:
+            ++fed_;
+            if (fed_ == 1) {
+                first_ = keysym;
+            }
             return true;
-        case XKB_COMPOSE_CANCELLED:
-            // The key that ended a sequence no table knows goes in as itself.
-            xkb_compose_state_reset(state_);
+        case XKB_COMPOSE_CANCELLED: {
+            const char32_t accent = fed_ == 1 ? SpacingAccent(first_) : 0;
+            Reset();
+            if (accent != 0) {
+                Commit(widget, QString::fromUcs4(&accent, 1));
+            }
+            // The key itself may start a sequence of its own: a dead key after another.
+            if (xkb_compose_state_feed(state_, keysym) == XKB_COMPOSE_FEED_ACCEPTED &&
+                xkb_compose_state_get_status(state_) == XKB_COMPOSE_COMPOSING) {
+                fed_ = 1;
+                first_ = keysym;
+                return true;
+            }
+            Reset();
             return false;
+        }
         case XKB_COMPOSE_COMPOSED: {
             // A user's own table may compose whole words.
             std::string text(static_cast<std::size_t>(
@@ -147,30 +218,36 @@ protected:
                                  1,
                              '\0');
             xkb_compose_state_get_utf8(state_, text.data(), text.size());
-            xkb_compose_state_reset(state_);
-            QInputMethodEvent commit;
-            commit.setCommitString(QString::fromUtf8(text.c_str()));
-            QCoreApplication::sendEvent(widget, &commit);
+            Reset();
+            Commit(widget, QString::fromUtf8(text.c_str()));
             return true;
         }
         case XKB_COMPOSE_NOTHING:
             break;
         }
+        Reset();
         return false;
     }
 
 private:
+    void Reset() {
+        if (state_ != nullptr) {
+            xkb_compose_state_reset(state_);
+        }
+        fed_ = 0;
+        first_ = XKB_KEY_NoSymbol;
+    }
+
     xkb_compose_state* state_;
+    int fed_ = 0; // keys of the pending sequence
+    xkb_keysym_t first_ = XKB_KEY_NoSymbol;
 };
 
 } // namespace
 
 void PrepareCompose() {
-    // An input method of the desktop's (IBus, Fcitx) composes in its own order.
-    const char* module = std::getenv("QT_IM_MODULE");
-    if (module != nullptr && std::string(module) != "compose") {
-        return;
-    }
+    // Also where QT_IM_MODULE names an input method: when it is not running, the toolkit
+    // composes in its stead.
     xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     if (context == nullptr) {
         return;
