@@ -96,11 +96,14 @@ public:
         sigfillset(&all);
         pthread_sigmask(SIG_BLOCK, &all, &previous_);
         ++namesInMotion;
-        while (processEnding.load()) {
-            // The process ends in a moment; nothing this thread would name may be left.
+        if (processEnding.load()) {
+            // The process ends in a moment; nothing this thread would name may be left. The
+            // count is given back once: the handler waits for it to reach zero.
             --namesInMotion;
-            const timespec pause{0, 1000000};
-            ::nanosleep(&pause, nullptr);
+            for (;;) {
+                const timespec pause{0, 1000000};
+                ::nanosleep(&pause, nullptr);
+            }
         }
     }
     ~NameInMotion() {
