@@ -139,7 +139,11 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
     ::signal(SIGPIPE, SIG_IGN);
     pid_t pid = ::fork();
     if (pid == 0) {
-        ::signal(SIGPIPE, SIG_DFL);
+        // Whatever the test runner ignores (a background job ignores SIGINT and SIGQUIT), the
+        // program starts with the signals' usual meaning unless a test asks otherwise.
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
+            ::signal(signal, SIG_DFL);
+        }
         for (int signal : run.ignoredSignals) {
             ::signal(signal, SIG_IGN);
         }
