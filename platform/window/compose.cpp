@@ -146,11 +146,11 @@ public:
         : QObject(&application), state_(xkb_compose_state_new(table, XKB_COMPOSE_STATE_NO_FLAGS)) {
         // It watches the focused widget alone: an application-wide filter would also look at
         // the events workers post, whose hand-over happens inside the toolkit.
+        // A widget keeps the filter once it had the focus: keys reach a window's focused widget
+        // also while the toolkit does not count that window as active, and the filter only acts
+        // on key presses, which only the focused widget gets.
         connect(&application, &QApplication::focusChanged, this,
-                [this](QWidget* old, QWidget* now) {
-                    if (old != nullptr) {
-                        old->removeEventFilter(this);
-                    }
+                [this](QWidget* /*old*/, QWidget* now) {
                     Reset(); // a sequence does not follow the focus
                     if (now != nullptr) {
                         now->installEventFilter(this);
@@ -243,6 +243,8 @@ private:
     xkb_keysym_t first_ = XKB_KEY_NoSymbol;
 };
 
+QObject* composer = nullptr;
+
 } // namespace
 
 void PrepareCompose() {
@@ -285,7 +287,13 @@ void PrepareCompose() {
 
 void InstallCompose(QApplication& application) {
     if (composeTable != nullptr) {
-        new OrderedComposer(composeTable, application);
+        composer = new OrderedComposer(composeTable, application);
+    }
+}
+
+void ComposeInto(QWidget* field) {
+    if (composer != nullptr && field != nullptr) {
+        field->installEventFilter(composer);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "platform/window/dialog_builder.h"
 
 #include "platform/window/accessibility.h"
+#include "platform/window/compose.h"
 #include "platform/window/control_procedures.h"
 #include "platform/window/dialog_event_filter.h"
 #include "platform/window/dialog_window.h"
@@ -305,6 +306,7 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
             QObject::connect(button, &QAbstractButton::clicked, button,
                              [controlHandle] { OnButtonClicked(controlHandle); });
         } else if (auto* edit = qobject_cast<QLineEdit*>(control.widget)) {
+            ComposeInto(edit);
             QObject::connect(edit, &QLineEdit::textChanged, edit, [controlHandle] {
                 SendMessage(GetParent(controlHandle), WM_COMMAND,
                             MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(controlHandle)), EN_CHANGE),
