@@ -6,7 +6,7 @@
 #include "platform/window/icon_store.h"
 #include "platform/window/messaging.h"
 #include "platform/window/text_copy.h"
-#include "platform/window/window_object.h"
+#include "platform/window/window_registry.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -166,8 +166,8 @@ LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* label = WidgetAs<QLabel>(window);
-    WindowObject* object = ObjectFor(window);
-    if (label == nullptr || object == nullptr) {
+    WindowRecord* record = WindowRegistry::Instance().FindOwned(window);
+    if (label == nullptr || record == nullptr) {
         return DefControlProc(window, message, wParam, lParam);
     }
     switch (message) {
@@ -183,9 +183,9 @@ LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETDLGCODE:
         return DLGC_STATIC;
     case STM_SETICON: {
-        const HICON previous = object->icon;
-        object->icon = reinterpret_cast<HICON>(wParam);
-        const QImage image = IconImageOf(object->icon);
+        const HICON previous = record->icon;
+        record->icon = reinterpret_cast<HICON>(wParam);
+        const QImage image = IconImageOf(record->icon);
         label->setPixmap(QPixmap::fromImage(image));
         if (!image.isNull()) {
             label->resize(image.size());
@@ -217,18 +217,15 @@ void OnButtonClicked(HWND button) {
 }
 
 void ApplyStyle(HWND window) {
-    WindowObject* object = ObjectFor(window);
-    if (object == nullptr || object->widget == nullptr) {
+    QWidget* widget = WidgetFor(window);
+    if (widget == nullptr) {
         return;
     }
-    QWidget* widget = object->widget;
     const DWORD style = StyleOf(window);
     const DWORD exStyle = ExStyleOf(window);
     widget->setAcceptDrops((exStyle & WS_EX_ACCEPTFILES) != 0);
-    if (object->kind == WindowKind::Dialog) {
-        if (auto* dialog = dynamic_cast<DialogWindow*>(widget)) {
-            dialog->ScheduleMaskUpdate();
-        }
+    if (auto* dialog = dynamic_cast<DialogWindow*>(widget)) {
+        dialog->ScheduleMaskUpdate();
         return;
     }
     widget->setEnabled((style & WS_DISABLED) == 0);

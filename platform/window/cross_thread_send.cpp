@@ -185,11 +185,11 @@ void ThreadInbox::EnterNestedLoop() {
     }
 }
 
-void ThreadInbox::CompleteAll(std::deque<std::shared_ptr<SentMessage>>& slots) {
-    for (const std::shared_ptr<SentMessage>& slot : slots) {
+void ThreadInbox::CompleteAll(std::deque<std::shared_ptr<SentMessage>>& pending) {
+    for (const std::shared_ptr<SentMessage>& slot : pending) {
         Complete(slot, 0);
     }
-    slots.clear();
+    pending.clear();
 }
 
 bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,

@@ -68,7 +68,7 @@ public:
 
 private:
     bool HasQueued() const;
-    static void CompleteAll(std::deque<std::shared_ptr<SentMessage>>& slots);
+    static void CompleteAll(std::deque<std::shared_ptr<SentMessage>>& pending);
 
     const std::thread::id owner_;
     std::deque<std::shared_ptr<SentMessage>> queue_;

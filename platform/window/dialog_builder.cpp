@@ -10,7 +10,7 @@
 #include "platform/window/menus_icons.h"
 #include "platform/window/messaging.h"
 #include "platform/window/modal_owner_scope.h"
-#include "platform/window/window_object.h"
+#include "platform/window/window_registry.h"
 #include "platform/window/window_state.h"
 
 #include <QAbstractButton>
@@ -116,7 +116,6 @@ public:
 
 struct ControlClass {
     QWidget* widget = nullptr;
-    WindowKind kind = WindowKind::Static;
     WNDPROC proc = nullptr;
 };
 
@@ -136,7 +135,7 @@ ControlClass CreateControl(const DialogItemTemplate& item, QWidget* parent) {
         edit->setText(text);
         edit->setValidator(new SingleLine(edit));
         edit->setFocusPolicy(Qt::StrongFocus);
-        control = {edit, WindowKind::Edit, &EditProc};
+        control = {edit, &EditProc};
     } else if (equals("BUTTON")) {
         QAbstractButton* button = nullptr;
         switch (item.style & BS_TYPEMASK) {
@@ -145,7 +144,7 @@ ControlClass CreateControl(const DialogItemTemplate& item, QWidget* parent) {
             box->setFocusPolicy(Qt::NoFocus);
             // A group box frames its neighbours without covering them or their clicks.
             box->setAttribute(Qt::WA_TransparentForMouseEvents);
-            return {box, WindowKind::Button, &ButtonProc};
+            return {box, &ButtonProc};
         }
         case BS_AUTORADIOBUTTON:
             button = new QRadioButton(text, parent);
@@ -159,7 +158,7 @@ ControlClass CreateControl(const DialogItemTemplate& item, QWidget* parent) {
         }
         }
         button->setFocusPolicy(Qt::StrongFocus);
-        control = {button, WindowKind::Button, &ButtonProc};
+        control = {button, &ButtonProc};
     } else if (equals("STATIC")) {
         auto* label = new QLabel(parent);
         label->setTextFormat(Qt::PlainText);
@@ -167,7 +166,7 @@ ControlClass CreateControl(const DialogItemTemplate& item, QWidget* parent) {
         if ((item.style & SS_TYPEMASK) != SS_ICON) {
             label->setText(text);
         }
-        control = {label, WindowKind::Static, &StaticProc};
+        control = {label, &StaticProc};
     }
     return control;
 }
@@ -264,7 +263,7 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
     creation.style = static_cast<LONG>(style);
     creation.exStyle = static_cast<LONG>(dialogTemplate.exStyle);
     creation.parent = owned ? owner : nullptr;
-    const HWND handle = RegisterWidget(dialog, WindowKind::Dialog, creation);
+    const HWND handle = WindowRegistry::Instance().Register(dialog, creation);
     dialog->SetHandle(handle);
     dialog->State().owner = owned ? owner : nullptr;
     dialog->State().keyedSurface = KeyedSurfaceSupport();
@@ -298,7 +297,7 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
         child.exStyle = static_cast<LONG>(item.exStyle);
         child.id = item.id;
         child.parent = handle;
-        const HWND controlHandle = RegisterWidget(control.widget, control.kind, child);
+        const HWND controlHandle = WindowRegistry::Instance().Register(control.widget, child);
         control.widget->setGeometry(units.X(item.x), units.Y(item.y), units.X(item.cx),
                                     units.Y(item.cy));
         control.widget->installEventFilter(filter);

@@ -5,7 +5,7 @@
 #include "platform/window/drops.h"
 #include "platform/window/focus_change.h"
 #include "platform/window/messaging.h"
-#include "platform/window/window_object.h"
+#include "platform/window/window_registry.h"
 #include "platform/window/window_state.h"
 
 #include <QApplication>

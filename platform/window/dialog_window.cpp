@@ -2,7 +2,7 @@
 
 #include "platform/window/menus_icons.h"
 #include "platform/window/messaging.h"
-#include "platform/window/window_object.h"
+#include "platform/window/window_registry.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>

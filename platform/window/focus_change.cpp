@@ -2,7 +2,7 @@
 
 #include "platform/window/gui_application.h"
 #include "platform/window/messaging.h"
-#include "platform/window/window_object.h"
+#include "platform/window/window_registry.h"
 #include "platform/window/window_state.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 #include "platform/window/icon_store.h"
 #include "platform/window/messaging.h"
 #include "platform/window/resources.h"
-#include "platform/window/window_object.h"
+#include "platform/window/window_registry.h"
 
 #include <QtGlobal>
 #include <limits>

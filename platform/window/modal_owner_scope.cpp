@@ -1,6 +1,6 @@
 #include "platform/window/modal_owner_scope.h"
 
-#include "platform/window/window_object.h"
+#include "platform/window/window_registry.h"
 #include "platform/window/window_state.h"
 
 #include <QWidget>

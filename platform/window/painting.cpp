@@ -4,7 +4,7 @@
 #include "platform/window/gui_application.h"
 #include "platform/window/handle_table.h"
 #include "platform/window/messaging.h"
-#include "platform/window/window_object.h"
+#include "platform/window/window_registry.h"
 
 #include <QPainter>
 #include <QtGlobal>
@@ -31,15 +31,6 @@ detail::HandleTable<HDC, PaintContext>& PaintContexts() {
     return contexts;
 }
 
-RECT ToRect(const QRect& rect) {
-    RECT result;
-    result.left = rect.left();
-    result.top = rect.top();
-    result.right = rect.left() + rect.width();
-    result.bottom = rect.top() + rect.height();
-    return result;
-}
-
 QRect FromRect(const RECT& rect) {
     return QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
@@ -63,7 +54,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
         context.paintSerial = state.painter != nullptr ? state.paintSerial : 0;
         paint->hdc = PaintContexts().Add(context);
         paint->fErase = TRUE;
-        paint->rcPaint = state.painter != nullptr ? ToRect(state.paintRect) : RECT{};
+        paint->rcPaint = state.painter != nullptr ? detail::ToRect(state.paintRect) : RECT{};
         return paint->hdc;
     } catch (...) {
         qWarning("vanthe: BeginPaint: the toolkit threw; the call fails instead");

@@ -1,6 +1,7 @@
 #include "platform/window/system_info.h"
 
 #include "platform/window/gui_application.h"
+#include "platform/window/window_registry.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -18,12 +19,7 @@ BOOL SystemParametersInfo(UINT action, UINT uiParam, void* pvParam, UINT winIni)
     if (screen == nullptr) {
         return FALSE;
     }
-    const QRect area = screen->availableGeometry();
-    auto* rect = static_cast<RECT*>(pvParam);
-    rect->left = area.left();
-    rect->top = area.top();
-    rect->right = area.left() + area.width();
-    rect->bottom = area.top() + area.height();
+    *static_cast<RECT*>(pvParam) = detail::ToRect(screen->availableGeometry());
     return TRUE;
 }
 

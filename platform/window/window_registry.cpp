@@ -2,9 +2,24 @@
 
 #include "platform/window/messaging.h"
 
+#include <QVariant>
 #include <algorithm>
 
 namespace platform::detail {
+
+namespace {
+
+const char* const kHandleProperty = "vantheWindowHandle";
+
+HWND ToHandle(std::uintptr_t value) {
+    return reinterpret_cast<HWND>(value);
+}
+
+std::uintptr_t FromHandle(HWND window) {
+    return reinterpret_cast<std::uintptr_t>(window);
+}
+
+} // namespace
 
 WindowRegistry& WindowRegistry::Instance() {
     // Never destroyed: a detached worker may still send while the process exits.
@@ -12,18 +27,17 @@ WindowRegistry& WindowRegistry::Instance() {
     return *instance;
 }
 
-HWND WindowRegistry::Register(const WindowCreation& creation) {
+HWND WindowRegistry::Register(QWidget* widget, const WindowCreation& creation) {
     auto record = std::make_unique<WindowRecord>();
     record->proc = creation.proc;
     record->style = creation.style;
     record->exStyle = creation.exStyle;
     record->id = creation.id;
     record->parent = creation.parent;
-    record->peer = creation.peer;
-    record->onDestroyed = creation.onDestroyed;
+    record->widget = widget;
     record->inbox = ThreadInbox::CurrentShared();
 
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     const std::uintptr_t value = nextHandle_;
     nextHandle_ += 2;
     const HWND window = ToHandle(value);
@@ -35,6 +49,8 @@ HWND WindowRegistry::Register(const WindowCreation& creation) {
         }
     }
     records_.emplace(value, std::move(record));
+    lock.unlock();
+    widget->setProperty(kHandleProperty, QVariant::fromValue(value));
     return window;
 }
 
@@ -63,16 +79,10 @@ void WindowRegistry::UnregisterLocked(HWND window) {
     records_.erase(it);
 }
 
-void* WindowRegistry::PeerIfOwned(HWND window) {
+WindowRecord* WindowRegistry::FindOwned(HWND window) {
     std::lock_guard lock(mutex_);
-    const WindowRecord* record = FindLocked(window);
-    return record != nullptr && record->inbox->IsOwnedByCallingThread() ? record->peer : nullptr;
-}
-
-bool WindowRegistry::IsOwnedByCallingThread(HWND window) {
-    std::lock_guard lock(mutex_);
-    const WindowRecord* record = FindLocked(window);
-    return record != nullptr && record->inbox->IsOwnedByCallingThread();
+    WindowRecord* record = FindLocked(window);
+    return record != nullptr && record->inbox->IsOwnedByCallingThread() ? record : nullptr;
 }
 
 std::vector<HWND> WindowRegistry::Children(HWND window) {
@@ -111,26 +121,54 @@ BOOL DestroyWindow(HWND window) {
     SendMessage(window, WM_NCDESTROY, 0, 0);
 
     std::vector<std::shared_ptr<SentMessage>> abandoned;
-    void* peer = nullptr;
-    WindowDestroyHook hook = nullptr;
+    QPointer<QWidget> widget;
     {
         std::lock_guard lock(registry.Mutex());
         WindowRecord* record = registry.FindLocked(window);
         if (record == nullptr) {
             return FALSE;
         }
-        peer = record->peer;
-        hook = record->onDestroyed;
+        widget = record->widget;
         abandoned = record->inbox->TakeForWindowLocked(window);
         registry.UnregisterLocked(window);
     }
     for (const auto& slot : abandoned) {
         ThreadInbox::Complete(slot, 0);
     }
-    if (hook != nullptr) {
-        hook(window, peer);
+    // The widget goes once the event being handled is done with it, since a window may well
+    // be destroyed from one of its own handlers.
+    if (widget != nullptr) {
+        widget->hide();
+        widget->deleteLater();
     }
     return TRUE;
+}
+
+QWidget* WidgetFor(HWND window) {
+    const WindowRecord* record = WindowRegistry::Instance().FindOwned(window);
+    return record != nullptr ? record->widget.data() : nullptr;
+}
+
+HWND HandleFor(const QWidget* widget) {
+    for (; widget != nullptr; widget = widget->parentWidget()) {
+        const QVariant value = widget->property(kHandleProperty);
+        if (value.isValid()) {
+            return ToHandle(value.value<std::uintptr_t>());
+        }
+        if (widget->isWindow()) {
+            break;
+        }
+    }
+    return nullptr;
+}
+
+RECT ToRect(const QRect& rect) {
+    RECT result;
+    result.left = rect.left();
+    result.top = rect.top();
+    result.right = rect.left() + rect.width();
+    result.bottom = rect.top() + rect.height();
+    return result;
 }
 
 } // namespace platform::detail

@@ -1,22 +1,20 @@
 #pragma once
 
-// The table of live windows. Handles are serial numbers that are never reused, so a stale
-// handle simply finds nothing. Internal to the layer.
+// The table of live windows and the widgets behind them. Handles are serial numbers that are
+// never reused, so a stale handle simply finds nothing. Internal to the layer.
 
 #include "platform/window/cross_thread_send.h"
 #include "platform/window/window_types.h"
 
+#include <QPointer>
+#include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
 namespace platform::detail {
-
-// Called on the owner thread once a window is gone, so the toolkit side can drop its widget.
-using WindowDestroyHook = void (*)(HWND window, void* peer);
 
 struct WindowRecord {
     WNDPROC proc = nullptr;
@@ -27,9 +25,10 @@ struct WindowRecord {
     HWND parent = nullptr;      // the parent of a child window, the owner of any other
     std::vector<HWND> children; // z-order, topmost first
     std::shared_ptr<ThreadInbox> inbox;
-    void* peer = nullptr;
-    WindowDestroyHook onDestroyed = nullptr;
     bool destroying = false;
+    // The toolkit side, for the window's own thread alone.
+    QPointer<QWidget> widget;
+    HICON icon = nullptr; // an SS_ICON static's image
 };
 
 struct WindowCreation {
@@ -38,8 +37,6 @@ struct WindowCreation {
     LONG exStyle = 0;
     LONG_PTR id = 0;
     HWND parent = nullptr;
-    void* peer = nullptr;
-    WindowDestroyHook onDestroyed = nullptr;
 };
 
 class WindowRegistry {
@@ -50,16 +47,17 @@ public:
     // alive and queueing a message for it cannot be split by its destruction.
     std::mutex& Mutex() { return mutex_; }
 
-    // Registers a window owned by the calling thread; it is placed last among its siblings.
-    HWND Register(const WindowCreation& creation);
+    // Registers widget as a window owned by the calling thread, placed last among its
+    // siblings; the widget is deleted when the window is destroyed.
+    HWND Register(QWidget* widget, const WindowCreation& creation);
 
     WindowRecord* FindLocked(HWND window);
     void UnregisterLocked(HWND window);
 
-    // Accessors that take the lock themselves. The peer is only for the window's own thread,
-    // the one allowed to touch it.
-    void* PeerIfOwned(HWND window);
-    bool IsOwnedByCallingThread(HWND window);
+    // The record of a window of the calling thread, the only one allowed to touch its widget;
+    // it stays valid until that thread destroys the window.
+    WindowRecord* FindOwned(HWND window);
+    bool IsOwnedByCallingThread(HWND window) { return FindOwned(window) != nullptr; }
     std::vector<HWND> Children(HWND window);
 
 private:
@@ -76,11 +74,22 @@ DWORD StyleOf(HWND window); // GWL_STYLE
 // destroyed, then WM_NCDESTROY; messages other threads had queued for it complete with 0.
 BOOL DestroyWindow(HWND window);
 
-inline HWND ToHandle(std::uintptr_t value) {
-    return reinterpret_cast<HWND>(value);
+QWidget* WidgetFor(HWND window); // for the window's own thread; null for any other
+// The handle of the layer's window behind widget, or of its nearest ancestor that has one.
+HWND HandleFor(const QWidget* widget);
+
+// Runs f on the window's thread (directly when that is the caller's) and returns its result,
+// or fallback when the window is gone or its thread runs no loop.
+template <typename F, typename R>
+R OnWindowThread(HWND window, R fallback, F&& f) {
+    if (WindowRegistry::Instance().IsOwnedByCallingThread(window)) {
+        return f();
+    }
+    R result = fallback;
+    CallOnWindowThread(window, [&] { result = f(); });
+    return result;
 }
-inline std::uintptr_t FromHandle(HWND window) {
-    return reinterpret_cast<std::uintptr_t>(window);
-}
+
+RECT ToRect(const QRect& rect);
 
 } // namespace platform::detail

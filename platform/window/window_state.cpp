@@ -3,7 +3,6 @@
 #include "platform/window/dialog_window.h"
 #include "platform/window/focus_change.h"
 #include "platform/window/gui_application.h"
-#include "platform/window/window_object.h"
 #include "platform/window/window_registry.h"
 
 #include <QApplication>
@@ -16,6 +15,7 @@ namespace platform {
 
 using detail::DialogWindow;
 using detail::OnWindowThread;
+using detail::ToRect;
 using detail::WidgetFor;
 
 namespace {
@@ -43,15 +43,6 @@ bool IsChild(HWND parent, HWND window) {
         record = registry.FindLocked(record->parent);
     }
     return false;
-}
-
-RECT ToRect(const QRect& rect) {
-    RECT result;
-    result.left = rect.left();
-    result.top = rect.top();
-    result.right = rect.left() + rect.width();
-    result.bottom = rect.top() + rect.height();
-    return result;
 }
 
 } // namespace

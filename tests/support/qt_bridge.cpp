@@ -1,7 +1,7 @@
 #include "qt_bridge.h"
 
 #include "platform/window/dialog_window.h"
-#include "platform/window/window_object.h"
+#include "platform/window/window_registry.h"
 
 namespace platform {
 
