@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <cstdint>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <string>
 #include <sys/stat.h>
 #include <xcb/xcb.h>
@@ -21,28 +20,10 @@ std::string Environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
-// libxcb is loaded only for this question: the toolkit must not be asked before it can open
-// the display.
 bool XcbConnects(const std::string& display) {
-    using Connect = void* (*)(const char*, int*);
-    using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-    void* library = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        return false;
-    }
-    auto connect = reinterpret_cast<Connect>(dlsym(library, "xcb_connect"));
-    auto hasError = reinterpret_cast<HasError>(dlsym(library, "xcb_connection_has_error"));
-    auto disconnect = reinterpret_cast<Disconnect>(dlsym(library, "xcb_disconnect"));
-    bool connected = false;
-    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
-        void* connection = connect(display.c_str(), nullptr);
-        connected = connection != nullptr && hasError(connection) == 0;
-        if (connection != nullptr) {
-            disconnect(connection);
-        }
-    }
-    dlclose(library);
+    xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
+    const bool connected = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
     return connected;
 }
 
