@@ -5,10 +5,10 @@
 #include "platform/window/dialog_navigation.h"
 #include "platform/window/dialog_window.h"
 #include "platform/window/drops.h"
-#include "platform/window/gui_application.h"
 #include "platform/window/icon_store.h"
 #include "platform/window/messaging.h"
 #include "platform/window/modal_loop_scope.h"
+#include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 #include "platform/window/window_state.h"
 
@@ -134,7 +134,7 @@ LRESULT detail::DefDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 INT_PTR DialogBoxParam(HINSTANCE instance, int templateId, HWND owner, DLGPROC dialogProc,
                        LPARAM param) {
     try {
-        if (detail::EnsureApplication() == nullptr || !detail::IsGuiThread()) {
+        if (!detail::EnsureApplication() || !detail::IsGuiThread()) {
             return -1;
         }
         const DialogTemplate* dialogTemplate = detail::FindDialogTemplate(instance, templateId);

@@ -1,8 +1,8 @@
 #include "platform/window/file_dialogs.h"
 
-#include "platform/window/gui_application.h"
 #include "platform/window/modal_loop_scope.h"
 #include "platform/window/modal_owner_scope.h"
+#include "platform/window/startup.h"
 #include "platform/window/text_copy.h"
 
 #include <QDir>
@@ -17,7 +17,7 @@ BOOL GetOpenFileName(OPENFILENAME* request) {
         return FALSE;
     }
     try {
-        if (detail::EnsureApplication() == nullptr || !detail::IsGuiThread() ||
+        if (!detail::EnsureApplication() || !detail::IsGuiThread() ||
             request->lpstrFile == nullptr || request->nMaxFile == 0) {
             return FALSE;
         }

@@ -1,7 +1,7 @@
 #include "platform/window/focus_change.h"
 
-#include "platform/window/gui_application.h"
 #include "platform/window/messaging.h"
+#include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 #include "platform/window/window_state.h"
 

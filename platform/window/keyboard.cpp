@@ -1,7 +1,7 @@
 #include "platform/window/keyboard.h"
 
 #include "platform/window/dialog_window.h"
-#include "platform/window/gui_application.h"
+#include "platform/window/startup.h"
 
 #include <QApplication>
 #include <QKeyEvent>

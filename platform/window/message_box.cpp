@@ -1,10 +1,10 @@
 #include "platform/window/message_box.h"
 
 #include "platform/window/cross_thread_send.h"
-#include "platform/window/gui_application.h"
 #include "platform/window/messaging.h"
 #include "platform/window/modal_loop_scope.h"
 #include "platform/window/modal_owner_scope.h"
+#include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 
 #include <QApplication>
@@ -111,7 +111,7 @@ int MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
 
 BOOL MessageBeep(UINT type) {
     (void)type;
-    if (detail::HaveApplication() && detail::IsGuiThread()) {
+    if (detail::IsGuiThread()) {
         QApplication::beep();
     }
     return TRUE;

@@ -1,9 +1,9 @@
 #include "platform/window/painting.h"
 
 #include "platform/window/dialog_window.h"
-#include "platform/window/gui_application.h"
 #include "platform/window/handle_table.h"
 #include "platform/window/messaging.h"
+#include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 
 #include <QPainter>

@@ -30,4 +30,15 @@ void SetDisplayLostHandler(void (*handler)());
 // icon. Call before InitCommonControlsEx.
 HRESULT SetCurrentProcessExplicitAppUserModelID(const char* appId);
 
+namespace detail {
+
+// The application object is created on first need. False when no display can be opened (one
+// line on standard error says so, once) or when a non-widget application object exists.
+bool EnsureApplication();
+// Whether an application object exists and was usable; callable from any thread.
+bool HaveApplication();
+bool IsGuiThread(); // also false while there is no usable application object
+
+} // namespace detail
+
 } // namespace platform

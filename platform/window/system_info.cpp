@@ -1,6 +1,6 @@
 #include "platform/window/system_info.h"
 
-#include "platform/window/gui_application.h"
+#include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 
 #include <QGuiApplication>
@@ -11,8 +11,7 @@ namespace platform {
 BOOL SystemParametersInfo(UINT action, UINT uiParam, void* pvParam, UINT winIni) {
     (void)uiParam;
     (void)winIni;
-    if (action != SPI_GETWORKAREA || pvParam == nullptr || !detail::HaveApplication() ||
-        !detail::IsGuiThread()) {
+    if (action != SPI_GETWORKAREA || pvParam == nullptr || !detail::IsGuiThread()) {
         return FALSE;
     }
     const QScreen* screen = QGuiApplication::primaryScreen();

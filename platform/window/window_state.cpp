@@ -2,7 +2,7 @@
 
 #include "platform/window/dialog_window.h"
 #include "platform/window/focus_change.h"
-#include "platform/window/gui_application.h"
+#include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 
 #include <QApplication>
@@ -70,7 +70,7 @@ HWND SetFocus(HWND window) {
 }
 
 HWND GetFocus() {
-    if (!detail::HaveApplication() || !detail::IsGuiThread()) {
+    if (!detail::IsGuiThread()) {
         return nullptr;
     }
     if (QApplication::activeWindow() != nullptr) {
@@ -83,7 +83,7 @@ HWND GetFocus() {
 }
 
 HWND GetActiveWindow() {
-    if (!detail::HaveApplication() || !detail::IsGuiThread()) {
+    if (!detail::IsGuiThread()) {
         return nullptr;
     }
     if (QWidget* active = QApplication::activeWindow()) {
