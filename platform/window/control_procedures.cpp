@@ -35,11 +35,6 @@ void NotifyParent(HWND window, WORD code) {
                 reinterpret_cast<LPARAM>(window));
 }
 
-LRESULT GetText(const QByteArray& bytes, WPARAM capacity, LPARAM buffer) {
-    return static_cast<LRESULT>(CopyToBuffer(std::string_view(bytes.constData(), bytes.size()),
-                                             reinterpret_cast<char*>(buffer), capacity));
-}
-
 // A file name need not be UTF-8, and the toolkit shows bytes that are not as U+FFFD, which
 // names another file. So an edit given such bytes keeps them, and gives them back for as long
 // as its text is what they showed. Only such bytes are kept: no second copy of a password.
@@ -53,27 +48,59 @@ QByteArray EditBytes(const QLineEdit* edit) {
     return edit->text().toUtf8();
 }
 
-QString TextArgument(LPARAM lParam) {
-    const char* text = reinterpret_cast<const char*>(lParam);
-    return text != nullptr ? QString::fromUtf8(text) : QString();
-}
-
-QString ButtonText(const QAbstractButton* button, const QGroupBox* groupBox) {
-    if (button != nullptr) {
-        return button->text();
+QByteArray TextOf(const QWidget* widget) {
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
+        return EditBytes(edit);
     }
-    return groupBox != nullptr ? groupBox->title() : QString();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        return button->text().toUtf8();
+    }
+    if (const auto* box = qobject_cast<const QGroupBox*>(widget)) {
+        return box->title().toUtf8();
+    }
+    const auto* label = qobject_cast<const QLabel*>(widget);
+    return label != nullptr ? label->text().toUtf8() : QByteArray();
 }
 
-// What every control does with the messages its own procedure leaves alone: a drop nobody took is
-// released; everything else is answered with 0.
+void SetTextOf(QWidget* widget, const QByteArray& bytes, DWORD style) {
+    const QString text = QString::fromUtf8(bytes);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setProperty(kGivenBytes, text.toUtf8() == bytes ? QVariant() : QVariant(bytes));
+        edit->setText(text);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        button->setText(text);
+    } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+        box->setTitle(text);
+    } else if (auto* label = qobject_cast<QLabel*>(widget);
+               label && (style & SS_TYPEMASK) != SS_ICON) {
+        label->setText(text);
+    }
+}
+
+// What every control does with the messages its own procedure leaves alone: its text is set and
+// read, a drop nobody took is released, and everything else is answered with 0.
 LRESULT DefControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    (void)window;
-    (void)lParam;
-    if (message == WM_DROPFILES) {
-        DragFinish(reinterpret_cast<HDROP>(wParam));
+    QWidget* widget = WidgetFor(window);
+    switch (message) {
+    case WM_SETTEXT: {
+        const char* text = reinterpret_cast<const char*>(lParam);
+        SetTextOf(widget, QByteArray(text != nullptr ? text : ""), StyleOf(window));
+        return widget != nullptr ? TRUE : FALSE;
     }
-    return 0;
+    case WM_GETTEXT: {
+        const QByteArray bytes = TextOf(widget);
+        return static_cast<LRESULT>(CopyToBuffer(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+            reinterpret_cast<char*>(lParam), wParam));
+    }
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(TextOf(widget).size());
+    case WM_DROPFILES:
+        DragFinish(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    default:
+        return 0;
+    }
 }
 
 Qt::Alignment StaticAlignment(DWORD style) {
@@ -89,18 +116,6 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return DefControlProc(window, message, wParam, lParam);
     }
     switch (message) {
-    case WM_SETTEXT: {
-        const char* text = reinterpret_cast<const char*>(lParam);
-        const QByteArray bytes(text != nullptr ? text : "");
-        const QString shown = QString::fromUtf8(bytes);
-        edit->setProperty(kGivenBytes, shown.toUtf8() == bytes ? QVariant() : QVariant(bytes));
-        edit->setText(shown);
-        return TRUE;
-    }
-    case WM_GETTEXT:
-        return GetText(EditBytes(edit), wParam, lParam);
-    case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(EditBytes(edit).size());
     case WM_GETDLGCODE:
         return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
     case WM_SETFOCUS:
@@ -117,20 +132,8 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     QWidget* widget = WidgetFor(window);
     auto* button = qobject_cast<QAbstractButton*>(widget);
-    auto* groupBox = qobject_cast<QGroupBox*>(widget);
     const DWORD type = StyleOf(window) & BS_TYPEMASK;
     switch (message) {
-    case WM_SETTEXT:
-        if (button != nullptr) {
-            button->setText(TextArgument(lParam));
-        } else if (groupBox != nullptr) {
-            groupBox->setTitle(TextArgument(lParam));
-        }
-        return TRUE;
-    case WM_GETTEXT:
-        return GetText(ButtonText(button, groupBox).toUtf8(), wParam, lParam);
-    case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(ButtonText(button, groupBox).toUtf8().size());
     case WM_GETDLGCODE:
         switch (type) {
         case BS_PUSHBUTTON:
@@ -171,15 +174,6 @@ LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return DefControlProc(window, message, wParam, lParam);
     }
     switch (message) {
-    case WM_SETTEXT:
-        if ((StyleOf(window) & SS_TYPEMASK) != SS_ICON) {
-            label->setText(TextArgument(lParam));
-        }
-        return TRUE;
-    case WM_GETTEXT:
-        return GetText(label->text().toUtf8(), wParam, lParam);
-    case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(label->text().toUtf8().size());
     case WM_GETDLGCODE:
         return DLGC_STATIC;
     case STM_SETICON: {

@@ -117,17 +117,13 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
     (void)erase; // the toolkit always paints the background first
     const RECT area = rect != nullptr ? *rect : RECT{};
     const bool whole = rect == nullptr;
-    return detail::OnWindowThread(window, FALSE, [window, area, whole] {
-        QWidget* widget = detail::WidgetFor(window);
-        if (widget == nullptr) {
-            return FALSE;
-        }
+    return detail::WithWidget(window, FALSE, [area, whole](QWidget& widget) {
         if (whole) {
-            widget->update();
+            widget.update();
         } else {
-            widget->update(FromRect(area));
+            widget.update(FromRect(area));
         }
-        if (auto* dialog = dynamic_cast<DialogWindow*>(widget->window())) {
+        if (auto* dialog = dynamic_cast<DialogWindow*>(widget.window())) {
             dialog->ScheduleMaskUpdate();
         }
         return TRUE;

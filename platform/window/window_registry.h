@@ -90,6 +90,15 @@ R OnWindowThread(HWND window, R fallback, F&& f) {
     return result;
 }
 
+// The same with the window's widget: f(widget), or fallback when there is none.
+template <typename F, typename R>
+R WithWidget(HWND window, R fallback, F&& f) {
+    return OnWindowThread(window, fallback, [&]() -> R {
+        QWidget* widget = WidgetFor(window);
+        return widget != nullptr ? f(*widget) : fallback;
+    });
+}
+
 RECT ToRect(const QRect& rect);
 
 } // namespace platform::detail

@@ -17,6 +17,7 @@ using detail::DialogWindow;
 using detail::OnWindowThread;
 using detail::ToRect;
 using detail::WidgetFor;
+using detail::WithWidget;
 
 namespace {
 
@@ -200,9 +201,8 @@ BOOL IsWindowVisible(HWND window) {
 }
 
 BOOL IsIconic(HWND window) {
-    return OnWindowThread(window, FALSE, [window] {
-        const QWidget* widget = WidgetFor(window);
-        return widget != nullptr && widget->isWindow() && widget->isMinimized() ? TRUE : FALSE;
+    return WithWidget(window, FALSE, [](const QWidget& widget) {
+        return widget.isWindow() && widget.isMinimized() ? TRUE : FALSE;
     });
 }
 
@@ -210,12 +210,8 @@ BOOL GetClientRect(HWND window, RECT* rect) {
     if (rect == nullptr) {
         return FALSE;
     }
-    return OnWindowThread(window, FALSE, [window, rect] {
-        const QWidget* widget = WidgetFor(window);
-        if (widget == nullptr) {
-            return FALSE;
-        }
-        *rect = ToRect(QRect(QPoint(0, 0), widget->size()));
+    return WithWidget(window, FALSE, [rect](const QWidget& widget) {
+        *rect = ToRect(QRect(QPoint(0, 0), widget.size()));
         return TRUE;
     });
 }
@@ -224,14 +220,9 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
     if (rect == nullptr) {
         return FALSE;
     }
-    return OnWindowThread(window, FALSE, [window, rect] {
-        const QWidget* widget = WidgetFor(window);
-        if (widget == nullptr) {
-            return FALSE;
-        }
-        *rect = widget->isWindow()
-                    ? ToRect(widget->frameGeometry())
-                    : ToRect(QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()));
+    return WithWidget(window, FALSE, [rect](const QWidget& widget) {
+        *rect = widget.isWindow() ? ToRect(widget.frameGeometry())
+                                  : ToRect(QRect(widget.mapToGlobal(QPoint(0, 0)), widget.size()));
         return TRUE;
     });
 }
@@ -240,16 +231,12 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
     (void)insertAfter;
     (void)cx;
     (void)cy;
-    return OnWindowThread(window, FALSE, [=] {
-        QWidget* widget = WidgetFor(window);
-        if (widget == nullptr) {
-            return FALSE;
-        }
+    return WithWidget(window, FALSE, [=](QWidget& widget) {
         if ((flags & SWP_NOMOVE) == 0) {
-            widget->move(x, y); // a window's frame, a control's rectangle in its parent
+            widget.move(x, y); // a window's frame, a control's rectangle in its parent
         }
-        if ((flags & SWP_NOACTIVATE) == 0 && widget->isWindow() && widget->isVisible()) {
-            widget->activateWindow();
+        if ((flags & SWP_NOACTIVATE) == 0 && widget.isWindow() && widget.isVisible()) {
+            widget.activateWindow();
         }
         return TRUE;
     });
