@@ -13,6 +13,7 @@
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <utility>
 #include <xkbcommon/xkbcommon-compose.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -95,36 +96,20 @@ std::string UnicodeComposeFile() {
 // The spacing form of a dead key: what goes in, before the key, when the key after it combines
 // with nothing, as Windows and GTK do, so a password typed as "´x" is "´x" here too.
 char32_t SpacingAccent(xkb_keysym_t keysym) {
-    switch (keysym) {
-    case XKB_KEY_dead_grave:
-        return U'`';
-    case XKB_KEY_dead_acute:
-        return U'\u00B4';
-    case XKB_KEY_dead_circumflex:
-        return U'^';
-    case XKB_KEY_dead_tilde:
-        return U'~';
-    case XKB_KEY_dead_macron:
-        return U'\u00AF';
-    case XKB_KEY_dead_breve:
-        return U'\u02D8';
-    case XKB_KEY_dead_abovedot:
-        return U'\u02D9';
-    case XKB_KEY_dead_diaeresis:
-        return U'\u00A8';
-    case XKB_KEY_dead_abovering:
-        return U'\u02DA';
-    case XKB_KEY_dead_doubleacute:
-        return U'\u02DD';
-    case XKB_KEY_dead_caron:
-        return U'\u02C7';
-    case XKB_KEY_dead_cedilla:
-        return U'\u00B8';
-    case XKB_KEY_dead_ogonek:
-        return U'\u02DB';
-    default:
-        return 0;
+    static constexpr std::pair<xkb_keysym_t, char32_t> kAccents[] = {
+        {XKB_KEY_dead_grave, U'`'},          {XKB_KEY_dead_acute, U'\u00B4'},
+        {XKB_KEY_dead_circumflex, U'^'},     {XKB_KEY_dead_tilde, U'~'},
+        {XKB_KEY_dead_macron, U'\u00AF'},    {XKB_KEY_dead_breve, U'\u02D8'},
+        {XKB_KEY_dead_abovedot, U'\u02D9'},  {XKB_KEY_dead_diaeresis, U'\u00A8'},
+        {XKB_KEY_dead_abovering, U'\u02DA'}, {XKB_KEY_dead_doubleacute, U'\u02DD'},
+        {XKB_KEY_dead_caron, U'\u02C7'},     {XKB_KEY_dead_cedilla, U'\u00B8'},
+        {XKB_KEY_dead_ogonek, U'\u02DB'}};
+    for (const auto& [dead, accent] : kAccents) {
+        if (dead == keysym) {
+            return accent;
+        }
     }
+    return 0;
 }
 
 void Commit(QWidget* widget, const QString& text) {

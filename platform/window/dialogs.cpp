@@ -7,7 +7,7 @@
 #include "platform/window/drops.h"
 #include "platform/window/icon_store.h"
 #include "platform/window/messaging.h"
-#include "platform/window/modal_loop_scope.h"
+#include "platform/window/modal_scopes.h"
 #include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 #include "platform/window/window_state.h"

@@ -1,7 +1,6 @@
 #include "platform/window/file_dialogs.h"
 
-#include "platform/window/modal_loop_scope.h"
-#include "platform/window/modal_owner_scope.h"
+#include "platform/window/modal_scopes.h"
 #include "platform/window/startup.h"
 #include "platform/window/text_copy.h"
 

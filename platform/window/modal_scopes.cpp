@@ -1,11 +1,15 @@
-#include "platform/window/modal_loop_scope.h"
+#include "platform/window/modal_scopes.h"
 
 #include "platform/window/cross_thread_send.h"
+#include "platform/window/window_registry.h"
+#include "platform/window/window_state.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
+#include <QWindow>
 
 namespace platform::detail {
 
@@ -67,6 +71,32 @@ ModalLoopScope::~ModalLoopScope() {
     inbox.Close();
     if (--depth_ == 0) {
         inbox.SetWakeHook({});
+    }
+}
+
+ModalOwnerScope::ModalOwnerScope(HWND owner, QWidget* modal) {
+    SetTransientOwner(modal, owner);
+    if (owner != nullptr && detail::IsWindowEnabled(owner) != FALSE) {
+        disabledOwner_ = owner;
+        EnableWindow(owner, FALSE);
+    }
+}
+
+ModalOwnerScope::~ModalOwnerScope() {
+    if (disabledOwner_ != nullptr) {
+        EnableWindow(disabledOwner_, TRUE);
+    }
+}
+
+void SetTransientOwner(QWidget* modal, HWND owner) {
+    QWidget* ownerWidget = WidgetFor(owner);
+    if (modal == nullptr || ownerWidget == nullptr) {
+        return;
+    }
+    QWidget* ownerWindow = ownerWidget->window();
+    modal->winId();
+    if (QWindow* window = modal->windowHandle(); window != nullptr && ownerWindow->windowHandle()) {
+        window->setTransientParent(ownerWindow->windowHandle());
     }
 }
 
