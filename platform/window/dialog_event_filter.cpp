@@ -3,7 +3,6 @@
 #include "platform/window/dialog_navigation.h"
 #include "platform/window/dialog_window.h"
 #include "platform/window/drops.h"
-#include "platform/window/focus_change.h"
 #include "platform/window/messaging.h"
 #include "platform/window/window_registry.h"
 #include "platform/window/window_state.h"

@@ -1,9 +1,11 @@
 #pragma once
 
-// Walking a dialog's controls in z-order. Internal to the layer.
+// Walking a dialog's controls in z-order, and moving the keyboard focus between them with the
+// reason the toolkit should see. Internal to the layer.
 
 #include "platform/window/window_types.h"
 
+#include <Qt>
 #include <vector>
 
 namespace platform::detail {
@@ -17,5 +19,9 @@ std::vector<HWND> GroupOf(HWND control);
 HWND GetNextDlgTabItem(HWND dialog, HWND control, bool previous);
 // The same within control's group, WS_TABSTOP or not; control itself when no other is usable.
 HWND GetNextDlgGroupItem(HWND control, bool previous);
+
+// SetFocus with a reason: Tab and Backtab make an edit select its text, as tabbing into an
+// edit does on the platform. Returns the window that had the focus.
+HWND FocusWindow(HWND window, Qt::FocusReason reason);
 
 } // namespace platform::detail

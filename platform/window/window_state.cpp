@@ -1,7 +1,7 @@
 #include "platform/window/window_state.h"
 
+#include "platform/window/dialog_navigation.h"
 #include "platform/window/dialog_window.h"
-#include "platform/window/focus_change.h"
 #include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 
