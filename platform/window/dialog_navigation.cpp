@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QWidget>
+#include <algorithm>
 
 namespace platform::detail {
 
@@ -30,6 +31,23 @@ bool EnabledChain(HWND window) {
         }
     }
     return true;
+}
+
+// The first usable control with the style bits after (or before) from in order, going round;
+// from anything not in order starts the search at the end it moves away from.
+HWND NextUsable(const std::vector<HWND>& order, HWND from, bool previous, DWORD bits) {
+    const std::size_t count = order.size();
+    const auto found = std::find(order.begin(), order.end(), from);
+    std::size_t index = found != order.end() ? static_cast<std::size_t>(found - order.begin())
+                        : previous           ? 0
+                                             : count - 1;
+    for (std::size_t step = 1; step <= count; ++step) {
+        const std::size_t at = previous ? (index + count - step) % count : (index + step) % count;
+        if ((StyleOf(order[at]) & bits) == bits && IsUsable(order[at])) {
+            return order[at];
+        }
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -62,42 +80,12 @@ HWND GetNextDlgTabItem(HWND dialog, HWND control, bool previous) {
          child = GetWindow(child, GW_HWNDNEXT)) {
         order.push_back(child);
     }
-    if (order.empty()) {
-        return nullptr;
-    }
-    const std::size_t count = order.size();
-    std::size_t index = previous ? 0 : count - 1;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (order[i] == control) {
-            index = i;
-            break;
-        }
-    }
-    for (std::size_t step = 1; step <= count; ++step) {
-        const std::size_t at = previous ? (index + count - step) % count : (index + step) % count;
-        if ((StyleOf(order[at]) & WS_TABSTOP) != 0 && IsUsable(order[at])) {
-            return order[at];
-        }
-    }
-    return nullptr;
+    return NextUsable(order, control, previous, WS_TABSTOP);
 }
 
 HWND GetNextDlgGroupItem(HWND control, bool previous) {
-    const std::vector<HWND> group = GroupOf(control);
-    const std::size_t count = group.size();
-    std::size_t index = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (group[i] == control) {
-            index = i;
-        }
-    }
-    for (std::size_t step = 1; step <= count; ++step) {
-        const std::size_t at = previous ? (index + count - step) % count : (index + step) % count;
-        if (IsUsable(group[at])) {
-            return group[at];
-        }
-    }
-    return control;
+    const HWND next = NextUsable(GroupOf(control), control, previous, 0);
+    return next != nullptr ? next : control;
 }
 
 HWND FocusWindow(HWND window, Qt::FocusReason reason) {
