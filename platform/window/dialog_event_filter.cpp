@@ -153,16 +153,11 @@ bool DialogEventFilter::HandleKey(HWND target, const QKeyEvent& key) {
                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
         return true;
     case Qt::Key_F10:
-        if (modifiers != Qt::ShiftModifier) {
-            return false;
-        }
-        dialog_->ShowSystemMenu(dialog_->mapToGlobal(QPoint(0, 0)), 0);
-        return true;
-    case Qt::Key_Menu:
-        dialog_->ShowSystemMenu(dialog_->mapToGlobal(QPoint(0, 0)), 0);
-        return true;
     case Qt::Key_Space:
-        if (modifiers != Qt::AltModifier) {
+    case Qt::Key_Menu:
+        // Shift+F10, Alt+Space, or the Menu key with anything.
+        if ((key.key() == Qt::Key_F10 && modifiers != Qt::ShiftModifier) ||
+            (key.key() == Qt::Key_Space && modifiers != Qt::AltModifier)) {
             return false;
         }
         dialog_->ShowSystemMenu(dialog_->mapToGlobal(QPoint(0, 0)), 0);

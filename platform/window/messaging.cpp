@@ -19,17 +19,11 @@ bool IsChildStyle(LONG style) {
     return (static_cast<DWORD>(style) & WS_CHILD) != 0;
 }
 
+// DWLP_MSGRESULT, DWLP_DLGPROC and DWLP_USER are consecutive pointer-sized words.
 LONG_PTR* DialogWord(WindowRecord& record, int index) {
-    switch (index) {
-    case DWLP_MSGRESULT:
-        return &record.dialogWords[0];
-    case DWLP_DLGPROC:
-        return &record.dialogWords[1];
-    case DWLP_USER:
-        return &record.dialogWords[2];
-    default:
-        return nullptr;
-    }
+    constexpr int kWord = static_cast<int>(sizeof(LONG_PTR));
+    const bool known = index >= DWLP_MSGRESULT && index <= DWLP_USER && index % kWord == 0;
+    return known ? &record.dialogWords[index / kWord] : nullptr;
 }
 
 } // namespace
