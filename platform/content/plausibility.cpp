@@ -531,8 +531,9 @@ bool IsBinaryByte(unsigned char c) {
     return (c < 0x20 && !IsTextControl(c)) || c == 0x7F;
 }
 
-// Well-formed UTF-8, except that the sample may end inside a character.
-bool IsUtf8(const unsigned char* data, std::size_t size) {
+// Well-formed UTF-8. A sample cut from a longer file may end inside a character; a whole file
+// that does is no text.
+bool IsUtf8(const unsigned char* data, std::size_t size, bool whole) {
     std::size_t i = 0;
     while (i < size) {
         const unsigned char lead = data[i];
@@ -557,7 +558,7 @@ bool IsUtf8(const unsigned char* data, std::size_t size) {
         }
         for (std::size_t k = 1; k < length; ++k) {
             if (i + k == size) {
-                return true;
+                return !whole;
             }
             const unsigned char next = data[i + k];
             if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) {
@@ -626,7 +627,7 @@ bool JudgeText(const unsigned char* data, std::size_t size, Plausibility* verdic
     if (std::any_of(data, data + size, IsBinaryByte)) {
         return false;
     }
-    verdict->detail = IsUtf8(data, size) ? "UTF-8" : "legacy code page";
+    verdict->detail = IsUtf8(data, size, size < kPlausibilitySample) ? "UTF-8" : "legacy code page";
     return true;
 }
 
@@ -656,8 +657,9 @@ Plausibility JudgePlausibility(const unsigned char* data, std::size_t size) try 
     Plausibility verdict;
     if (size < kSmallestJudgedSample) {
         verdict.plausible = true;
+        // So small a sample is the whole file.
         const bool text =
-            size > 0 && IsUtf8(data, size) && std::none_of(data, data + size, IsBinaryByte);
+            size > 0 && IsUtf8(data, size, true) && std::none_of(data, data + size, IsBinaryByte);
         verdict.because = text ? PlausibleBecause::Text : PlausibleBecause::TooSmall;
         verdict.detail = text ? "UTF-8" : "";
         return verdict;

@@ -291,10 +291,18 @@ TEST(Plausibility, SamplesTooSmallToJudgePassAndSayWhetherTheyAreText) {
         EXPECT_TRUE(verdict.plausible);
         EXPECT_EQ(verdict.because, PlausibleBecause::TooSmall) << size;
     }
-    const std::string pin = "PIN: 1234\n";
-    const Plausibility note = Judge(Bytes(pin.begin(), pin.end()));
-    EXPECT_TRUE(note.plausible);
-    EXPECT_EQ(note.because, PlausibleBecause::Text);
+    for (const std::string pin : {"PIN: 1234\n", "PIN: 1234 \xE2\x82\xAC"}) {
+        const Plausibility note = Judge(Bytes(pin.begin(), pin.end()));
+        EXPECT_TRUE(note.plausible);
+        EXPECT_EQ(note.because, PlausibleBecause::Text) << pin;
+    }
+    // A whole file that ends inside a character is no text, as a wrong password's few bytes
+    // often are not.
+    for (const std::string cut : {"ab\xD7", "abc\xE2\x82", " \x1B\xD7"}) {
+        const Plausibility verdict = Judge(Bytes(cut.begin(), cut.end()));
+        EXPECT_TRUE(verdict.plausible);
+        EXPECT_EQ(verdict.because, PlausibleBecause::TooSmall) << cut;
+    }
     EXPECT_FALSE(Judge(Random(kSmallestJudgedSample, 7)).plausible);
 }
 
