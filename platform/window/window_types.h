@@ -80,9 +80,6 @@ struct PAINTSTRUCT {
     HDC hdc = nullptr;
     BOOL fErase = FALSE;
     RECT rcPaint;
-    BOOL fRestore = FALSE;
-    BOOL fIncUpdate = FALSE;
-    BYTE rgbReserved[32] = {};
 };
 
 // Window messages.
