@@ -1,5 +1,6 @@
 #include "platform/window/cross_thread_send.h"
 
+#include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 
 #include <cstdio>
@@ -9,20 +10,6 @@
 namespace platform::detail {
 
 namespace {
-
-struct InboxHolder {
-    std::shared_ptr<ThreadInbox> inbox;
-    InboxHolder() = default;
-    InboxHolder(const InboxHolder&) = delete;
-    InboxHolder& operator=(const InboxHolder&) = delete;
-    ~InboxHolder() {
-        if (inbox) {
-            inbox->Shutdown();
-        }
-    }
-};
-
-thread_local InboxHolder t_inbox;
 
 std::mutex& RegistryMutex() {
     return WindowRegistry::Instance().Mutex();
@@ -45,23 +32,14 @@ LRESULT Run(HWND window, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC pro
 
 } // namespace
 
-ThreadInbox& ThreadInbox::Current() {
-    if (!t_inbox.inbox) {
-        t_inbox.inbox = std::make_shared<ThreadInbox>();
-    }
-    return *t_inbox.inbox;
+ThreadInbox& ThreadInbox::Instance() {
+    static ThreadInbox* const inbox = new ThreadInbox();
+    return *inbox;
 }
-
-std::shared_ptr<ThreadInbox> ThreadInbox::CurrentShared() {
-    Current();
-    return t_inbox.inbox;
-}
-
-ThreadInbox::ThreadInbox() : owner_(std::this_thread::get_id()) {}
 
 void ThreadInbox::Open() {
     std::lock_guard lock(RegistryMutex());
-    if (!exited_ && openDepth_++ == 0) {
+    if (openDepth_++ == 0) {
         wakePending_ = false;
     }
 }
@@ -75,19 +53,6 @@ void ThreadInbox::Close() {
         }
         abandoned.swap(queue_);
         wakePending_ = false;
-    }
-    CompleteAll(abandoned);
-}
-
-void ThreadInbox::Shutdown() {
-    std::deque<std::shared_ptr<SentMessage>> abandoned;
-    std::function<void()> hook;
-    {
-        std::lock_guard lock(RegistryMutex());
-        exited_ = true;
-        openDepth_ = 0;
-        abandoned.swap(queue_);
-        hook.swap(wakeHook_);
     }
     CompleteAll(abandoned);
 }
@@ -109,7 +74,7 @@ void ThreadInbox::RequestWake() {
 }
 
 bool ThreadInbox::EnqueueLocked(const std::shared_ptr<SentMessage>& slot) {
-    if (openDepth_ == 0 || exited_) {
+    if (openDepth_ == 0) {
         return false;
     }
     queue_.push_back(slot);
@@ -201,7 +166,7 @@ bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
     if (record == nullptr) {
         return false;
     }
-    if (record->inbox->IsOwnedByCallingThread()) {
+    if (IsGuiThread()) {
         const WNDPROC proc = record->proc;
         lock.unlock();
         *result = Run(window, message, wParam, lParam, proc, task);
@@ -216,7 +181,7 @@ bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
     if (task != nullptr) {
         slot->task = *task;
     }
-    if (!record->inbox->EnqueueLocked(slot)) {
+    if (!ThreadInbox::Instance().EnqueueLocked(slot)) {
         return false;
     }
     slot->answered.wait(lock, [&] { return slot->done; });

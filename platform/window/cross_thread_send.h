@@ -1,8 +1,8 @@
 #pragma once
 
-// Sending a message to a window of another thread: the message waits in the owner thread's
-// inbox until a modal loop of the layer handles it, while the sender sleeps until it is
-// answered. Only the toolkit's thread owns windows; workers only send. Internal to the layer.
+// Sending a message to a window from another thread: the message waits in the toolkit
+// thread's inbox until a modal loop of the layer handles it, while the sender sleeps until it
+// is answered. Only the toolkit's thread owns windows; workers only send. Internal to the layer.
 // Everything here is guarded by the window registry's mutex.
 
 #include "platform/window/window_types.h"
@@ -11,7 +11,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace platform::detail {
@@ -30,11 +29,10 @@ struct SentMessage {
 
 class ThreadInbox {
 public:
-    // The calling thread's inbox, created on first use and shut when the thread ends.
-    static ThreadInbox& Current();
-    static std::shared_ptr<ThreadInbox> CurrentShared();
+    // The toolkit thread's inbox; never destroyed, since a worker may send while the process
+    // ends.
+    static ThreadInbox& Instance();
 
-    ThreadInbox();
     ThreadInbox(const ThreadInbox&) = delete;
     ThreadInbox& operator=(const ThreadInbox&) = delete;
 
@@ -43,7 +41,7 @@ public:
     void Open();
     void Close();
     // The hook is called, under the registry mutex, when a message arrives and no wake-up is
-    // outstanding; it must only arrange for Drain to run soon on the owner thread.
+    // outstanding; it must only arrange for Drain to run soon on the toolkit's thread.
     void SetWakeHook(std::function<void()> hook);
     void RequestWake();
 
@@ -57,23 +55,18 @@ public:
     // the thread from its other work; returns whether more have arrived since.
     bool Drain();
 
-    bool IsOwnedByCallingThread() const { return owner_ == std::this_thread::get_id(); }
-
     // A handler is about to run a loop of its own: what is queued already is handled there.
     void EnterNestedLoop();
 
     static void Complete(const std::shared_ptr<SentMessage>& slot, LRESULT result);
 
-    void Shutdown();
-
 private:
+    ThreadInbox() = default;
     bool HasQueued() const;
     static void CompleteAll(std::deque<std::shared_ptr<SentMessage>>& pending);
 
-    const std::thread::id owner_;
     std::deque<std::shared_ptr<SentMessage>> queue_;
     int openDepth_ = 0;
-    bool exited_ = false;
     bool wakePending_ = false;
     std::function<void()> wakeHook_;
 };

@@ -9,7 +9,7 @@ namespace platform {
 
 // Calls the window's procedure on the window's own thread and returns its result. A window
 // that does not exist answers 0 at once. From another thread the call waits until the owner
-// thread has handled the message; it answers 0 at once when the owner thread runs no message
+// thread has handled the message; it answers 0 at once when that thread runs no message
 // loop of this layer, and 0 when the window is destroyed before the message was handled.
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

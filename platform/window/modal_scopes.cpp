@@ -39,7 +39,7 @@ protected:
     // looks inside it: the event was made on the sending thread and handed over inside the
     // toolkit, where a race detector cannot see the hand-over.
     void customEvent(QEvent* /*event*/) override {
-        ThreadInbox& inbox = ThreadInbox::Current();
+        ThreadInbox& inbox = ThreadInbox::Instance();
         // What arrived during the drain waits behind the repaints its handlers asked for.
         if (inbox.Drain()) {
             inbox.RequestWake();
@@ -55,7 +55,7 @@ private:
 int ModalLoopScope::depth_ = 0;
 
 ModalLoopScope::ModalLoopScope() {
-    ThreadInbox& inbox = ThreadInbox::Current();
+    ThreadInbox& inbox = ThreadInbox::Instance();
     if (depth_++ == 0) {
         SentMessagePump* pump = SentMessagePump::Instance();
         inbox.SetWakeHook([pump] { pump->Post(); });
@@ -67,7 +67,7 @@ ModalLoopScope::ModalLoopScope() {
 }
 
 ModalLoopScope::~ModalLoopScope() {
-    ThreadInbox& inbox = ThreadInbox::Current();
+    ThreadInbox& inbox = ThreadInbox::Instance();
     inbox.Close();
     if (--depth_ == 0) {
         inbox.SetWakeHook({});

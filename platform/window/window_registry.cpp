@@ -1,6 +1,7 @@
 #include "platform/window/window_registry.h"
 
 #include "platform/window/messaging.h"
+#include "platform/window/startup.h"
 
 #include <QVariant>
 #include <algorithm>
@@ -35,7 +36,6 @@ HWND WindowRegistry::Register(QWidget* widget, const WindowCreation& creation) {
     record->id = creation.id;
     record->parent = creation.parent;
     record->widget = widget;
-    record->inbox = ThreadInbox::CurrentShared();
 
     std::unique_lock lock(mutex_);
     const std::uintptr_t value = nextHandle_;
@@ -80,9 +80,11 @@ void WindowRegistry::UnregisterLocked(HWND window) {
 }
 
 WindowRecord* WindowRegistry::FindOwned(HWND window) {
+    if (!IsGuiThread()) {
+        return nullptr;
+    }
     std::lock_guard lock(mutex_);
-    WindowRecord* record = FindLocked(window);
-    return record != nullptr && record->inbox->IsOwnedByCallingThread() ? record : nullptr;
+    return FindLocked(window);
 }
 
 std::vector<HWND> WindowRegistry::Children(HWND window) {
@@ -109,7 +111,7 @@ BOOL DestroyWindow(HWND window) {
     {
         std::lock_guard lock(registry.Mutex());
         WindowRecord* record = registry.FindLocked(window);
-        if (record == nullptr || record->destroying || !record->inbox->IsOwnedByCallingThread()) {
+        if (record == nullptr || record->destroying || !IsGuiThread()) {
             return FALSE;
         }
         record->destroying = true;
@@ -129,7 +131,7 @@ BOOL DestroyWindow(HWND window) {
             return FALSE;
         }
         widget = record->widget;
-        abandoned = record->inbox->TakeForWindowLocked(window);
+        abandoned = ThreadInbox::Instance().TakeForWindowLocked(window);
         registry.UnregisterLocked(window);
     }
     for (const auto& slot : abandoned) {

@@ -24,7 +24,6 @@ struct WindowRecord {
     LONG_PTR id = 0;
     HWND parent = nullptr;      // the parent of a child window, the owner of any other
     std::vector<HWND> children; // z-order, topmost first
-    std::shared_ptr<ThreadInbox> inbox;
     bool destroying = false;
     // The toolkit side, for the window's own thread alone.
     QPointer<QWidget> widget;
@@ -47,15 +46,15 @@ public:
     // alive and queueing a message for it cannot be split by its destruction.
     std::mutex& Mutex() { return mutex_; }
 
-    // Registers widget as a window owned by the calling thread, placed last among its
-    // siblings; the widget is deleted when the window is destroyed.
+    // Registers widget as a window of the toolkit's thread, which must be the caller, placed
+    // last among its siblings; the widget is deleted when the window is destroyed.
     HWND Register(QWidget* widget, const WindowCreation& creation);
 
     WindowRecord* FindLocked(HWND window);
     void UnregisterLocked(HWND window);
 
-    // The record of a window of the calling thread, the only one allowed to touch its widget;
-    // it stays valid until that thread destroys the window.
+    // The window's record for the toolkit's thread, the only one allowed to touch its widget;
+    // null on any other thread. It stays valid until that thread destroys the window.
     WindowRecord* FindOwned(HWND window);
     bool IsOwnedByCallingThread(HWND window) { return FindOwned(window) != nullptr; }
     std::vector<HWND> Children(HWND window);
@@ -70,7 +69,7 @@ private:
 
 BOOL IsWindow(HWND window);
 DWORD StyleOf(HWND window); // GWL_STYLE
-// Only the owner thread can destroy a window. Its procedure gets WM_DESTROY, its children are
+// Only the toolkit's thread can destroy a window. Its procedure gets WM_DESTROY, its children are
 // destroyed, then WM_NCDESTROY; messages other threads had queued for it complete with 0.
 BOOL DestroyWindow(HWND window);
 
