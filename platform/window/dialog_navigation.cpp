@@ -19,20 +19,6 @@ bool IsUsable(HWND control) {
     return IsWindow(control) && (style & WS_VISIBLE) != 0 && (style & WS_DISABLED) == 0;
 }
 
-// A control in a disabled dialog is disabled as well.
-bool EnabledChain(HWND window) {
-    for (HWND at = window; at != nullptr; at = GetParent(at)) {
-        const DWORD style = StyleOf(at);
-        if ((style & WS_DISABLED) != 0) {
-            return false;
-        }
-        if ((style & WS_CHILD) == 0) {
-            break;
-        }
-    }
-    return true;
-}
-
 // The first usable control with the style bits after (or before) from in order, going round;
 // from anything not in order starts the search at the end it moves away from.
 HWND NextUsable(const std::vector<HWND>& order, HWND from, bool previous, DWORD bits) {
@@ -100,7 +86,8 @@ HWND FocusWindow(HWND window, Qt::FocusReason reason) {
         return previous;
     }
     QWidget* widget = WidgetFor(window);
-    if (widget == nullptr || !EnabledChain(window)) {
+    // A control in a disabled dialog is disabled as well.
+    if (widget == nullptr || !ChainHas(window, WS_DISABLED, 0)) {
         return nullptr;
     }
     QWidget* top = widget->window();

@@ -106,6 +106,22 @@ DWORD StyleOf(HWND window) {
     return record != nullptr ? static_cast<DWORD>(record->style) : 0;
 }
 
+bool ChainHas(HWND window, DWORD bits, DWORD want) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    for (const WindowRecord* record = registry.FindLocked(window); record != nullptr;
+         record = registry.FindLocked(record->parent)) {
+        const DWORD style = static_cast<DWORD>(record->style);
+        if ((style & bits) != want) {
+            return false;
+        }
+        if ((style & WS_CHILD) == 0) {
+            break;
+        }
+    }
+    return true;
+}
+
 BOOL DestroyWindow(HWND window) {
     WindowRegistry& registry = WindowRegistry::Instance();
     {

@@ -69,6 +69,8 @@ private:
 
 BOOL IsWindow(HWND window);
 DWORD StyleOf(HWND window); // GWL_STYLE
+// Whether window and each parent up to its top-level window have exactly want of the bits.
+bool ChainHas(HWND window, DWORD bits, DWORD want);
 // Only the toolkit's thread can destroy a window. Its procedure gets WM_DESTROY, its children are
 // destroyed, then WM_NCDESTROY; messages other threads had queued for it complete with 0.
 BOOL DestroyWindow(HWND window);

@@ -185,19 +185,9 @@ BOOL detail::ShowWindow(HWND window, int command) {
 }
 
 BOOL IsWindowVisible(HWND window) {
-    if (detail::IsWindow(window) == FALSE) {
-        return FALSE;
-    }
-    for (HWND at = window; at != nullptr; at = GetParent(at)) {
-        const DWORD style = detail::StyleOf(at);
-        if ((style & WS_VISIBLE) == 0) {
-            return FALSE;
-        }
-        if ((style & WS_CHILD) == 0) {
-            break;
-        }
-    }
-    return TRUE;
+    return detail::IsWindow(window) != FALSE && detail::ChainHas(window, WS_VISIBLE, WS_VISIBLE)
+               ? TRUE
+               : FALSE;
 }
 
 BOOL IsIconic(HWND window) {
