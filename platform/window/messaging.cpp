@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@ namespace platform {
 
 using detail::WindowRecord;
 using detail::WindowRegistry;
+using detail::WithRecord;
 
 namespace {
 
@@ -35,58 +35,45 @@ LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LONG_PTR GetWindowLongPtr(HWND window, int index) {
-    WindowRegistry& registry = WindowRegistry::Instance();
-    std::lock_guard lock(registry.Mutex());
-    WindowRecord* record = registry.FindLocked(window);
-    if (record == nullptr) {
-        return 0;
-    }
-    switch (index) {
-    case GWLP_WNDPROC:
-        return reinterpret_cast<LONG_PTR>(record->proc);
-    case GWL_STYLE:
-        return record->style;
-    case GWL_EXSTYLE:
-        return record->exStyle;
-    default:
-        if (const LONG_PTR* word = DialogWord(*record, index)) {
-            return *word;
+    return WithRecord(window, LONG_PTR{0}, [index](WindowRecord& record) -> LONG_PTR {
+        switch (index) {
+        case GWLP_WNDPROC:
+            return reinterpret_cast<LONG_PTR>(record.proc);
+        case GWL_STYLE:
+            return record.style;
+        case GWL_EXSTYLE:
+            return record.exStyle;
+        default:
+            const LONG_PTR* word = DialogWord(record, index);
+            return word != nullptr ? *word : 0;
         }
-        return 0;
-    }
+    });
 }
 
 LONG_PTR SetWindowLongPtr(HWND window, int index, LONG_PTR value) {
-    WindowRegistry& registry = WindowRegistry::Instance();
-    LONG_PTR previous = 0;
-    {
-        std::lock_guard lock(registry.Mutex());
-        WindowRecord* record = registry.FindLocked(window);
-        if (record == nullptr) {
-            return 0;
+    bool announce = false;
+    const LONG_PTR previous = WithRecord(window, LONG_PTR{0}, [&](WindowRecord& record) {
+        LONG_PTR old = 0;
+        if (index == GWLP_WNDPROC) {
+            old = reinterpret_cast<LONG_PTR>(record.proc);
+            record.proc = reinterpret_cast<WNDPROC>(value);
+        } else if (index == GWL_EXSTYLE) {
+            old = record.exStyle;
+            record.exStyle = static_cast<LONG>(value);
+            announce = true;
+        } else if (LONG_PTR* word = DialogWord(record, index)) {
+            old = *word;
+            *word = value;
         }
-        switch (index) {
-        case GWLP_WNDPROC:
-            previous = reinterpret_cast<LONG_PTR>(record->proc);
-            record->proc = reinterpret_cast<WNDPROC>(value);
-            return previous;
-        case GWL_EXSTYLE:
-            previous = record->exStyle;
-            record->exStyle = static_cast<LONG>(value);
-            break;
-        default:
-            if (LONG_PTR* word = DialogWord(*record, index)) {
-                previous = *word;
-                *word = value;
-            }
-            return previous;
-        }
+        return old;
+    });
+    if (announce) {
+        STYLESTRUCT change;
+        change.styleOld = static_cast<DWORD>(previous);
+        change.styleNew = static_cast<DWORD>(value);
+        SendMessage(window, WM_STYLECHANGED, static_cast<WPARAM>(index),
+                    reinterpret_cast<LPARAM>(&change));
     }
-    STYLESTRUCT change;
-    change.styleOld = static_cast<DWORD>(previous);
-    change.styleNew = static_cast<DWORD>(value);
-    SendMessage(window, WM_STYLECHANGED, static_cast<WPARAM>(index),
-                reinterpret_cast<LPARAM>(&change));
     return previous;
 }
 
@@ -117,67 +104,54 @@ LRESULT CallWindowProc(WNDPROC proc, HWND window, UINT message, WPARAM wParam, L
 }
 
 HWND GetParent(HWND window) {
-    WindowRegistry& registry = WindowRegistry::Instance();
-    std::lock_guard lock(registry.Mutex());
-    const WindowRecord* record = registry.FindLocked(window);
-    if (record == nullptr) {
-        return nullptr;
-    }
-    const DWORD style = static_cast<DWORD>(record->style);
-    return (style & (WS_CHILD | WS_POPUP)) != 0 ? record->parent : nullptr;
+    return WithRecord(window, HWND{nullptr}, [](const WindowRecord& record) {
+        const DWORD style = static_cast<DWORD>(record.style);
+        return (style & (WS_CHILD | WS_POPUP)) != 0 ? record.parent : nullptr;
+    });
 }
 
 HWND GetWindow(HWND window, UINT relation) {
-    WindowRegistry& registry = WindowRegistry::Instance();
-    std::lock_guard lock(registry.Mutex());
-    const WindowRecord* record = registry.FindLocked(window);
-    if (record == nullptr) {
-        return nullptr;
-    }
-    if (relation == GW_CHILD) {
-        return record->children.empty() ? nullptr : record->children.front();
-    }
-    if (relation == GW_OWNER) {
-        return IsChildStyle(record->style) ? nullptr : record->parent;
-    }
-    const WindowRecord* parent =
-        IsChildStyle(record->style) ? registry.FindLocked(record->parent) : nullptr;
-    if (parent == nullptr) {
-        return nullptr;
-    }
-    const std::vector<HWND>& siblings = parent->children;
-    const auto it = std::find(siblings.begin(), siblings.end(), window);
-    switch (relation) {
-    case GW_HWNDNEXT:
-        return it != siblings.end() && it + 1 != siblings.end() ? *(it + 1) : nullptr;
-    case GW_HWNDPREV:
-        return it != siblings.end() && it != siblings.begin() ? *(it - 1) : nullptr;
-    default:
-        return nullptr;
-    }
+    return WithRecord(window, HWND{nullptr}, [window, relation](const WindowRecord& record) {
+        if (relation == GW_CHILD) {
+            return record.children.empty() ? nullptr : record.children.front();
+        }
+        if (relation == GW_OWNER) {
+            return IsChildStyle(record.style) ? nullptr : record.parent;
+        }
+        const WindowRecord* parent = IsChildStyle(record.style)
+                                         ? WindowRegistry::Instance().FindLocked(record.parent)
+                                         : nullptr;
+        if (parent == nullptr) {
+            return HWND{nullptr};
+        }
+        const std::vector<HWND>& siblings = parent->children;
+        const auto it = std::find(siblings.begin(), siblings.end(), window);
+        if (it == siblings.end()) {
+            return HWND{nullptr};
+        }
+        if (relation == GW_HWNDNEXT) {
+            return it + 1 != siblings.end() ? *(it + 1) : nullptr;
+        }
+        return relation == GW_HWNDPREV && it != siblings.begin() ? *(it - 1) : nullptr;
+    });
 }
 
 HWND GetDlgItem(HWND dialog, int id) {
-    WindowRegistry& registry = WindowRegistry::Instance();
-    std::lock_guard lock(registry.Mutex());
-    const WindowRecord* record = registry.FindLocked(dialog);
-    if (record == nullptr) {
-        return nullptr;
-    }
-    for (HWND child : record->children) {
-        const WindowRecord* control = registry.FindLocked(child);
-        if (control != nullptr && static_cast<int>(control->id) == id) {
-            return child;
+    return WithRecord(dialog, HWND{nullptr}, [id](const WindowRecord& record) {
+        for (HWND child : record.children) {
+            const WindowRecord* control = WindowRegistry::Instance().FindLocked(child);
+            if (control != nullptr && static_cast<int>(control->id) == id) {
+                return child;
+            }
         }
-    }
-    return nullptr;
+        return HWND{nullptr};
+    });
 }
 
 int GetDlgCtrlID(HWND window) {
-    WindowRegistry& registry = WindowRegistry::Instance();
-    std::lock_guard lock(registry.Mutex());
-    const WindowRecord* record = registry.FindLocked(window);
-    return record != nullptr && IsChildStyle(record->style) ? static_cast<int>(record->id) : 0;
+    return WithRecord(window, 0, [](const WindowRecord& record) {
+        return IsChildStyle(record.style) ? static_cast<int>(record.id) : 0;
+    });
 }
 
 } // namespace platform

@@ -94,16 +94,12 @@ std::vector<HWND> WindowRegistry::Children(HWND window) {
 }
 
 BOOL IsWindow(HWND window) {
-    WindowRegistry& registry = WindowRegistry::Instance();
-    std::lock_guard lock(registry.Mutex());
-    return registry.FindLocked(window) != nullptr ? TRUE : FALSE;
+    return WithRecord(window, FALSE, [](const WindowRecord& /*record*/) { return TRUE; });
 }
 
 DWORD StyleOf(HWND window) {
-    WindowRegistry& registry = WindowRegistry::Instance();
-    std::lock_guard lock(registry.Mutex());
-    const WindowRecord* record = registry.FindLocked(window);
-    return record != nullptr ? static_cast<DWORD>(record->style) : 0;
+    return WithRecord(window, DWORD{0},
+                      [](const WindowRecord& record) { return static_cast<DWORD>(record.style); });
 }
 
 bool ChainHas(HWND window, DWORD bits, DWORD want) {

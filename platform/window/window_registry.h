@@ -67,6 +67,16 @@ private:
     std::uintptr_t nextHandle_ = 0x10;
 };
 
+// Runs f on the window's record under the registry's mutex and returns its result, or
+// fallback when there is no such window.
+template <typename R, typename F>
+R WithRecord(HWND window, R fallback, F&& f) {
+    WindowRegistry& registry = WindowRegistry::Instance();
+    std::lock_guard lock(registry.Mutex());
+    WindowRecord* record = registry.FindLocked(window);
+    return record != nullptr ? f(*record) : fallback;
+}
+
 BOOL IsWindow(HWND window);
 DWORD StyleOf(HWND window); // GWL_STYLE
 // Whether window and each parent up to its top-level window have exactly want of the bits.
