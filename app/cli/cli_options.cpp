@@ -197,6 +197,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& reason) 
         if (!reason.empty()) {
             reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
         }
+        // Every SOURCE is taken, so what is left over is an option nobody knows.
+        if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+            reason += " (a file whose name starts with '-' is given as ./NAME, or after --)";
+        }
         return false;
     }
     if (help || version) {

@@ -300,6 +300,7 @@ TEST_F(Cli, UsageErrorsComeBeforeAnyWork) {
         {{"scramble", plain}, "unknown command 'scramble'"},
         {{"encrypt"}, "missing SOURCE"},
         {{"encrypt", "--bogus", plain}, "--bogus"},
+        {{"encrypt", "-p", passwordFile, "-x"}, "-x (a file whose name starts with '-' is given"},
         {{"encrypt", "-p", passwordFile, "-o", dir / "out", plain, dir / "other"},
          "one SOURCE only"},
         {{"encrypt", "-p", passwordFile, "-"}, "needs -o"},
