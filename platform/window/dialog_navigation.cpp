@@ -61,12 +61,7 @@ std::vector<HWND> GroupOf(HWND control) {
 }
 
 HWND GetNextDlgTabItem(HWND dialog, HWND control, bool previous) {
-    std::vector<HWND> order;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        order.push_back(child);
-    }
-    return NextUsable(order, control, previous, WS_TABSTOP);
+    return NextUsable(WindowRegistry::Instance().Children(dialog), control, previous, WS_TABSTOP);
 }
 
 HWND GetNextDlgGroupItem(HWND control, bool previous) {
