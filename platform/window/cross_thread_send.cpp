@@ -3,13 +3,59 @@
 #include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <memory>
 #include <mutex>
-#include <utility>
+#include <vector>
 
 namespace platform::detail {
 
 namespace {
+
+// One message (or task) in flight, shared by the queue and the waiting sender.
+struct SentMessage {
+    HWND window = nullptr;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    std::function<void()> task; // set instead of a message for "run this on that thread"
+    LRESULT result = 0;
+    bool done = false;
+    std::condition_variable answered;
+};
+
+const QEvent::Type kSentEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// Each queued message posts the pump one event, and each event answers the oldest queued
+// message. The events carry nothing: one made on a worker and read here would be handed over
+// inside the toolkit, where a race detector cannot see the hand-over.
+class Pump : public QObject {
+public:
+    Pump() : QObject(QCoreApplication::instance()) {}
+
+protected:
+    void customEvent(QEvent* /*event*/) override;
+};
+
+// Guarded by the registry's mutex, so that checking that a window is alive and queueing a
+// message for it cannot be split by its destruction. Never destroyed, since a worker may send
+// while the process ends.
+struct Inbox {
+    std::deque<std::shared_ptr<SentMessage>> queue;
+    int openLoops = 0;
+    Pump* pump = nullptr;
+};
+
+Inbox& TheInbox() {
+    static Inbox* const inbox = new Inbox();
+    return *inbox;
+}
 
 std::mutex& RegistryMutex() {
     return WindowRegistry::Instance().Mutex();
@@ -30,109 +76,7 @@ LRESULT Run(HWND window, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC pro
     }
 }
 
-} // namespace
-
-ThreadInbox& ThreadInbox::Instance() {
-    static ThreadInbox* const inbox = new ThreadInbox();
-    return *inbox;
-}
-
-void ThreadInbox::Open() {
-    std::lock_guard lock(RegistryMutex());
-    if (openDepth_++ == 0) {
-        wakePending_ = false;
-    }
-}
-
-void ThreadInbox::Close() {
-    std::deque<std::shared_ptr<SentMessage>> abandoned;
-    {
-        std::lock_guard lock(RegistryMutex());
-        if (openDepth_ == 0 || --openDepth_ > 0) {
-            return;
-        }
-        abandoned.swap(queue_);
-        wakePending_ = false;
-    }
-    CompleteAll(abandoned);
-}
-
-void ThreadInbox::SetWakeHook(std::function<void()> hook) {
-    std::function<void()> old; // destroyed outside the lock
-    std::lock_guard lock(RegistryMutex());
-    old.swap(wakeHook_);
-    wakeHook_ = std::move(hook);
-    wakePending_ = false;
-}
-
-void ThreadInbox::RequestWake() {
-    std::lock_guard lock(RegistryMutex());
-    if (wakeHook_ && openDepth_ > 0 && !wakePending_) {
-        wakePending_ = true;
-        wakeHook_();
-    }
-}
-
-bool ThreadInbox::EnqueueLocked(const std::shared_ptr<SentMessage>& slot) {
-    if (openDepth_ == 0) {
-        return false;
-    }
-    queue_.push_back(slot);
-    // One wake-up outstanding at a time: Drain clears the flag before it looks at the queue,
-    // so a message queued after that look brings a wake-up of its own.
-    if (!wakePending_ && wakeHook_) {
-        wakePending_ = true;
-        wakeHook_();
-    }
-    return true;
-}
-
-std::vector<std::shared_ptr<SentMessage>> ThreadInbox::TakeForWindowLocked(HWND window) {
-    std::vector<std::shared_ptr<SentMessage>> taken;
-    for (auto it = queue_.begin(); it != queue_.end();) {
-        if ((*it)->window == window) {
-            taken.push_back(std::move(*it));
-            it = queue_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    return taken;
-}
-
-bool ThreadInbox::HasQueued() const {
-    std::lock_guard lock(RegistryMutex());
-    return !queue_.empty();
-}
-
-bool ThreadInbox::Drain() {
-    std::size_t batch = 0;
-    {
-        std::lock_guard lock(RegistryMutex());
-        wakePending_ = false;
-        batch = queue_.size();
-    }
-    for (; batch > 0; --batch) {
-        std::shared_ptr<SentMessage> slot;
-        WNDPROC proc = nullptr;
-        {
-            WindowRegistry& registry = WindowRegistry::Instance();
-            std::lock_guard lock(registry.Mutex());
-            if (queue_.empty()) {
-                break; // a nested loop inside a handler took the rest
-            }
-            slot = std::move(queue_.front());
-            queue_.pop_front();
-            const WindowRecord* record = registry.FindLocked(slot->window);
-            proc = record != nullptr ? record->proc : nullptr;
-        }
-        const std::function<void()>* task = slot->task ? &slot->task : nullptr;
-        Complete(slot, Run(slot->window, slot->message, slot->wParam, slot->lParam, proc, task));
-    }
-    return HasQueued();
-}
-
-void ThreadInbox::Complete(const std::shared_ptr<SentMessage>& slot, LRESULT result) {
+void Complete(const std::shared_ptr<SentMessage>& slot, LRESULT result) {
     {
         std::lock_guard lock(RegistryMutex());
         slot->result = result;
@@ -142,19 +86,48 @@ void ThreadInbox::Complete(const std::shared_ptr<SentMessage>& slot, LRESULT res
     slot->answered.notify_all();
 }
 
-void ThreadInbox::EnterNestedLoop() {
-    // What was queued before the loop opened, or while an outer drain runs the handler that
-    // opened it, is answered from inside the loop.
-    if (HasQueued()) {
-        RequestWake();
+void Pump::customEvent(QEvent* /*event*/) {
+    std::shared_ptr<SentMessage> slot;
+    WNDPROC proc = nullptr;
+    {
+        WindowRegistry& registry = WindowRegistry::Instance();
+        std::lock_guard lock(registry.Mutex());
+        std::deque<std::shared_ptr<SentMessage>>& queue = TheInbox().queue;
+        if (queue.empty()) {
+            return; // answered already, at a loop's end or its window's
+        }
+        slot = std::move(queue.front());
+        queue.pop_front();
+        const WindowRecord* record = registry.FindLocked(slot->window);
+        proc = record != nullptr ? record->proc : nullptr;
     }
+    const std::function<void()>* task = slot->task ? &slot->task : nullptr;
+    Complete(slot, Run(slot->window, slot->message, slot->wParam, slot->lParam, proc, task));
 }
 
-void ThreadInbox::CompleteAll(std::deque<std::shared_ptr<SentMessage>>& pending) {
-    for (const std::shared_ptr<SentMessage>& slot : pending) {
+} // namespace
+
+ModalLoopScope::ModalLoopScope() {
+    static QPointer<Pump> pump;
+    if (pump == nullptr) {
+        pump = new Pump();
+    }
+    std::lock_guard lock(RegistryMutex());
+    ++TheInbox().openLoops;
+    TheInbox().pump = pump.data();
+}
+
+ModalLoopScope::~ModalLoopScope() {
+    std::deque<std::shared_ptr<SentMessage>> abandoned;
+    {
+        std::lock_guard lock(RegistryMutex());
+        if (--TheInbox().openLoops == 0) {
+            abandoned.swap(TheInbox().queue);
+        }
+    }
+    for (const std::shared_ptr<SentMessage>& slot : abandoned) {
         Complete(slot, 0);
     }
-    pending.clear();
 }
 
 bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -172,6 +145,10 @@ bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
         *result = Run(window, message, wParam, lParam, proc, task);
         return true;
     }
+    Inbox& inbox = TheInbox();
+    if (inbox.openLoops == 0) {
+        return false;
+    }
     // Few messages cross threads (a job's paced notifications), so each has its own slot.
     auto slot = std::make_shared<SentMessage>();
     slot->window = window;
@@ -181,9 +158,10 @@ bool Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
     if (task != nullptr) {
         slot->task = *task;
     }
-    if (!ThreadInbox::Instance().EnqueueLocked(slot)) {
-        return false;
-    }
+    inbox.queue.push_back(slot);
+    // Low priority: behind the repaints its handlers asked for, so a stream of messages cannot
+    // starve painting.
+    QCoreApplication::postEvent(inbox.pump, new QEvent(kSentEvent), Qt::LowEventPriority);
     slot->answered.wait(lock, [&] { return slot->done; });
     *result = slot->result;
     return task != nullptr ? slot->result != 0 : true;
@@ -195,6 +173,25 @@ bool CallOnWindowThread(HWND window, const std::function<void()>& task) {
     }
     LRESULT ran = 0;
     return Deliver(window, WM_NULL, 0, 0, &task, &ran) && ran != 0;
+}
+
+void AnswerQueuedFor(HWND window) {
+    std::vector<std::shared_ptr<SentMessage>> taken;
+    {
+        std::lock_guard lock(RegistryMutex());
+        std::deque<std::shared_ptr<SentMessage>>& queue = TheInbox().queue;
+        for (auto it = queue.begin(); it != queue.end();) {
+            if ((*it)->window == window) {
+                taken.push_back(std::move(*it));
+                it = queue.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const std::shared_ptr<SentMessage>& slot : taken) {
+        Complete(slot, 0);
+    }
 }
 
 } // namespace platform::detail

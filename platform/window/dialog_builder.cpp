@@ -9,7 +9,7 @@
 #include "platform/window/icon_store.h"
 #include "platform/window/menus_icons.h"
 #include "platform/window/messaging.h"
-#include "platform/window/modal_scopes.h"
+#include "platform/window/modal_owner.h"
 #include "platform/window/window_registry.h"
 #include "platform/window/window_state.h"
 

@@ -1,6 +1,7 @@
 #include "platform/window/file_dialogs.h"
 
-#include "platform/window/modal_scopes.h"
+#include "platform/window/cross_thread_send.h"
+#include "platform/window/modal_owner.h"
 #include "platform/window/startup.h"
 #include "platform/window/text_copy.h"
 

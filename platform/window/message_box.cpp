@@ -2,7 +2,7 @@
 
 #include "platform/window/cross_thread_send.h"
 #include "platform/window/messaging.h"
-#include "platform/window/modal_scopes.h"
+#include "platform/window/modal_owner.h"
 #include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 

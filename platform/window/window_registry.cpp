@@ -134,7 +134,6 @@ BOOL DestroyWindow(HWND window) {
     }
     SendMessage(window, WM_NCDESTROY, 0, 0);
 
-    std::vector<std::shared_ptr<SentMessage>> abandoned;
     QPointer<QWidget> widget;
     {
         std::lock_guard lock(registry.Mutex());
@@ -143,12 +142,9 @@ BOOL DestroyWindow(HWND window) {
             return FALSE;
         }
         widget = record->widget;
-        abandoned = ThreadInbox::Instance().TakeForWindowLocked(window);
         registry.UnregisterLocked(window);
     }
-    for (const auto& slot : abandoned) {
-        ThreadInbox::Complete(slot, 0);
-    }
+    AnswerQueuedFor(window);
     // The widget goes once the event being handled is done with it, since a window may well
     // be destroyed from one of its own handlers.
     if (widget != nullptr) {

@@ -42,8 +42,8 @@ class WindowRegistry {
 public:
     static WindowRegistry& Instance();
 
-    // One mutex guards the records and every inbox's queue, so that checking that a window is
-    // alive and queueing a message for it cannot be split by its destruction.
+    // One mutex guards the records and the queue of sent messages, so that checking that a window
+    // is alive and queueing a message for it cannot be split by its destruction.
     std::mutex& Mutex() { return mutex_; }
 
     // Registers widget as a window of the toolkit's thread, which must be the caller, placed

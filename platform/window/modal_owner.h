@@ -1,26 +1,12 @@
 #pragma once
 
-// What the layer does around each of its modal loops (a dialog, a message box, the file
-// dialog). Internal to the layer.
+// What the layer does around a box or file dialog that has an owner. Internal to the layer.
 
 #include "platform/window/window_types.h"
 
 class QWidget;
 
 namespace platform::detail {
-
-// While a modal loop of the layer runs on the toolkit's thread, other threads' messages to its
-// windows are handled. Nested loops count.
-class ModalLoopScope {
-public:
-    ModalLoopScope();
-    ModalLoopScope(const ModalLoopScope&) = delete;
-    ModalLoopScope& operator=(const ModalLoopScope&) = delete;
-    ~ModalLoopScope();
-
-private:
-    static int depth_;
-};
 
 // A box or file dialog shown for an owner disables the owner for its duration, as a modal
 // dialog does, and stays above it.
