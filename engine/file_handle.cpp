@@ -43,12 +43,17 @@ HRESULT FileHandle::GetSize(std::uint64_t* size) {
     return 0;
 }
 
-HRESULT FileHandle::GetLastWriteTime(std::uint64_t* ticks) {
+HRESULT FileHandle::GetChangeTimes(ChangeTimes* times) {
+    FILETIME changed;
     FILETIME written;
-    if (!GetFileTime(handle_, nullptr, nullptr, &written)) {
+    if (!GetFileTime(handle_, &changed, nullptr, &written)) {
         return HResultFromLastError();
     }
-    *ticks = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    times->content = ticks(written);
+    times->any = ticks(changed);
     return 0;
 }
 

@@ -24,8 +24,14 @@ public:
     // Takes over a handle opened elsewhere; a null one is the last-error value's failure.
     platform::HRESULT Adopt(platform::HANDLE handle);
     platform::HRESULT GetSize(std::uint64_t* size);
-    // The time of the last change to the file's content, in the system's ticks.
-    platform::HRESULT GetLastWriteTime(std::uint64_t* ticks);
+    // When the file's content, and anything about it, last changed, in the system's ticks. A
+    // writer can set the content's time back (touch -r, a copy that keeps times), not the other.
+    struct ChangeTimes {
+        std::uint64_t content = 0;
+        std::uint64_t any = 0;
+        bool operator==(const ChangeTimes&) const = default;
+    };
+    platform::HRESULT GetChangeTimes(ChangeTimes* times);
     // Writes are buffered below, so closing can be the moment a write fails.
     platform::HRESULT Close();
 

@@ -86,7 +86,7 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
     // A named source is a regular file: one changed while it is read (truncated, rewritten by
     // another program) would give a result that matches no version of it.
     bool watchSource = false;
-    std::uint64_t sourceWritten = 0;
+    FileHandle::ChangeTimes sourceTimes;
     bool filesOpen = false;
     if (session.provider() == nullptr) {
         ok = false;
@@ -106,7 +106,7 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
             code = sourceFile.GetSize(&size);
         }
         if (code == 0 && !sourceIsStandardInput && !sourceIsNamedStream) {
-            watchSource = sourceFile.GetLastWriteTime(&sourceWritten) == 0;
+            watchSource = sourceFile.GetChangeTimes(&sourceTimes) == 0;
         }
         if (code == 0) {
             fileStep = JobStep::CreateDestination;
@@ -199,13 +199,13 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
         }
         if (code == 0 && ok && watchSource) {
             std::uint64_t sizeNow = 0;
-            std::uint64_t writtenNow = 0;
+            FileHandle::ChangeTimes timesNow;
             fileStep = JobStep::SourceChanged;
             code = sourceFile.GetSize(&sizeNow);
             if (code == 0) {
-                code = sourceFile.GetLastWriteTime(&writtenNow);
+                code = sourceFile.GetChangeTimes(&timesNow);
             }
-            if (code == 0 && (sizeNow != size || writtenNow != sourceWritten)) {
+            if (code == 0 && (sizeNow != size || timesNow != sourceTimes)) {
                 SetLastError(ERROR_FILE_INVALID);
                 code = HResultFromLastError();
             }

@@ -256,11 +256,14 @@ TEST_F(FailedJob, ReadFailure) {
 TEST_F(FailedJob, ASourceChangedWhileItIsReadGivesNoResult) {
     // Another program truncates the source, rewrites part of it or appends to it during the
     // job: the result would match no version of it, and the user may delete the source
-    // trusting it.
-    enum Change { Truncated, Rewritten, Appended };
-    for (Change change : {Truncated, Rewritten, Appended}) {
+    // trusting it. A rewrite may also set the content's time back, as touch -r or a copy that
+    // keeps times does.
+    enum Change { Truncated, Rewritten, Appended, RewrittenWithItsTimesKept };
+    for (Change change : {Truncated, Rewritten, Appended, RewrittenWithItsTimesKept}) {
         SCOPED_TRACE(change);
         WriteBytes(source, Pattern(300000));
+        struct stat before {};
+        ASSERT_EQ(::stat(source.c_str(), &before), 0);
         recorder.events.clear();
         recorder.onEvent = [&](Kind kind) {
             if (kind != Chunk || recorder.events.size() != 10) {
@@ -270,14 +273,27 @@ TEST_F(FailedJob, ASourceChangedWhileItIsReadGivesNoResult) {
             ASSERT_GE(fd, 0);
             if (change == Truncated) {
                 ASSERT_EQ(::ftruncate(fd, 100000), 0);
-            } else if (change == Rewritten) {
-                ASSERT_EQ(::pwrite(fd, "edited", 6, 200000), 6);
-            } else {
+            } else if (change == Appended) {
                 ASSERT_EQ(::write(fd, "more", 4), 4);
+            } else {
+                ASSERT_EQ(::pwrite(fd, "edited", 6, 200000), 6);
             }
-            // The change must be seen even when it falls in the same clock tick as the open.
-            struct timespec later[2] = {{0, UTIME_OMIT}, {::time(nullptr) + 5, 0}};
-            ASSERT_EQ(::futimens(fd, later), 0);
+            if (change == RewrittenWithItsTimesKept) {
+                // Written again until the clock has moved past the job's start, so the change
+                // shows in the one time nobody can set.
+                struct stat now {};
+                const struct timespec kept[2] = {before.st_atim, before.st_mtim};
+                do {
+                    ASSERT_EQ(::pwrite(fd, "edited", 6, 200000), 6);
+                    ASSERT_EQ(::futimens(fd, kept), 0);
+                    ASSERT_EQ(::fstat(fd, &now), 0);
+                } while (now.st_ctim.tv_sec == before.st_ctim.tv_sec &&
+                         now.st_ctim.tv_nsec == before.st_ctim.tv_nsec);
+            } else {
+                // The change must be seen even when it falls in the same clock tick as the open.
+                struct timespec later[2] = {{0, UTIME_OMIT}, {::time(nullptr) + 5, 0}};
+                ASSERT_EQ(::futimens(fd, later), 0);
+            }
             ::close(fd);
         };
         EXPECT_FALSE(Encrypt());
