@@ -40,7 +40,7 @@ const char kUsage[] =
     "A result is written beside its destination with the permissions of its source, and takes\n"
     "the destination's name only when its job succeeded: a failed or interrupted job leaves\n"
     "nothing behind. An existing destination is replaced only with --force, and never when it\n"
-    "is not a regular file.\n"
+    "is not a regular file, is the source or is the password file.\n"
     "\n"
     "Security:\n"
     "  .enx is the format of Vanthe for Windows, kept for exchanging files with it. Its key\n"

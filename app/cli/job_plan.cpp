@@ -52,8 +52,31 @@ std::string CheckSource(const std::string& source, PlannedJob& job) {
     return {};
 }
 
-std::string CheckDestination(const PlannedJob& job, bool force) {
+// What a name on the command line ("-": standard input) is, for telling two names of one file.
+bool Identify(const std::string& name, struct stat& info) {
+    return name == kStandardStream ? ::fstat(STDIN_FILENO, &info) == 0
+                                   : ::stat(name.c_str(), &info) == 0;
+}
+
+bool SameFile(const struct stat& first, const struct stat& second) {
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// True when `path` and the stream `source` are one open file or pipe: reading the password
+// from it would take the data's first bytes with it.
+bool SameStream(const std::string& path, const std::string& source) {
+    struct stat first {};
+    struct stat second {};
+    return Identify(path, first) && Identify(source, second) && SameFile(first, second);
+}
+
+std::string CheckDestination(const PlannedJob& job, bool force, const std::string& passwordFile) {
     std::string name = Printable(job.destination);
+    // Replacing the file the password came from could lose the only copy of the password.
+    if (!passwordFile.empty() && passwordFile != kStandardStream &&
+        SameStream(passwordFile, job.destination)) {
+        return name + ": is the password file; left as it is";
+    }
     switch (platform::DestinationState(job.destination.c_str(),
                                        job.fromStandardInput ? nullptr : job.source.c_str())) {
     case platform::Existing::Source:
@@ -92,24 +115,6 @@ std::string CheckDestination(const PlannedJob& job, bool force) {
                ")";
     }
     return {};
-}
-
-// What a name on the command line ("-": standard input) is, for telling two names of one file.
-bool Identify(const std::string& name, struct stat& info) {
-    return name == kStandardStream ? ::fstat(STDIN_FILENO, &info) == 0
-                                   : ::stat(name.c_str(), &info) == 0;
-}
-
-bool SameFile(const struct stat& first, const struct stat& second) {
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
-// True when `path` and the stream `source` are one open file or pipe: reading the password
-// from it would take the data's first bytes with it.
-bool SameStream(const std::string& path, const std::string& source) {
-    struct stat first {};
-    struct stat second {};
-    return Identify(path, first) && Identify(source, second) && SameFile(first, second);
 }
 
 // True when standard output is the source's own file, as after `1<>file`: the result would
@@ -168,7 +173,7 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
                 refusal = Printable(source) + ": is a pipe or device; name its destination with -o";
             }
             if (refusal.empty() && !job.toStandardOutput) {
-                refusal = CheckDestination(job, options.force);
+                refusal = CheckDestination(job, options.force, options.passwordFile);
             }
             if (!refusal.empty()) {
                 plan.refusals.push_back(refusal);
@@ -178,7 +183,7 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
         } else {
             plan.sizesKnown = false;
             if (!job.toStandardOutput) {
-                std::string refusal = CheckDestination(job, options.force);
+                std::string refusal = CheckDestination(job, options.force, options.passwordFile);
                 if (!refusal.empty()) {
                     plan.refusals.push_back(refusal);
                     continue;

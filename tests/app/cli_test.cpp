@@ -802,6 +802,8 @@ TEST_F(Cli, RefusalsWriteNothing) {
         {{"encrypt", p, "-f", "-o", dir / "plain", dir / "plain"}, "source file itself"},
         {{"encrypt", p, "-f", "-o", dir / "hard", dir / "plain"}, "source file itself"},
         {{"encrypt", p, "-o", dir / "taken", dir / "plain"}, "exists (use --force"},
+        // Replacing it would lose the password the result is encrypted under.
+        {{"encrypt", p, "-f", "-o", passwordFile, dir / "plain"}, "is the password file"},
         {{"encrypt", "--password-file", dir / "empty-password", dir / "plain"},
          "password is empty"},
         {{"encrypt", dir / "plain"}, "no terminal"},
@@ -815,6 +817,7 @@ TEST_F(Cli, RefusalsWriteNothing) {
     }
     EXPECT_EQ(ReadBytes(dir / "plain"), Pattern(3000));
     EXPECT_EQ(ReadBytes(dir / "taken"), Pattern(7));
+    EXPECT_EQ(ReadBytes(passwordFile), (Bytes{'a', '\n'}));
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"empty-password", "hard", "password",
                                                              "plain", "soft", "taken"}));
 }
