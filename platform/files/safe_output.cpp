@@ -188,7 +188,8 @@ mode_t EntryBits(acl_entry_t entry) {
 
 // What a file's permission bits let each class of user do, as a result owned by the caller in
 // group `group` may pass on. With an access control list the group bits are its mask, and the
-// file's group may do less; a group other than the result's gets nothing. A user or group the
+// file's group may do less; the result's group, where it is not the file's, gets no more than
+// others do, as its members had no more unless they were in the file's group. A user or group the
 // list names falls into the result's group or others, which then get no more than the list
 // let that one do, so an entry that shuts someone out keeps them out. A file system without
 // lists gives the plain bits.
@@ -210,7 +211,7 @@ mode_t PassedOnBits(const struct stat& info, acl_t acl, gid_t group) {
         }
     }
     if (info.st_gid != group) {
-        bits &= ~S_IRWXG;
+        bits &= ~S_IRWXG | ((bits & S_IRWXO) << 3);
     }
     return bits;
 }

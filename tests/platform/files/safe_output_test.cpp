@@ -383,10 +383,17 @@ TEST(ResultFile, NobodyMayReadTheResultWhoCouldNotReadTheSourceOrTheReplacedFile
     EXPECT_EQ(PublishedBits(dir, false), 0640u);
     ASSERT_EQ(::unlink((dir / "out").c_str()), 0);
 
-    // A source of another group: that group's bits are no business of the result's group.
+    // A source of another group: that group's bits are no business of the result's group,
+    // whose members get what everyone else may do, never less.
     if (::chown((dir / "source").c_str(), static_cast<uid_t>(-1), 65534) == 0 &&
         ::getegid() != 65534) {
         EXPECT_EQ(PublishedBits(dir, false), 0600u);
+        ASSERT_EQ(::unlink((dir / "out").c_str()), 0);
+        ASSERT_EQ(::chmod((dir / "source").c_str(), 0664), 0);
+        EXPECT_EQ(PublishedBits(dir, false), 0644u);
+        ASSERT_EQ(::unlink((dir / "out").c_str()), 0);
+        ASSERT_EQ(::chmod((dir / "source").c_str(), 0604), 0);
+        EXPECT_EQ(PublishedBits(dir, false), 0604u);
     }
     ::umask(mask);
 }
