@@ -77,6 +77,10 @@ std::string CheckDestination(const PlannedJob& job, bool force, const std::strin
         SameStream(passwordFile, job.destination)) {
         return name + ": is the password file; left as it is";
     }
+    // Standard input redirected from the destination, as with `-o f - <f`.
+    if (job.fromStandardInput && SameStream(kStandardStream, job.destination)) {
+        return name + ": is the source file itself";
+    }
     switch (platform::DestinationState(job.destination.c_str(),
                                        job.fromStandardInput ? nullptr : job.source.c_str())) {
     case platform::Existing::Source:

@@ -462,6 +462,13 @@ TEST_F(Cli, StandardOutputOnTheSourceItselfIsRefused) {
             << outcome.err;
         EXPECT_EQ(ReadBytes(dir / "plain"), plain);
     }
+    // The same file named as the destination of standard input, even with --force.
+    RunOptions fromIt;
+    fromIt.inputFile = dir / "plain";
+    Outcome named = RunCli({"encrypt", "-f", "-p", passwordFile, "-o", dir / "plain", "-"}, fromIt);
+    EXPECT_EQ(named.exitCode, 2) << named.err;
+    EXPECT_TRUE(Has(named.err, "plain: is the source file itself")) << named.err;
+    EXPECT_EQ(ReadBytes(dir / "plain"), plain);
 }
 
 TEST_F(Cli, NamedPipesAreReadAsStandardInputIs) {
