@@ -190,6 +190,12 @@ int Run(const Options& options) {
                                      ": the password is empty"
                                : std::string("the password is empty"));
     }
+    if (encrypting && DialogCharacters(text) > kDialogPasswordCharacters) {
+        platform::SecureZeroMemory(text.data(), text.size());
+        return Refuse("the password is longer than the " +
+                      std::to_string(kDialogPasswordCharacters) +
+                      " characters the dialog's password field holds");
+    }
     PasswordBytes password;
     bool converted =
         ToPasswordBytes(text, fromFile ? PasswordOrigin::FileLine : PasswordOrigin::Typed, codePage,

@@ -43,6 +43,19 @@ bool ToPasswordBytes(const std::string& text, PasswordOrigin origin, int codePag
     return converted.ok;
 }
 
+std::size_t DialogCharacters(const std::string& text) {
+    if (!platform::IsValidUtf8(text)) {
+        return text.size();
+    }
+    std::size_t units = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        // A lead byte starts one unit; a four-byte sequence is a surrogate pair, two.
+        units += (byte & 0xC0) == 0x80 ? 0 : byte >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
 void Wipe(PasswordBytes& password) {
     platform::SecureZeroMemory(password.bytes.data(), password.bytes.size());
 }

@@ -3,6 +3,7 @@
 // The bytes a password is hashed as. Vanthe for Windows hashes the password in the process's
 // ANSI code page, so a password typed here must become the same bytes to open the same files.
 
+#include <cstddef>
 #include <string>
 
 namespace vanthe::cli {
@@ -32,6 +33,14 @@ bool ChooseCodePage(int chosen, int& codePage, std::string& reason);
 // says why.
 bool ToPasswordBytes(const std::string& text, PasswordOrigin origin, int codePage, bool encrypting,
                      PasswordBytes& result);
+
+// The most characters the dialog's password field holds. A longer password could be given
+// here, but a file encrypted under it could never be opened in the dialog.
+inline constexpr std::size_t kDialogPasswordCharacters = 32767;
+
+// How many characters the dialog's field counts in `text`: UTF-16 units of UTF-8 text, else
+// one per byte.
+std::size_t DialogCharacters(const std::string& text);
 
 // Wipes the bytes.
 void Wipe(PasswordBytes& password);

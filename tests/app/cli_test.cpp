@@ -660,10 +660,24 @@ TEST_F(Cli, PasswordLinesAreLimited) {
     RunOptions russian;
     russian.environment = {"VANTHE_CODEPAGE=1251"};
     EXPECT_EQ(RunCli({"encrypt", "-p", dir / "cyrillic", dir / "plain"}, russian).exitCode, 0);
-    ASSERT_EQ(::unlink((dir / "plain.enx").c_str()), 0);
-    // The longest line taken, with a Windows line ending.
+    // One character more is refused for encrypting: the dialog could never open the file.
+    Outcome tooMany =
+        RunCli({"encrypt", "-f", "-p", "-", dir / "plain"}, WithInput(std::string(32768, 'a')));
+    EXPECT_EQ(tooMany.exitCode, 2);
+    EXPECT_EQ(tooMany.err, "vanthe-cli: the password is longer than the 32767 characters the "
+                           "dialog's password field holds\n");
+    // The field counts a character beyond the Basic Multilingual Plane as two.
+    std::string faces;
+    for (int i = 0; i < 16384; ++i) {
+        faces += "\xf0\x9f\x98\x80";
+    }
+    EXPECT_EQ(RunCli({"encrypt", "-f", "-p", "-", dir / "plain"}, WithInput(faces)).exitCode, 2);
+    // Decrypting takes the longest line read, with a Windows line ending, so a file encrypted
+    // under such a password before still opens.
     std::string longest(98304, 'x');
-    Outcome taken = RunCli({"encrypt", "-p", "-", dir / "plain"}, WithInput(longest + "\r\n"));
+    Outcome taken =
+        RunCli({"decrypt", "--no-check", "-p", "-", "-o", dir / "out", dir / "plain.enx"},
+               WithInput(longest + "\r\n"));
     EXPECT_EQ(taken.exitCode, 0) << taken.err;
     Outcome tooLong =
         RunCli({"encrypt", "-f", "-p", "-", dir / "plain"}, WithInput(longest + "y\n"));
