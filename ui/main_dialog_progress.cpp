@@ -38,8 +38,10 @@ LRESULT MainDialog::OnJobFinished(const Message& message) {
     }
     EnableWindow(window(), TRUE);
     if (message.lParam == kFinishedWrongPassword) {
-        // The user declined a result that looked wrong: the password is what to try again.
+        // The user declined a result that looked wrong: the password is what to try again,
+        // selected, so the one typed next replaces it rather than adding to it.
         FocusControl(IDC_PASSWORD);
+        SendMessage(GetDlgItem(window(), IDC_PASSWORD), EM_SETSEL, 0, -1);
     }
     return 1;
 }

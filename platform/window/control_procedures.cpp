@@ -124,6 +124,10 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KILLFOCUS:
         NotifyParent(window, EN_KILLFOCUS);
         return 0;
+    case EM_SETSEL:
+        // The program only selects everything (0, -1), so what is typed next replaces it.
+        edit->selectAll();
+        return 0;
     default:
         return DefControlProc(window, message, wParam, lParam);
     }

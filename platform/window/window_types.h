@@ -111,6 +111,7 @@ inline constexpr WORD DC_HASDEFID = 0x534B;
 inline constexpr UINT BM_GETCHECK = 0x00F0;
 inline constexpr UINT BM_SETCHECK = 0x00F1;
 inline constexpr UINT BM_CLICK = 0x00F5;
+inline constexpr UINT EM_SETSEL = 0x00B1;
 inline constexpr UINT STM_SETICON = 0x0170;
 inline constexpr WORD BN_CLICKED = 0;
 inline constexpr WORD EN_SETFOCUS = 0x0100;

@@ -208,6 +208,37 @@ TEST_F(WrongPassword, NoWritesNothingAndPutsTheFocusInThePasswordField) {
     EXPECT_TRUE(outcome.enabled);
 }
 
+TEST_F(WrongPassword, AfterNoThePasswordTypedNextReplacesTheWrongOne) {
+    ::unlink((dir / "notes.txt").c_str());
+    MainDialog dialog;
+    SeenBox box;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        Type(QString::fromStdString(dir / "notes.txt.enx"));
+        Key(Qt::Key_Return);
+    });
+    const auto typeInPasswordField = [&script](const std::string& step, const char* password) {
+        script.When(
+            step, [] { return JobsDone() && FocusIn(IDC_PASSWORD); },
+            [password] {
+                TypeText(QString::fromUtf8(password));
+                Key(Qt::Key_Return);
+            });
+        script.When(
+            step + ", then the action button", [] { return FocusIn(IDC_RUN); },
+            [] { Key(Qt::Key_Return); });
+    };
+    typeInPasswordField("the password field", "wrong");
+    AnswerBox(script, box, &dialog, {Qt::Key_Return});
+    typeInPasswordField("the password field again", "right");
+    script.When(
+        "the file is written", [&] { return JobsDone() && PathExists(dir / "notes.txt"); },
+        [] { Key(Qt::Key_Escape); });
+    dialog.RunModal(nullptr, 0);
+    EXPECT_NE(box.text.find("probably wrong"), std::string::npos);
+    EXPECT_EQ(ReadBytes(dir / "notes.txt"), Bytes(text.begin(), text.end()));
+}
+
 TEST_F(WrongPassword, BoxIsOwnedWarnsAndDefaultsToNo) {
     ::unlink((dir / "notes.txt").c_str());
     MainDialog dialog;
