@@ -12,6 +12,8 @@
 #include <QDropEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
 #include <string>
@@ -57,6 +59,42 @@ std::vector<std::string> LocalFiles(const QMimeData* data) {
     return paths;
 }
 
+// A password field tells when Caps Lock is on, as the platform's does: behind the mask a
+// password would silently be another, and a file encrypted under it lost. Lock is the second
+// core modifier in X11's key state and in the xkb state a Wayland compositor sends alike, both
+// as they were before the key, so the Caps Lock key itself turns it round. No key: hide it.
+void NoteCapsLock(QWidget* widget, const QKeyEvent* key) {
+    auto* edit = qobject_cast<QLineEdit*>(widget);
+    if (edit == nullptr) {
+        return;
+    }
+    const char* const kName = "vantheCapsLockNotice";
+    auto* notice = edit->findChild<QLabel*>(kName, Qt::FindDirectChildrenOnly);
+    constexpr quint32 kLockMask = 0x2;
+    const bool locked =
+        key != nullptr && edit->echoMode() == QLineEdit::Password &&
+        ((key->nativeModifiers() & kLockMask) != 0) != (key->key() == Qt::Key_CapsLock);
+    if (!locked) {
+        if (notice != nullptr) {
+            notice->hide();
+        }
+        return;
+    }
+    if (notice == nullptr) {
+        notice = new QLabel(QStringLiteral("<b>Caps Lock is On</b><br>Having Caps Lock on may "
+                                           "cause you to enter your password incorrectly."),
+                            edit, Qt::ToolTip);
+        notice->setObjectName(kName);
+        notice->setForegroundRole(QPalette::ToolTipText);
+        notice->setBackgroundRole(QPalette::ToolTipBase);
+        notice->setAutoFillBackground(true);
+        notice->setMargin(4);
+        notice->adjustSize();
+    }
+    notice->move(edit->mapToGlobal(QPoint(0, edit->height())));
+    notice->show();
+}
+
 LRESULT DialogCode(HWND window) {
     return window != nullptr ? SendMessage(window, WM_GETDLGCODE, 0, 0) : 0;
 }
@@ -78,6 +116,7 @@ bool DialogEventFilter::eventFilter(QObject* watched, QEvent* event) {
     const HWND target = widget == dialog_ ? nullptr : HandleFor(widget);
     switch (type) {
     case QEvent::KeyPress:
+        NoteCapsLock(widget, static_cast<QKeyEvent*>(event));
         return HandleKey(target, *static_cast<QKeyEvent*>(event));
     case QEvent::ShortcutOverride: {
         // Keys the dialog manager owns must reach it as key presses.
@@ -101,6 +140,7 @@ bool DialogEventFilter::eventFilter(QObject* watched, QEvent* event) {
         if (type == QEvent::FocusIn) {
             SendMessage(target, WM_SETFOCUS, 0, 0);
         } else {
+            NoteCapsLock(widget, nullptr);
             const HWND next = HandleFor(QApplication::focusWidget());
             SendMessage(target, WM_KILLFOCUS, reinterpret_cast<WPARAM>(next), 0);
         }

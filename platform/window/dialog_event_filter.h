@@ -1,9 +1,9 @@
 #pragma once
 
 // The dialog manager's input handling: Enter, Escape, Tab and the arrows, the system menu's
-// keys, focus changes as WM_SETFOCUS/WM_KILLFOCUS, dropped files, and no input at all while
-// the dialog is disabled. One per dialog, installed on the dialog and on each control.
-// Internal to the layer.
+// keys, focus changes as WM_SETFOCUS/WM_KILLFOCUS, dropped files, a password field's Caps Lock
+// notice, and no input at all while the dialog is disabled. One per dialog, installed on the
+// dialog and on each control. Internal to the layer.
 
 #include "platform/window/window_types.h"
 

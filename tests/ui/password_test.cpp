@@ -6,12 +6,14 @@
 #include "engine/file_transform.h"
 #include "jobs/job_runner.h"
 #include "platform/window/dialogs.h"
+#include "platform/window/window_state.h"
 #include "res/resource_ids.h"
 #include "support/test_files.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
@@ -175,6 +177,58 @@ TEST_F(Passwords, AnUnknownCodePageOverrideIsSaid) {
     Outcome outcome = TypeAndRun(dir / "plain", "", "pw", {{}}, Always);
     EXPECT_NE(outcome.boxes[0].text.find("437"), std::string::npos) << outcome.boxes[0].text;
     EXPECT_FALSE(PathExists(dir / "plain.enx"));
+}
+
+// A key as a display hands it over to the focused field, with Caps Lock on or off before it.
+void PressAsTheDisplayDoes(int key, const QString& text, bool capsLock) {
+    constexpr quint32 kLockMask = 0x2; // X11's key state and the xkb state on Wayland alike
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, 0, 0, capsLock ? kLockMask : 0, text);
+    QApplication::sendEvent(QApplication::focusWidget(), &press);
+}
+
+bool CapsLockNoticeShown() {
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        const auto* label = qobject_cast<const QLabel*>(window);
+        if (label != nullptr && label->isVisible() && label->text().contains("Caps Lock is On")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(Passwords, ThePasswordFieldSaysWhileCapsLockIsOn) {
+    TempDir dir;
+    WriteBytes(dir / "plain", Bytes(10, 'a'));
+    MainDialog dialog;
+    std::vector<std::pair<std::string, bool>> seen;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        Type(QString::fromStdString(dir / "plain"));
+        Key(Qt::Key_Return);
+    });
+    script.When(
+        "the password field", [] { return FocusIn(IDC_PASSWORD); },
+        [&] {
+            PressAsTheDisplayDoes(Qt::Key_A, "A", true);
+            seen.emplace_back("a letter with Caps Lock on", CapsLockNoticeShown());
+            // The key's state is the one before it: this press turns Caps Lock off.
+            PressAsTheDisplayDoes(Qt::Key_CapsLock, "", true);
+            seen.emplace_back("Caps Lock turned off", CapsLockNoticeShown());
+            PressAsTheDisplayDoes(Qt::Key_CapsLock, "", false);
+            seen.emplace_back("Caps Lock turned on", CapsLockNoticeShown());
+            SetFocus(GetDlgItem(dialog.window(), IDC_SOURCE));
+            seen.emplace_back("the focus gone elsewhere", CapsLockNoticeShown());
+            PressAsTheDisplayDoes(Qt::Key_B, "B", true);
+            seen.emplace_back("a field that is no password", CapsLockNoticeShown());
+            Key(Qt::Key_Escape);
+        });
+    dialog.RunModal(nullptr, 0);
+    const std::vector<std::pair<std::string, bool>> expected = {
+        {"a letter with Caps Lock on", true},   {"Caps Lock turned off", false},
+        {"Caps Lock turned on", true},          {"the focus gone elsewhere", false},
+        {"a field that is no password", false},
+    };
+    EXPECT_EQ(seen, expected);
 }
 
 class WrongPassword : public Passwords {
