@@ -63,13 +63,16 @@ std::vector<std::string> LocalFiles(const QMimeData* data) {
 // password would silently be another, and a file encrypted under it lost. Lock is the second
 // core modifier in X11's key state and in the xkb state a Wayland compositor sends alike, both
 // as they were before the key, so the Caps Lock key itself turns it round. No key: hide it.
+// The notice lies on the dialog under the field, not in a window of its own, which not every
+// Wayland compositor shows.
 void NoteCapsLock(QWidget* widget, const QKeyEvent* key) {
     auto* edit = qobject_cast<QLineEdit*>(widget);
     if (edit == nullptr) {
         return;
     }
+    QWidget* dialog = edit->window();
     const char* const kName = "vantheCapsLockNotice";
-    auto* notice = edit->findChild<QLabel*>(kName, Qt::FindDirectChildrenOnly);
+    auto* notice = dialog->findChild<QLabel*>(kName, Qt::FindDirectChildrenOnly);
     constexpr quint32 kLockMask = 0x2;
     const bool locked =
         key != nullptr && edit->echoMode() == QLineEdit::Password &&
@@ -83,15 +86,20 @@ void NoteCapsLock(QWidget* widget, const QKeyEvent* key) {
     if (notice == nullptr) {
         notice = new QLabel(QStringLiteral("<b>Caps Lock is On</b><br>Having Caps Lock on may "
                                            "cause you to enter your password incorrectly."),
-                            edit, Qt::ToolTip);
+                            dialog);
         notice->setObjectName(kName);
         notice->setForegroundRole(QPalette::ToolTipText);
         notice->setBackgroundRole(QPalette::ToolTipBase);
         notice->setAutoFillBackground(true);
+        notice->setFrameShape(QFrame::Box);
         notice->setMargin(4);
-        notice->adjustSize();
+        notice->setWordWrap(true);
+        notice->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
-    notice->move(edit->mapToGlobal(QPoint(0, edit->height())));
+    notice->setFixedWidth(edit->width());
+    notice->adjustSize();
+    notice->move(edit->mapTo(dialog, QPoint(0, edit->height())));
+    notice->raise();
     notice->show();
 }
 

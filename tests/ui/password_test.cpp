@@ -187,8 +187,8 @@ void PressAsTheDisplayDoes(int key, const QString& text, bool capsLock) {
 }
 
 bool CapsLockNoticeShown() {
-    for (const QWidget* window : QApplication::topLevelWidgets()) {
-        const auto* label = qobject_cast<const QLabel*>(window);
+    for (const QWidget* widget : QApplication::allWidgets()) {
+        const auto* label = qobject_cast<const QLabel*>(widget);
         if (label != nullptr && label->isVisible() && label->text().contains("Caps Lock is On")) {
             return true;
         }
