@@ -86,7 +86,10 @@ std::string DescribeFailure(const JobFailure& failure, const std::string& source
         std::string text = source +
                            ": the decrypted data does not look like any known kind of file; the "
                            "password is probably wrong (--no-check writes it anyway)";
-        if (password.nonAscii) {
+        if (password.asTheyStand) {
+            text += "; the password file's line is no UTF-8, so its bytes were hashed as they "
+                    "stand";
+        } else if (password.nonAscii) {
             text += "; the password was hashed in code page " + std::to_string(password.codePage) +
                     ", --codepage chooses another";
         }

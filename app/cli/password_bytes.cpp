@@ -34,10 +34,24 @@ bool ToPasswordBytes(const std::string& text, PasswordOrigin origin, int codePag
     if (origin == PasswordOrigin::FileLine && !platform::IsValidUtf8(text)) {
         // Already in a legacy encoding: every raw-byte password keeps working.
         result.bytes = text;
+        result.asTheyStand = true;
         return true;
     }
-    vanthe::PasswordBytes converted =
-        PasswordForCodePage(text, static_cast<platform::UINT>(codePage), encrypting);
+    // A terminal types in its locale's character set. Where that is neither UTF-8 nor the
+    // ASCII that UTF-8 contains, the text is read in it, as the dialog's toolkit reads it.
+    std::string decoded;
+    const std::string charset =
+        origin == PasswordOrigin::Typed ? platform::LocaleCharset() : std::string();
+    if (!charset.empty() && charset != "UTF-8" && charset != "ANSI_X3.4-1968") {
+        const platform::TextFault fault = platform::LocaleTextToUtf8(charset, text, &decoded);
+        if (fault != platform::TextFault::None) {
+            result.errorText = std::string(platform::TextFaultText(fault)) + " (" + charset + ")";
+            return false;
+        }
+    }
+    vanthe::PasswordBytes converted = PasswordForCodePage(
+        decoded.empty() ? text : decoded, static_cast<platform::UINT>(codePage), encrypting);
+    platform::SecureZeroMemory(decoded.data(), decoded.size());
     result.bytes = std::move(converted.bytes);
     result.errorText = converted.errorText;
     return converted.ok;

@@ -8,15 +8,17 @@
 
 namespace vanthe::cli {
 
-// Where the password's text came from: typed text is the terminal's UTF-8; a password file's
-// line is UTF-8 when it is valid UTF-8, else bytes already in a legacy code page.
+// Where the password's text came from: typed text is in the terminal's character set, the
+// locale's; a password file's line is UTF-8 when it is valid UTF-8, else bytes already in a
+// legacy code page.
 enum class PasswordOrigin { Typed, FileLine };
 
 struct PasswordBytes {
     std::string bytes; // what the key is made from; a secret
     int codePage = 0;  // the code page they are in
     bool nonAscii = false;
-    std::string errorText; // why the conversion failed
+    bool asTheyStand = false; // a file's bytes, taken as already in the code page
+    std::string errorText;    // why the conversion failed
 };
 
 // True for a code page the password can be converted to (65001: UTF-8 as it stands).

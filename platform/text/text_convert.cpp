@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iconv.h>
+#include <langinfo.h>
 #include <locale.h>
 #include <new>
 #include <optional>
@@ -339,6 +340,22 @@ TextFault MultiByteToUtf8(UINT codePage, std::string_view bytes, std::string* ut
 } catch (const std::bad_alloc&) {
     Wipe(utf8);
     return TextFault::OutOfMemory;
+}
+
+std::string LocaleCharset() {
+    const locale_t locale = newlocale(LC_CTYPE_MASK, "", locale_t{});
+    if (locale == locale_t{}) {
+        return {};
+    }
+    std::string charset = nl_langinfo_l(CODESET, locale);
+    freelocale(locale);
+    return charset;
+}
+
+TextFault LocaleTextToUtf8(const std::string& charset, std::string_view bytes, std::string* utf8) {
+    Wipe(utf8);
+    // A character of one to four bytes becomes at most four UTF-8 bytes, one byte at most three.
+    return ConvertToUtf8(charset, bytes, bytes.size() * 3 + 8, utf8);
 }
 
 TextFault Utf16ToUtf8(std::string_view bytes, bool bigEndian, std::string* utf8) {

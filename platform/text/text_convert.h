@@ -48,6 +48,14 @@ TextFault MultiByteToUtf8(UINT codePage, std::string_view bytes, std::string* ut
 // on failure *utf8 is left empty.
 TextFault Utf16ToUtf8(std::string_view bytes, bool bigEndian, std::string* utf8);
 
+// The character set of the locale the environment names for text (LC_ALL, LC_CTYPE, LANG), as
+// the C library names it ("UTF-8", "ISO-8859-1", "KOI8-R", "ANSI_X3.4-1968" for plain ASCII);
+// empty where that locale is not installed.
+std::string LocaleCharset();
+
+// Text in that character set as UTF-8. On failure *utf8 is left empty.
+TextFault LocaleTextToUtf8(const std::string& charset, std::string_view bytes, std::string* utf8);
+
 // Well-formed UTF-8: no stray or missing continuation bytes, no overlong forms, no surrogates,
 // nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view text);

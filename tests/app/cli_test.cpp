@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -1183,6 +1184,28 @@ TEST_F(Cli, ABatchStoppedAtAnyMomentLeavesNoHiddenResult) {
     }
 }
 
+TEST_F(Cli, APasswordTypedInALocaleThatIsNotUtf8IsReadInItsCharacterSet) {
+    // A Russian locale in KOI8-R, made here, since few systems install one.
+    const std::string locales = dir / "locales";
+    ASSERT_EQ(::mkdir(locales.c_str(), 0700), 0);
+    const std::string make =
+        "localedef -i ru_RU -f KOI8-R " + locales + "/ru_RU.KOI8-R 2>/dev/null";
+    if (std::system(make.c_str()) != 0) {
+        GTEST_SKIP() << "localedef cannot make ru_RU.KOI8-R here";
+    }
+    ::setenv("LOCPATH", locales.c_str(), 1);
+    ::setenv("LC_ALL", "ru_RU.KOI8-R", 1);
+    // "пароль" as a KOI8-R terminal sends it; the file was made on Windows in code page 1251.
+    const std::string vectors = VANTHE_TEST_DATA_DIR "/vectors/codepage";
+    AtTerminal terminal({"decrypt", "-q", "-o", dir / "out", vectors + "/outputs/cp1251-01.enx"});
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LOCPATH");
+    ASSERT_TRUE(terminal.ReadUntil("Password: ")) << terminal.screen;
+    terminal.Type("\xd0\xc1\xd2\xcf\xcc\xd8\n");
+    EXPECT_EQ(terminal.Wait(), 0) << terminal.screen;
+    EXPECT_EQ(ReadBytes(dir / "out"), ReadBytes(vectors + "/inputs/pattern-001025.bin"));
+}
+
 TEST_F(Cli, PasswordsAreHashedInTheCodePageWindowsWouldUse) {
     const std::string vectors = VANTHE_TEST_DATA_DIR "/vectors/codepage";
     const Bytes plain = ReadBytes(vectors + "/inputs/pattern-001025.bin");
@@ -1209,6 +1232,12 @@ TEST_F(Cli, PasswordsAreHashedInTheCodePageWindowsWouldUse) {
         EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
         EXPECT_EQ(Bytes(outcome.out.begin(), outcome.out.end()), plain) << c.environment.front();
     }
+
+    // A wrong one from bytes that stood as they are says so, not which code page it was in.
+    Outcome wrong = RunCli(
+        {"decrypt", "-q", "-p", dir / "legacy", "-o", "-", vectors + "/outputs/cp1251-01.enx"});
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_TRUE(Has(wrong.err, "its bytes were hashed as they stand")) << wrong.err;
 
     // Encrypting refuses what the code page lacks, before anything is written.
     WriteBytes(dir / "plain", plain);
