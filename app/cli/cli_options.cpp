@@ -186,6 +186,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& reason) 
             reason = "--password-file needs a FILE";
             return false;
         }
+        if (page->count() > 0 && codePage.empty()) {
+            reason = "--codepage needs a number N";
+            return false;
+        }
     } catch (const CLI::ParseError& error) {
         // The parser quotes what it was given, which may hold a terminal's control sequences.
         reason = Printable(error.what());

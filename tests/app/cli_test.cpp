@@ -318,6 +318,7 @@ TEST_F(Cli, UsageErrorsComeBeforeAnyWork) {
         {{"encrypt", "--jobs=two", plain}, "--jobs"},
         {{"encrypt", "--codepage", "1234", plain}, "unknown code page '1234'"},
         {{"encrypt", "--codepage", "cp1252", plain}, "unknown code page"},
+        {{"encrypt", "--codepage", "", plain}, "--codepage needs a number N"},
         {{"decrypt", "-p", passwordFile, plain}, "no .enx ending"},
         {{"encrypt", "-p", passwordFile, plain, dir.path() + "/./plain.txt"}, "both be written to"},
         // What the user gave is shown, never handed to the terminal as its control sequences.
