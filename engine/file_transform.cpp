@@ -21,6 +21,7 @@ namespace {
 constexpr DWORD kChunkSize = 1024;
 
 constexpr char kImplausibleText[] = "The decrypted data does not look like any known kind of file.";
+constexpr char kNotEncryptedText[] = "The file does not look encrypted.";
 constexpr char kUncheckedText[] = "The password cannot be checked: the file type database could "
                                   "not be loaded.";
 constexpr char kNoMemoryText[] = "The password cannot be checked: out of memory.";
@@ -133,8 +134,12 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
         // password writes nothing, not even to standard output.
         bool judging = !encrypting && checkPlausibility;
         std::vector<unsigned char> sample;
+        // The source's own first bytes: every encrypted file looks random, so one that does not
+        // was never encrypted, and its "wrong password" is the wrong file.
+        std::vector<unsigned char> sourceSample;
         if (judging) {
             sample.reserve(kPlausibilitySample);
+            sourceSample.reserve(kPlausibilitySample);
         }
         std::uint64_t chunkIndex = 0;
         std::uint64_t done = 0;
@@ -153,6 +158,9 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
                 break;
             }
             bool final = m == 0;
+            if (judging) {
+                sourceSample.insert(sourceSample.end(), chunk, chunk + n);
+            }
             ok = encrypting ? session.Encrypt(chunk, n, final) : session.Decrypt(chunk, n, final);
             if (!ok) {
                 failure = {JobStep::Cipher, session.failureCode()};
@@ -164,17 +172,23 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
                     judging = false;
                     const Plausibility verdict = JudgePlausibility(sample.data(), sample.size());
                     passwordUnchecked = verdict.because == PlausibleBecause::TooSmall;
-                    const Implausible why = WhyImplausible(verdict);
+                    Implausible why = WhyImplausible(verdict);
+                    if (!verdict.plausible && why == Implausible::WrongPassword &&
+                        JudgePlausibility(sourceSample.data(), sourceSample.size()).plausible) {
+                        why = Implausible::NotEncrypted;
+                    }
                     if (!verdict.plausible && !events.ConfirmImplausible(why)) {
                         ok = false;
-                        failure = {why == Implausible::WrongPassword ? JobStep::WrongPassword
-                                                                     : JobStep::PasswordUnchecked,
+                        failure = {why == Implausible::WrongPassword  ? JobStep::WrongPassword
+                                   : why == Implausible::NotEncrypted ? JobStep::NotEncrypted
+                                                                      : JobStep::PasswordUnchecked,
                                    why == Implausible::OutOfMemory ? ENOMEM : 0U};
                     } else {
                         fileStep = JobStep::Write;
                         code = WriteBlock(output, sample.data(), sample.size());
                     }
                     SecureZeroMemory(sample.data(), sample.size());
+                    SecureZeroMemory(sourceSample.data(), sourceSample.size());
                     if (!ok || code != 0) {
                         break;
                     }
@@ -236,7 +250,8 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
                                static_cast<int>(GetLastError()));
         succeeded = false;
     } else if (!ok) {
-        errorText = failure.step == JobStep::WrongPassword ? std::string(kImplausibleText)
+        errorText = failure.step == JobStep::WrongPassword  ? std::string(kImplausibleText)
+                    : failure.step == JobStep::NotEncrypted ? std::string(kNotEncryptedText)
                     : failure.step == JobStep::PasswordUnchecked
                         ? std::string(failure.code == ENOMEM ? kNoMemoryText : kUncheckedText)
                         : session.errorText();

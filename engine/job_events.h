@@ -11,6 +11,7 @@ namespace vanthe {
 // Why the first plaintext of a decryption looks like no known kind of file.
 enum class Implausible {
     WrongPassword,  // every test ran: the password is probably wrong
+    NotEncrypted,   // as WrongPassword, but the source itself looks like a file: never encrypted
     NoTypeDatabase, // the file type database is missing, so kinds only it knows look random
     OutOfMemory,    // memory ran out before every test had run
 };
@@ -47,6 +48,7 @@ enum class JobStep {
     Cipher,            // code: the crypto service's failure code
     Write,             // code: errno (also a failure found when the result was closed)
     WrongPassword,     // decrypting: the plaintext looked like random bytes
+    NotEncrypted,      // decrypting: as WrongPassword, and the source itself did not
     PasswordUnchecked, // decrypting: as WrongPassword, but a test could not run (code: ENOMEM
                        // when memory ran out, 0 when the file type database is missing)
     Publish,           // code: errno (EEXIST: the destination appeared and was not replaced)

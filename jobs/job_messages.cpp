@@ -66,6 +66,9 @@ bool WindowJobObserver::ConfirmImplausible(Implausible why) {
         why == Implausible::WrongPassword
             ? "The decrypted data does not look like any known kind of file.\n"
               "The password is probably wrong.\n\nDecrypt anyway?"
+        : why == Implausible::NotEncrypted
+            ? "The file does not look encrypted: it already looks like a known kind of file "
+              "or text, so decrypting it would scramble it.\n\nDecrypt anyway?"
         : why == Implausible::NoTypeDatabase
             ? "The file type database could not be loaded, so the password cannot be checked "
               "for this kind of file.\n\nDecrypt anyway?"

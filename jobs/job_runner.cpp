@@ -138,6 +138,7 @@ DWORD JobThreadProc(void* parameter) {
     jobUnderWay.store(false);
     // A result the user declined to write was their answer, not an error to report.
     if (!ok && transform.failure.step != JobStep::WrongPassword &&
+        transform.failure.step != JobStep::NotEncrypted &&
         transform.failure.step != JobStep::PasswordUnchecked) {
         message = transform.errorText;
     }

@@ -95,6 +95,10 @@ std::string DescribeFailure(const JobFailure& failure, const std::string& source
         }
         return text;
     }
+    case JobStep::NotEncrypted:
+        return source + ": does not look encrypted: it already looks like a known kind of file "
+                        "or text, and decrypting would scramble it; nothing was written "
+                        "(--no-check decrypts it anyway)";
     case JobStep::PasswordUnchecked:
         if (code == ENOMEM) {
             return source + ": cannot check the password: out of memory while judging the "

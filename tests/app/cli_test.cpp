@@ -1024,6 +1024,17 @@ TEST_F(Cli, AWrongPasswordWritesNothing) {
     EXPECT_EQ(ReadBytes(dir / "notes.txt").size(), text.size());
 }
 
+TEST_F(Cli, DecryptingAFileNeverEncryptedSaysSo) {
+    const Bytes picture = ReadBytes(VANTHE_TEST_DATA_DIR "/corpus/image.png");
+    WriteBytes(dir / "image.png", picture);
+    Outcome outcome = RunCli({"decrypt", "-p", passwordFile, "-o", dir / "out", dir / "image.png"});
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(Has(outcome.err, "image.png: does not look encrypted")) << outcome.err;
+    EXPECT_FALSE(Has(outcome.err, "password")) << outcome.err;
+    EXPECT_FALSE(testing_support::PathExists(dir / "out"));
+    EXPECT_EQ(ReadBytes(dir / "image.png"), picture);
+}
+
 TEST_F(Cli, WithoutTheFileTypeDatabaseAPictureIsNotCalledAWrongPassword) {
     // Only the database tells a PNG from random bytes: without it the password cannot be
     // checked, which is what is said, not that it is wrong.

@@ -551,6 +551,22 @@ TEST_F(Transform, WrongPasswordStopsDecryptingBeforeAnythingIsWritten) {
     EXPECT_EQ(ReadBytes(dir / "plain"), SomeText(100000));
 }
 
+TEST_F(Transform, DecryptingAFileNeverEncryptedSaysSoRatherThanBlameThePassword) {
+    // An encrypted file looks random under any password; this one is plain text.
+    WriteBytes(source, SomeText(100000));
+    Answering no(false);
+    transform.observer = &no;
+    EXPECT_FALSE(transform.DecryptFile(source, destination, "password"));
+    EXPECT_EQ(no.asked, 1);
+    EXPECT_EQ(transform.failure.step, JobStep::NotEncrypted);
+    EXPECT_EQ(transform.errorText, "The file does not look encrypted.");
+    EXPECT_FALSE(PathExists(destination));
+    // An encrypted one under a wrong password is still that.
+    ASSERT_TRUE(Encrypt());
+    EXPECT_FALSE(transform.DecryptFile(destination, dir / "plain", "wrong"));
+    EXPECT_EQ(transform.failure.step, JobStep::WrongPassword);
+}
+
 TEST_F(Transform, EncryptingIsNeverJudged) {
     // Random-looking input, as an already encrypted file is.
     WriteBytes(source, SomeText(5000));
@@ -562,14 +578,14 @@ TEST_F(Transform, EncryptingIsNeverJudged) {
 }
 
 TEST_F(Transform, WrongPasswordOnAHugeFileStopsWithinTheFirstSample) {
-    // 5 GiB of zeros "decrypt" to the bare key stream.
+    // 5 GiB of zeros "decrypt" to the bare key stream; zeros were never encrypted either.
     int fd = ::open(source.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
     ASSERT_EQ(::ftruncate(fd, 5LL << 30), 0);
     ::close(fd);
     Answering no(false);
     transform.observer = &no;
     EXPECT_FALSE(transform.DecryptFile(source, destination, "password"));
-    EXPECT_EQ(transform.failure.step, JobStep::WrongPassword);
+    EXPECT_EQ(transform.failure.step, JobStep::NotEncrypted);
     EXPECT_LE(no.chunks, 64u);
     EXPECT_FALSE(PathExists(destination));
 }

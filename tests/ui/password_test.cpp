@@ -345,6 +345,16 @@ TEST_F(WrongPassword, WithoutTheFileTypeDatabaseTheBoxSaysThePasswordCannotBeChe
     EXPECT_EQ(ReadBytes(dir / "image.png"), picture);
 }
 
+TEST_F(WrongPassword, AFileNeverEncryptedIsSaidToBeOne) {
+    WriteBytes(dir / "plain.enx", Bytes(text.begin(), text.end()));
+    Outcome outcome = TypeAndRun(dir / "plain.enx", "", "right", {{Qt::Key_Return}},
+                                 [] { return FocusIn(IDC_PASSWORD); });
+    EXPECT_EQ(outcome.boxes[0].text,
+              "The file does not look encrypted: it already looks like a known kind of file or "
+              "text, so decrypting it would scramble it.\n\nDecrypt anyway?");
+    EXPECT_FALSE(PathExists(dir / "plain"));
+}
+
 TEST_F(WrongPassword, TheRightPasswordAsksNothing) {
     ::unlink((dir / "notes.txt").c_str());
     TypeAndRun(dir / "notes.txt.enx", "", "right", {},
