@@ -84,20 +84,17 @@ void NoteCapsLock(QWidget* widget, const QKeyEvent* key) {
         return;
     }
     if (notice == nullptr) {
-        notice = new QLabel(QStringLiteral("<b>Caps Lock is On</b><br>Having Caps Lock on may "
-                                           "cause you to enter your password incorrectly."),
-                            dialog);
+        // One line, so the controls below stay in sight.
+        notice = new QLabel(QStringLiteral("<b>Caps Lock is On</b>"), dialog);
         notice->setObjectName(kName);
         notice->setForegroundRole(QPalette::ToolTipText);
         notice->setBackgroundRole(QPalette::ToolTipBase);
         notice->setAutoFillBackground(true);
         notice->setFrameShape(QFrame::Box);
-        notice->setMargin(4);
-        notice->setWordWrap(true);
+        notice->setMargin(2);
         notice->setAttribute(Qt::WA_TransparentForMouseEvents);
+        notice->adjustSize();
     }
-    notice->setFixedWidth(edit->width());
-    notice->adjustSize();
     notice->move(edit->mapTo(dialog, QPoint(0, edit->height())));
     notice->raise();
     notice->show();
