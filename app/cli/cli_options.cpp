@@ -149,6 +149,18 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& reason) 
     std::string codePage;
     bool help = false;
     bool version = false;
+    // The parser reads "--output=" with nothing after it as "--output" alone, and would take
+    // the next argument as its value.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") {
+            break;
+        }
+        if (arg.starts_with("--") && arg.find('=') == arg.size() - 1) {
+            reason = std::string(arg.substr(0, arg.size() - 1)) + " needs a value after '='";
+            return false;
+        }
+    }
     try {
         CLI::App app{"", "vanthe-cli"};
         app.set_help_flag();

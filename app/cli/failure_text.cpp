@@ -73,8 +73,9 @@ std::string DescribeFailure(const JobFailure& failure, const std::string& source
         return source + ": read error: " + SystemMeaning(code);
     case JobStep::SourceChanged:
         if (code == platform::ERROR_FILE_INVALID) {
-            return source + ": changed while it was read (another program wrote to it); "
-                            "nothing was written, try again when it is left alone";
+            return source + ": changed while it was read (another program wrote to it, or "
+                            "changed its permissions, links or times); nothing was written, try "
+                            "again when it is left alone";
         }
         return source +
                ": cannot tell whether it changed while it was read: " + SystemMeaning(code);
@@ -87,7 +88,7 @@ std::string DescribeFailure(const JobFailure& failure, const std::string& source
                            ": the decrypted data does not look like any known kind of file; the "
                            "password is probably wrong (--no-check writes it anyway)";
         if (password.asTheyStand) {
-            text += "; the password file's line is no UTF-8, so its bytes were hashed as they "
+            text += "; the password file's line is not UTF-8, so its bytes were hashed as they "
                     "stand";
         } else if (password.nonAscii) {
             text += "; the password was hashed in code page " + std::to_string(password.codePage) +

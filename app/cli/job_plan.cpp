@@ -72,9 +72,9 @@ bool SameStream(const std::string& path, const std::string& source) {
 
 std::string CheckDestination(const PlannedJob& job, bool force, const std::string& passwordFile) {
     std::string name = Printable(job.destination);
-    // Replacing the file the password came from could lose the only copy of the password.
-    if (!passwordFile.empty() && passwordFile != kStandardStream &&
-        SameStream(passwordFile, job.destination)) {
+    // Replacing the file the password came from could lose the only copy of the password,
+    // also when it came in on standard input (`-p - <pw`).
+    if (!passwordFile.empty() && SameStream(passwordFile, job.destination)) {
         return name + ": is the password file; left as it is";
     }
     // Standard input redirected from the destination, as with `-o f - <f`.

@@ -319,6 +319,9 @@ TEST_F(Cli, UsageErrorsComeBeforeAnyWork) {
         {{"encrypt", "--codepage", "1234", plain}, "unknown code page '1234'"},
         {{"encrypt", "--codepage", "cp1252", plain}, "unknown code page"},
         {{"encrypt", "--codepage", "", plain}, "--codepage needs a number N"},
+        // Nothing after '=' is no value, and the next argument is not taken for one.
+        {{"encrypt", "--codepage=", "1252", plain}, "--codepage needs a value after '='"},
+        {{"encrypt", "--output=", "-p", passwordFile, plain}, "--output needs a value after '='"},
         {{"decrypt", "-p", passwordFile, plain}, "no .enx ending"},
         {{"encrypt", "-p", passwordFile, plain, dir.path() + "/./plain.txt"}, "both be written to"},
         // What the user gave is shown, never handed to the terminal as its control sequences.
@@ -840,6 +843,12 @@ TEST_F(Cli, RefusalsWriteNothing) {
     }
     EXPECT_EQ(ReadBytes(dir / "plain"), Pattern(3000));
     EXPECT_EQ(ReadBytes(dir / "taken"), Pattern(7));
+    // On standard input the password file is the password file still.
+    RunOptions fromIt;
+    fromIt.inputFile = passwordFile;
+    Outcome piped = RunCli({"encrypt", "-f", "-p", "-", "-o", passwordFile, dir / "plain"}, fromIt);
+    EXPECT_EQ(piped.exitCode, 2) << piped.err;
+    EXPECT_TRUE(Has(piped.err, "is the password file")) << piped.err;
     EXPECT_EQ(ReadBytes(passwordFile), (Bytes{'a', '\n'}));
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"empty-password", "hard", "password",
                                                              "plain", "soft", "taken"}));
