@@ -1,10 +1,12 @@
 #include "jobs/job_messages.h"
 
+#include "engine/text_format.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/message_box.h"
 #include "platform/window/messaging.h"
 
 #include <algorithm>
+#include <string>
 
 namespace vanthe {
 
@@ -73,7 +75,16 @@ bool WindowJobObserver::ConfirmImplausible(Implausible why) {
             ? "The file type database could not be loaded, so the password cannot be checked "
               "for this kind of file.\n\nDecrypt anyway?"
             : "There is not enough memory to check the password.\n\nDecrypt anyway?";
-    int answer = MessageBox(window_, text, "Vanthe", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    std::string question = text;
+    if (why == Implausible::WrongPassword && codePage_ != 0) {
+        // A password typed in another language's letters may need the code page of its files.
+        question.insert(question.rfind("\n\n"),
+                        FormatText("\nIt was hashed in code page %d, as this locale asks; "
+                                   "VANTHE_CODEPAGE chooses another.",
+                                   static_cast<int>(codePage_)));
+    }
+    int answer =
+        MessageBox(window_, question.c_str(), "Vanthe", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     declined_ = answer != IDYES;
     return !declined_;
 }

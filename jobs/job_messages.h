@@ -48,7 +48,10 @@ private:
 // Turns a job's events into the window messages, paced by a ProgressPacer.
 class WindowJobObserver final : public JobObserver {
 public:
-    WindowJobObserver(platform::HWND window, std::int32_t rows) : window_(window), rows_(rows) {}
+    // codePage: what a password beyond ASCII was hashed in, for the wrong-password question; 0
+    // for none.
+    WindowJobObserver(platform::HWND window, std::int32_t rows, platform::UINT codePage = 0)
+        : window_(window), rows_(rows), codePage_(codePage) {}
 
     void OnJobStarted(std::uint64_t size) override;
     void OnChunkDone(std::uint64_t index, std::uint64_t bytesDone) override;
@@ -58,6 +61,7 @@ public:
 private:
     platform::HWND window_;
     std::int32_t rows_;
+    platform::UINT codePage_;
     ProgressPacer pacer_{0, 0};
     bool declined_ = false;
 };

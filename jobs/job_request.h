@@ -19,6 +19,9 @@ struct JobRequest {
     int mode = 0;          // 0 encrypts; anything else decrypts
     bool replace = false;  // the user agreed to replace an existing destination
     std::int32_t rows = 0; // the height of the dialog's progress fill
+    // The code page a password with letters beyond ASCII was hashed in; 0 for an ASCII one,
+    // which every code page hashes alike.
+    platform::UINT codePage = 0;
 };
 
 // Exactly one, for the whole process; only written while no job is under way.

@@ -14,6 +14,7 @@
 #include "platform/window/message_box.h"
 #include "platform/window/window_state.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -100,6 +101,11 @@ FieldToFix OnRun(HWND dialog, const std::string& sourcePath, const std::string& 
         jobRequest.mode = mode;
         jobRequest.replace = replace;
         jobRequest.rows = client.bottom;
+        jobRequest.codePage =
+            std::any_of(password.begin(), password.end(),
+                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; })
+                ? codePage
+                : 0;
         runningWorkers.fetch_add(1);
         HANDLE thread = CreateThread(nullptr, 0, &JobThreadProc, &jobRequest, 0, nullptr);
         if (thread == nullptr) {
@@ -120,7 +126,7 @@ FieldToFix OnRun(HWND dialog, const std::string& sourcePath, const std::string& 
 
 DWORD JobThreadProc(void* parameter) {
     auto* request = static_cast<JobRequest*>(parameter);
-    WindowJobObserver observer(request->window, request->rows);
+    WindowJobObserver observer(request->window, request->rows, request->codePage);
     FileTransform transform;
     transform.observer = &observer;
     transform.replaceExisting = request->replace;

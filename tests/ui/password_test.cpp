@@ -156,6 +156,21 @@ TEST_F(Passwords, TypedInTheLocalesCodePageTheyOpenFilesMadeOnWindows) {
     }
 }
 
+TEST_F(Passwords, AWrongPasswordBeyondAsciiIsToldItsCodePage) {
+    // German letters typed under a Russian locale, for a file made on a German Windows.
+    ScopedVariable locale("LC_ALL", "ru_RU.UTF-8");
+    TempDir dir;
+    WriteBytes(dir / "file.enx", ReadBytes(kVectors + "/outputs/cp1252-00.enx"));
+    Outcome outcome = TypeAndRun(dir / "file.enx", "", QString::fromUtf8("Pässwörd"),
+                                 {{Qt::Key_Return}}, [] { return FocusIn(IDC_PASSWORD); });
+    EXPECT_EQ(outcome.boxes[0].text,
+              "The decrypted data does not look like any known kind of file.\n"
+              "The password is probably wrong.\n"
+              "It was hashed in code page 1251, as this locale asks; VANTHE_CODEPAGE chooses "
+              "another.\n\nDecrypt anyway?");
+    EXPECT_FALSE(PathExists(dir / "file"));
+}
+
 TEST_F(Passwords, EncryptingRefusesCharactersTheCodePageLacks) {
     ScopedVariable override("VANTHE_CODEPAGE", "1251");
     TempDir dir;
