@@ -10,11 +10,11 @@
 #include "platform/files/strings.h"
 #include "platform/files/threads.h"
 #include "platform/text/code_page.h"
+#include "platform/text/text_convert.h"
 #include "platform/window/dialogs.h"
 #include "platform/window/message_box.h"
 #include "platform/window/window_state.h"
 
-#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -101,11 +101,7 @@ FieldToFix OnRun(HWND dialog, const std::string& sourcePath, const std::string& 
         jobRequest.mode = mode;
         jobRequest.replace = replace;
         jobRequest.rows = client.bottom;
-        jobRequest.codePage =
-            std::any_of(password.begin(), password.end(),
-                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; })
-                ? codePage
-                : 0;
+        jobRequest.codePage = IsAscii(password) ? 0 : codePage;
         runningWorkers.fetch_add(1);
         HANDLE thread = CreateThread(nullptr, 0, &JobThreadProc, &jobRequest, 0, nullptr);
         if (thread == nullptr) {

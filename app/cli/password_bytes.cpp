@@ -5,8 +5,6 @@
 #include "platform/text/code_page.h"
 #include "platform/text/text_convert.h"
 
-#include <algorithm>
-
 namespace vanthe::cli {
 
 bool IsKnownCodePage(int codePage) {
@@ -29,8 +27,7 @@ bool ChooseCodePage(int chosen, int& codePage, std::string& reason) {
 bool ToPasswordBytes(const std::string& text, PasswordOrigin origin, int codePage, bool encrypting,
                      PasswordBytes& result) {
     result.codePage = codePage;
-    result.nonAscii = std::any_of(text.begin(), text.end(),
-                                  [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    result.nonAscii = !platform::IsAscii(text);
     if (origin == PasswordOrigin::FileLine && !platform::IsValidUtf8(text)) {
         // Already in a legacy encoding: every raw-byte password keeps working.
         result.bytes = text;

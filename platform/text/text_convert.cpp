@@ -169,7 +169,7 @@ TextFault ConvertCharacters(UINT codePage, DWORD flags, std::string_view utf8, s
                             char32_t* unrepresentable) {
     // Every ANSI code page keeps ASCII as it is: such text needs no converter, which a system
     // without the code page's may lack.
-    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+    if (IsAscii(utf8)) {
         bytes->assign(utf8);
         return TextFault::None;
     }
@@ -258,6 +258,10 @@ const char* TextFaultText(TextFault fault) {
         return "There is not enough memory to convert the text.";
     }
     return "The text could not be converted.";
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
 bool IsValidUtf8(std::string_view text) {

@@ -56,6 +56,9 @@ std::string LocaleCharset();
 // Text in that character set as UTF-8. On failure *utf8 is left empty.
 TextFault LocaleTextToUtf8(const std::string& charset, std::string_view bytes, std::string* utf8);
 
+// Only ASCII bytes: text that every code page, UTF-8 included, holds as the same bytes.
+bool IsAscii(std::string_view text);
+
 // Well-formed UTF-8: no stray or missing continuation bytes, no overlong forms, no surrogates,
 // nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view text);
