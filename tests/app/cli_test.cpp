@@ -1,5 +1,6 @@
 #include "support/test_files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -119,26 +120,53 @@ std::string Drain(int fd) {
 }
 
 // The program where another user can run it: the build tree may lie in a folder only its
-// owner can enter (a clone in a folder made by mktemp -d), so that user gets a copy of it.
-const std::string& ProgramForAnyone() {
-    static const struct Copy {
-        std::string folder;
-        std::string path;
-        Copy() {
-            char pattern[] = "/tmp/vanthe-cli-XXXXXX";
-            if (::mkdtemp(pattern) != nullptr && ::chmod(pattern, 0755) == 0) {
-                folder = pattern;
-                path = folder + "/vanthe-cli";
-                WriteBytes(path, ReadBytes(VANTHE_CLI_PATH));
-                ::chmod(path.c_str(), 0755);
+// owner can enter (a clone in a folder made by mktemp -d), so that user gets a copy of it,
+// and of the sanitizers' suppression files, which would otherwise stop it before it starts.
+struct ProgramCopy {
+    std::string folder;
+    std::string path;
+    std::vector<std::string> environment; // sanitizer options naming the copied files
+    ProgramCopy() {
+        char pattern[] = "/tmp/vanthe-cli-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr || ::chmod(pattern, 0755) != 0) {
+            return;
+        }
+        folder = pattern;
+        path = Copied(VANTHE_CLI_PATH, "vanthe-cli", 0755);
+        for (const char* name : {"TSAN_OPTIONS", "LSAN_OPTIONS"}) {
+            const char* options = std::getenv(name);
+            std::string value = options != nullptr ? options : "";
+            const std::string key = "suppressions=";
+            std::size_t start = value.find(key);
+            if (start == std::string::npos) {
+                continue;
             }
+            start += key.size();
+            std::size_t end = std::min(value.find(':', start), value.size());
+            std::string original = value.substr(start, end - start);
+            value.replace(start, end - start, Copied(original, std::string(name) + ".supp", 0644));
+            environment.push_back(std::string(name) + "=" + value);
         }
-        ~Copy() {
-            ::unlink(path.c_str());
-            ::rmdir(folder.c_str());
+    }
+    ~ProgramCopy() {
+        for (const std::string& file : files) {
+            ::unlink(file.c_str());
         }
-    } copy;
-    return copy.path;
+        ::rmdir(folder.c_str());
+    }
+    std::string Copied(const std::string& from, const std::string& name, mode_t mode) {
+        std::string to = folder + "/" + name;
+        WriteBytes(to, ReadBytes(from));
+        ::chmod(to.c_str(), mode);
+        files.push_back(to);
+        return to;
+    }
+    std::vector<std::string> files;
+};
+
+const ProgramCopy& ProgramForAnyone() {
+    static const ProgramCopy copy;
+    return copy;
 }
 
 Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {}) {
@@ -152,7 +180,7 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
         EXPECT_EQ(::pipe(err), 0);
     }
     std::vector<char*> argv;
-    std::string program = run.moreThreads ? ProgramForAnyone() : std::string(VANTHE_CLI_PATH);
+    std::string program = run.moreThreads ? ProgramForAnyone().path : std::string(VANTHE_CLI_PATH);
     argv.push_back(program.data());
     std::vector<std::string> copies = args;
     for (auto& arg : copies) {
@@ -195,6 +223,9 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
             ::putenv(const_cast<char*>(variable.c_str()));
         }
         if (run.moreThreads) {
+            for (const std::string& variable : ProgramForAnyone().environment) {
+                ::putenv(const_cast<char*>(variable.c_str()));
+            }
             rlimit limit{};
             ::getrlimit(RLIMIT_NPROC, &limit);
             limit.rlim_cur = ThreadsOf(kNobody) + *run.moreThreads;
