@@ -11,9 +11,12 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <string_view>
 #include <sys/stat.h>
+#include <system_error>
 #include <tuple>
 #include <unistd.h>
+#include <utility>
 
 namespace vanthe::cli {
 
@@ -130,6 +133,48 @@ bool OutputIsSource(const std::string& source) {
            Identify(source, input) && SameFile(input, output);
 }
 
+// True when `path` lies in a folder of the system's own (/dev, /proc, /sys), as the names of
+// open files do.
+bool InSystemFolder(const std::string& path) {
+    std::error_code error;
+    const std::string folder =
+        std::filesystem::canonical(std::filesystem::absolute(FolderOf(path), error), error)
+            .string();
+    for (const char* system : {"/dev", "/proc", "/sys"}) {
+        const std::string_view root = system;
+        if (folder.rfind(root, 0) == 0 &&
+            (folder.size() == root.size() || folder[root.size()] == '/')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A result that is another job's source would be read before or after it is written, as the
+// jobs' order and threads have it; the call is refused instead.
+bool ReadsNoResult(const JobPlan& plan, std::string& reason) {
+    std::map<std::pair<dev_t, ino_t>, const PlannedJob*> readers;
+    for (const PlannedJob& job : plan.jobs) {
+        struct stat info {};
+        if (Identify(job.source, info)) {
+            readers.emplace(std::pair{info.st_dev, info.st_ino}, &job);
+        }
+    }
+    for (const PlannedJob& job : plan.jobs) {
+        struct stat info {};
+        if (job.toStandardOutput || ::stat(job.destination.c_str(), &info) != 0) {
+            continue;
+        }
+        auto reader = readers.find({info.st_dev, info.st_ino});
+        if (reader != readers.end() && reader->second != &job) {
+            reason = Printable(job.destination) + " is the destination of " +
+                     Printable(job.source) + " and a source as well; give them in two calls";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
@@ -147,8 +192,10 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
         } else {
             Proposal proposal = ProposeFor(source);
             if (proposal.mode != 1) {
-                reason = Printable(source) + ": has no .enx ending; name its destination with -o";
-                return false;
+                // One such file among others (`decrypt *` beside a README) spoils nothing.
+                plan.refusals.push_back(Printable(source) +
+                                        ": has no .enx ending; name its destination with -o");
+                continue;
             }
             job.destination = proposal.destination;
         }
@@ -164,9 +211,12 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
             return false;
         }
         if (job.destination.empty() || job.destination.back() == '/') {
-            reason = options.output.empty()
-                         ? Printable(source) + ": leaves no name for its destination; use -o"
-                         : Printable(options.output) + ": names a folder; -o takes a file name";
+            if (options.output.empty()) {
+                plan.refusals.push_back(Printable(source) +
+                                        ": leaves no name for its destination; use -o");
+                continue;
+            }
+            reason = Printable(options.output) + ": names a folder; -o takes a file name";
             return false;
         }
 
@@ -175,6 +225,12 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
             // The name of a shell's <(...) gives no place for a file beside it.
             if (refusal.empty() && job.fromNamedStream && options.output.empty()) {
                 refusal = Printable(source) + ": is a pipe or device; name its destination with -o";
+            }
+            // /dev/stdin or /dev/fd/3 redirected from a file is that file, but nothing may be
+            // made beside its name.
+            if (refusal.empty() && options.output.empty() && InSystemFolder(source)) {
+                refusal = Printable(source) + ": lies in " + Printable(FolderOf(source)) +
+                          ", which takes no files; name its destination with -o";
             }
             if (refusal.empty() && !job.toStandardOutput) {
                 refusal = CheckDestination(job, options.force, options.passwordFile);
@@ -216,7 +272,7 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
         }
         plan.jobs.push_back(std::move(job));
     }
-    return true;
+    return ReadsNoResult(plan, reason);
 }
 
 } // namespace vanthe::cli

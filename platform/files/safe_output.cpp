@@ -372,7 +372,9 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
         }
     }
     // The result gives nobody more than the source does: the group it is made with (the
-    // caller's, or a set-group-ID folder's) may not be the source's.
+    // caller's, or a set-group-ID folder's) may not be the source's. A pipe's or device's own
+    // bits say nothing of what it carries, so a result read from one is made as the shell's `>`
+    // makes a file.
     struct stat made {};
     if (::fstat(fd_, &made) != 0) {
         const int error = errno;
@@ -383,8 +385,9 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
     }
     group_ = made.st_gid;
     permissions_ =
-        (haveSource ? PassedOnBits(sourceInfo, AccessList(::acl_get_fd(sourceFd)).get(), group_)
-                    : 0666) &
+        (haveSource && S_ISREG(sourceInfo.st_mode)
+             ? PassedOnBits(sourceInfo, AccessList(::acl_get_fd(sourceFd)).get(), group_)
+             : 0666) &
         NewFileBits(folder_, folderPath_);
     handle_ = HandleFromDescriptor(fd_, GENERIC_WRITE, Durability::SyncedAtEnd);
     if (handle_ == nullptr) {

@@ -26,8 +26,9 @@ public:
     // destination exists and is not a regular file (ERROR_CANT_ACCESS_FILE), is the open
     // `source` itself (ERROR_SHARING_VIOLATION), exists while `replace` is false (EEXIST), or
     // when its folder takes no new file. `source` may be null; the result gets its permission
-    // bits, limited by the umask (0666 less the umask without a source), without the group's
-    // when the result's group is another or the source's access list denies them to its group.
+    // bits, limited by the umask (0666 less the umask without a source or from a pipe or
+    // device), without the group's when the result's group is another or the source's access
+    // list denies them to its group.
     bool Create(const char* destination, HANDLE source, bool replace);
     // Written through this handle with WriteFile; owned by the result.
     HANDLE handle() const { return handle_; }

@@ -838,6 +838,17 @@ TEST_F(Cli, ASourceThatCannotBeReadIsReportedAndTheOthersAreDone) {
     EXPECT_EQ(ReadBytes(dir / "a.enx").size(), 3000u);
     EXPECT_EQ(ReadBytes(dir / "c.enx").size(), 5000u);
 
+    // Decrypting a folder's every file: one that was never encrypted keeps none of the others
+    // from being done.
+    ASSERT_EQ(::rename((dir / "a.enx").c_str(), (dir / "a-copy.enx").c_str()), 0);
+    WriteBytes(dir / ".enx", Pattern(10));
+    Outcome mixed = RunCli({"decrypt", "-p", passwordFile, "--no-check", dir / "README",
+                            dir / "a-copy.enx", dir / ".enx"});
+    EXPECT_EQ(mixed.exitCode, 1);
+    EXPECT_TRUE(Has(mixed.err, dir / "README" + ": has no .enx ending")) << mixed.err;
+    EXPECT_TRUE(Has(mixed.err, dir / ".enx" + ": leaves no name")) << mixed.err;
+    EXPECT_EQ(ReadBytes(dir / "a-copy"), Pattern(3000));
+
     // Alone, such a source is refused before the password is asked: without a terminal the
     // question would have been the complaint.
     Outcome alone = RunCli({"encrypt", dir / "missing"});
@@ -906,6 +917,43 @@ TEST_F(Cli, RefusalsWriteNothing) {
     EXPECT_EQ(ReadBytes(passwordFile), (Bytes{'a', '\n'}));
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"empty-password", "hard", "password",
                                                              "plain", "soft", "taken"}));
+}
+
+TEST_F(Cli, OneJobsResultIsNeverAnothersSource) {
+    // Which a.enx would a.enx.enx hold, the one there before or the one just made? That would
+    // hang on the jobs' order and threads, so the call is refused.
+    WriteBytes(dir / "a", Pattern(3000));
+    WriteBytes(dir / "a.enx", Pattern(5));
+    for (const std::vector<std::string>& sources :
+         {std::vector<std::string>{dir / "a", dir / "a.enx"}, {dir / "a.enx", dir / "a"}}) {
+        std::vector<std::string> args = {"encrypt", "-f", "-j", "1", "-p", passwordFile};
+        args.insert(args.end(), sources.begin(), sources.end());
+        Outcome outcome = RunCli(args);
+        EXPECT_EQ(outcome.exitCode, 2);
+        EXPECT_EQ(outcome.err, "vanthe-cli: " + dir / "a.enx" + " is the destination of " +
+                                   dir / "a" + " and a source as well; give them in two calls\n");
+    }
+    EXPECT_EQ(ReadBytes(dir / "a.enx"), Pattern(5));
+    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"a", "a.enx", "password"}));
+}
+
+TEST_F(Cli, ANameOfAnOpenFileNeedsItsDestinationNamed) {
+    // /dev/stdin of a file redirected in is that file, but a result beside that name would
+    // land in /dev.
+    WriteBytes(dir / "plain", Pattern(3000));
+    RunOptions redirected;
+    redirected.inputFile = dir / "plain";
+    for (const char* name : {"/dev/stdin", "/proc/self/fd/0"}) {
+        Outcome outcome = RunCli({"encrypt", "-p", passwordFile, name}, redirected);
+        EXPECT_EQ(outcome.exitCode, 2) << name;
+        EXPECT_TRUE(Has(outcome.err, "which takes no files; name its destination with -o"))
+            << outcome.err;
+        ::unlink((std::string(name) + ".enx").c_str()); // had it been made
+    }
+    Outcome named =
+        RunCli({"encrypt", "-p", passwordFile, "-o", dir / "out.enx", "/dev/stdin"}, redirected);
+    ASSERT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_EQ(ReadBytes(dir / "out.enx").size(), 3000u);
 }
 
 TEST_F(Cli, ForceReplacesOnlyARegularFile) {
@@ -1015,6 +1063,12 @@ TEST_F(Cli, ResultsKeepTheSourcesPermissions) {
             RunCli({"decrypt", "--no-check", "-p", passwordFile, name + "-copy.enx"}).exitCode, 0);
         EXPECT_EQ(ModeOf(name + "-copy") & 07777, mode);
     }
+    // A pipe is made 0600 whatever it carries: a result read from one is made as the shell's
+    // `>` would make it, so a backup piped in can be read by whom the umask lets read it.
+    Outcome piped =
+        RunCli({"encrypt", "-p", passwordFile, "-o", dir / "piped.enx", "-"}, WithInput("data"));
+    ASSERT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(ModeOf(dir / "piped.enx") & 07777, 0644u);
 }
 
 TEST_F(Cli, LongAndStrangeNames) {
