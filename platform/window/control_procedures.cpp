@@ -156,9 +156,13 @@ LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
                    ? static_cast<LRESULT>(BST_CHECKED)
                    : static_cast<LRESULT>(BST_UNCHECKED);
     case BM_SETCHECK:
-        // Sets this button only, and reports nothing.
+        // Sets this button only, and reports nothing. A radio button checked becomes its group's
+        // tab stop, so Tab and Shift+Tab both enter and leave the group at the chosen one.
         if (button != nullptr && button->isCheckable()) {
             button->setChecked(wParam == BST_CHECKED);
+            if (type == BS_AUTORADIOBUTTON) {
+                SetStyleBits(window, WS_TABSTOP, wParam == BST_CHECKED);
+            }
         }
         return 0;
     case BM_CLICK:
@@ -209,7 +213,7 @@ void OnButtonClicked(HWND button) {
                 SendMessage(other, BM_SETCHECK, BST_UNCHECKED, 0);
             }
         }
-        widget->setChecked(true);
+        SendMessage(button, BM_SETCHECK, BST_CHECKED, 0);
     }
     NotifyParent(button, BN_CLICKED);
 }

@@ -170,17 +170,7 @@ bool DialogEventFilter::HandleKey(HWND target, const QKeyEvent& key) {
             return false;
         }
         const bool previous = key.key() == Qt::Key_Backtab || (modifiers & Qt::ShiftModifier) != 0;
-        HWND next = GetNextDlgTabItem(dialog, target, previous);
-        // Tab into a group of radio buttons lands on the chosen one.
-        if ((DialogCode(next) & DLGC_RADIOBUTTON) != 0) {
-            for (HWND member : GroupOf(next)) {
-                if ((DialogCode(member) & DLGC_RADIOBUTTON) != 0 &&
-                    SendMessage(member, BM_GETCHECK, 0, 0) == static_cast<LRESULT>(BST_CHECKED)) {
-                    next = member;
-                    break;
-                }
-            }
-        }
+        const HWND next = GetNextDlgTabItem(dialog, target, previous);
         if (next != nullptr) {
             FocusWindow(next, previous ? Qt::BacktabFocusReason : Qt::TabFocusReason);
         }

@@ -102,6 +102,14 @@ DWORD StyleOf(HWND window) {
                       [](const WindowRecord& record) { return static_cast<DWORD>(record.style); });
 }
 
+void SetStyleBits(HWND window, DWORD bits, bool on) {
+    WithRecord(window, 0, [&](WindowRecord& record) {
+        const DWORD style = static_cast<DWORD>(record.style);
+        record.style = static_cast<LONG>(on ? style | bits : style & ~bits);
+        return 0;
+    });
+}
+
 bool ChainHas(HWND window, DWORD bits, DWORD want) {
     WindowRegistry& registry = WindowRegistry::Instance();
     std::lock_guard lock(registry.Mutex());

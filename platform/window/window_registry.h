@@ -79,6 +79,9 @@ R WithRecord(HWND window, R fallback, F&& f) {
 
 BOOL IsWindow(HWND window);
 DWORD StyleOf(HWND window); // GWL_STYLE
+// Style bits the layer keeps in step with the widget without announcing them, as the platform
+// does for visibility, the enabled state and a radio group's tab stop.
+void SetStyleBits(HWND window, DWORD bits, bool on);
 // Whether window and each parent up to its top-level window have exactly want of the bits.
 bool ChainHas(HWND window, DWORD bits, DWORD want);
 // Only the toolkit's thread can destroy a window. Its procedure gets WM_DESTROY, its children are

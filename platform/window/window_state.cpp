@@ -21,17 +21,6 @@ using detail::WithWidget;
 
 namespace {
 
-// Style bits the layer keeps in step with the widget without announcing them, as the platform
-// does for visibility and enabled state.
-void SetStyleBits(HWND window, DWORD bits, bool on) {
-    detail::WindowRegistry& registry = detail::WindowRegistry::Instance();
-    std::lock_guard lock(registry.Mutex());
-    if (detail::WindowRecord* record = registry.FindLocked(window)) {
-        const DWORD style = static_cast<DWORD>(record->style);
-        record->style = static_cast<LONG>(on ? style | bits : style & ~bits);
-    }
-}
-
 // Whether window is a child, or a child's child, of parent.
 bool IsChild(HWND parent, HWND window) {
     detail::WindowRegistry& registry = detail::WindowRegistry::Instance();
@@ -121,7 +110,7 @@ BOOL EnableWindow(HWND window, BOOL enable) {
         QWidget* widget = WidgetFor(window);
         if (wasDisabled == !enabling || widget == nullptr) {
             if (widget == nullptr && detail::IsWindow(window)) {
-                SetStyleBits(window, WS_DISABLED, !enabling);
+                detail::SetStyleBits(window, WS_DISABLED, !enabling);
             }
             return wasDisabled ? TRUE : FALSE;
         }
@@ -130,7 +119,7 @@ BOOL EnableWindow(HWND window, BOOL enable) {
             const HWND focus = GetFocus();
             dialog->State().savedFocus = IsChild(window, focus) ? focus : nullptr;
         }
-        SetStyleBits(window, WS_DISABLED, !enabling);
+        detail::SetStyleBits(window, WS_DISABLED, !enabling);
         // Disabling takes the focus away from the controls, which hear WM_KILLFOCUS.
         widget->setEnabled(enabling);
         SendMessage(window, WM_ENABLE, enabling ? TRUE : FALSE, 0);
@@ -160,15 +149,15 @@ BOOL detail::ShowWindow(HWND window, int command) {
         }
         switch (command) {
         case SW_HIDE:
-            SetStyleBits(window, WS_VISIBLE, false);
+            detail::SetStyleBits(window, WS_VISIBLE, false);
             widget->hide();
             break;
         case SW_MINIMIZE:
-            SetStyleBits(window, WS_VISIBLE, true);
+            detail::SetStyleBits(window, WS_VISIBLE, true);
             widget->showMinimized();
             break;
         case SW_SHOWNORMAL:
-            SetStyleBits(window, WS_VISIBLE, true);
+            detail::SetStyleBits(window, WS_VISIBLE, true);
             if (widget->isWindow()) {
                 widget->showNormal();
             } else {
@@ -176,7 +165,7 @@ BOOL detail::ShowWindow(HWND window, int command) {
             }
             break;
         default:
-            SetStyleBits(window, WS_VISIBLE, true);
+            detail::SetStyleBits(window, WS_VISIBLE, true);
             widget->show();
             break;
         }

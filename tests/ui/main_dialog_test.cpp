@@ -23,11 +23,12 @@ using namespace vanthe::test;
 
 namespace {
 
-// The tab stops met by pressing Tab from the focused control, the focused one first.
-std::vector<int> TabCycle() {
+// The tab stops met by pressing Tab (Shift+Tab when `backwards`) from the focused control, the
+// focused one first.
+std::vector<int> TabCycle(bool backwards = false) {
     std::vector<int> ids{FocusedId()};
     for (int i = 0; i < 7; ++i) {
-        Key(Qt::Key_Tab);
+        Key(Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
         ids.push_back(FocusedId());
     }
     return ids;
@@ -92,6 +93,7 @@ TEST_F(StartUp, APresetSourceIsProposedAndThePasswordComesFirst) {
     MainDialog dialog;
     dialog.sourcePath = dir / "report.doc.ENX";
     std::vector<int> cycle;
+    std::vector<int> backwards;
     ModalScript script;
     script.When("the dialog is shown", DialogReady, [&] {
         EXPECT_EQ(ControlText(dialog, IDC_SOURCE), dir / "report.doc.ENX");
@@ -100,13 +102,17 @@ TEST_F(StartUp, APresetSourceIsProposedAndThePasswordComesFirst) {
         EXPECT_TRUE(Checked(dialog, IDC_MODE_DECRYPT));
         EXPECT_EQ(dialog.mode, 1);
         cycle = TabCycle();
+        backwards = TabCycle(true);
         Key(Qt::Key_Escape);
     });
     EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
-    // Tab lands on the chosen mode.
+    // Tab lands on the chosen mode, and Shift+Tab leaves it for the source's button.
     EXPECT_EQ(cycle, (std::vector<int>{IDC_PASSWORD, IDC_RUN, IDC_SOURCE, IDC_BROWSE_SOURCE,
                                        IDC_MODE_DECRYPT, IDC_DESTINATION, IDC_BROWSE_DESTINATION,
                                        IDC_PASSWORD}));
+    EXPECT_EQ(backwards, (std::vector<int>{IDC_PASSWORD, IDC_BROWSE_DESTINATION, IDC_DESTINATION,
+                                           IDC_MODE_DECRYPT, IDC_BROWSE_SOURCE, IDC_SOURCE, IDC_RUN,
+                                           IDC_PASSWORD}));
 }
 
 using Closing = MainDialogTest;
