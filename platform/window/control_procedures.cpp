@@ -36,13 +36,20 @@ void NotifyParent(HWND window, WORD code) {
 }
 
 // A file name need not be UTF-8, and the toolkit shows bytes that are not as U+FFFD, which
-// names another file. So an edit given such bytes keeps them, and gives them back for as long
+// names another file; a one-line edit shows nothing after a line break, so a name's line breaks
+// show as U+FFFD too. So an edit given such bytes keeps them, and gives them back for as long
 // as its text is what they showed. Only such bytes are kept: no second copy of a password.
 constexpr char kGivenBytes[] = "vantheGivenBytes";
 
+QString Shown(const QByteArray& bytes) {
+    return QString::fromUtf8(bytes)
+        .replace(u'\n', QChar::ReplacementCharacter)
+        .replace(u'\r', QChar::ReplacementCharacter);
+}
+
 QByteArray EditBytes(const QLineEdit* edit) {
     const QVariant given = edit->property(kGivenBytes);
-    if (given.isValid() && QString::fromUtf8(given.toByteArray()) == edit->text()) {
+    if (given.isValid() && Shown(given.toByteArray()) == edit->text()) {
         return given.toByteArray();
     }
     return edit->text().toUtf8();
@@ -65,8 +72,9 @@ QByteArray TextOf(const QWidget* widget) {
 void SetTextOf(QWidget* widget, const QByteArray& bytes, DWORD style) {
     const QString text = QString::fromUtf8(bytes);
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        edit->setProperty(kGivenBytes, text.toUtf8() == bytes ? QVariant() : QVariant(bytes));
-        edit->setText(text);
+        const QString shown = Shown(bytes);
+        edit->setProperty(kGivenBytes, shown.toUtf8() == bytes ? QVariant() : QVariant(bytes));
+        edit->setText(shown);
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(text);
     } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QUrl>
 #include <unistd.h>
+#include <utility>
 
 using namespace platform;
 using namespace vanthe;
@@ -195,33 +196,40 @@ TEST_F(Drop, AFolderIsTakenAndRefusedWhenTheJobStarts) {
     EXPECT_EQ(box.text, "File '" + dir.path() + "' does not exist.");
 }
 
-// A name that is no UTF-8 shows as U+FFFD, which names another file: the name's own bytes go
-// through the fields, clicked in and out of, to the job, and the other file is left alone.
-TEST_F(Drop, ANameThatIsNoUtf8IsTheFileThatIsEncrypted) {
-    TempDir dir;
-    const std::string name = dir / "caf\xE9.txt";
-    const std::string shown = dir / "caf\xEF\xBF\xBD.txt";
-    WriteBytes(name, ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/inputs/pattern-001025.bin"));
-    WriteBytes(shown, Pattern(7));
-    MainDialog dialog;
-    ModalScript script;
-    script.When("the dialog is shown", DialogReady, [&] {
-        EXPECT_TRUE(DropFiles(ControlWidget(dialog, IDC_SOURCE), {name}));
-        Click(ControlWidget(dialog, IDC_SOURCE));
-        Click(ControlWidget(dialog, IDC_DESTINATION));
-        Click(ControlWidget(dialog, IDC_PASSWORD));
-        EXPECT_EQ(dialog.sourcePath, name);
-        EXPECT_EQ(dialog.destinationPath, name + ".enx");
-        Type("abc");
-        Click(ControlWidget(dialog, IDC_RUN));
-    });
-    script.When(
-        "the job ended", [&] { return JobsDone() && dialog.destinationPath.empty(); },
-        [&] { Key(Qt::Key_Escape); });
-    dialog.RunModal(nullptr, 0);
-    EXPECT_EQ(ReadBytes(name + ".enx"),
-              ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/outputs/p02__pattern-001025.enc"));
-    EXPECT_EQ(::access((shown + ".enx").c_str(), F_OK), -1);
+// A name that is no UTF-8 shows as U+FFFD, which names another file; so does a line break,
+// after which a one-line field would show nothing. The name's own bytes go through the fields,
+// clicked in and out of, to the job, and the other file is left alone.
+TEST_F(Drop, ANameThatIsNoUtf8OrHasALineBreakIsTheFileThatIsEncrypted) {
+    for (const auto& [given, replaced] : {std::pair{"caf\xE9.txt", "caf\xEF\xBF\xBD.txt"},
+                                          std::pair{"two\nlines", "two\xEF\xBF\xBDlines"}}) {
+        TempDir dir;
+        const std::string name = dir / given;
+        const std::string shown = dir / replaced;
+        WriteBytes(name, ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/inputs/pattern-001025.bin"));
+        WriteBytes(shown, Pattern(7));
+        MainDialog dialog;
+        ModalScript script;
+        script.When("the dialog is shown", DialogReady, [&] {
+            EXPECT_TRUE(DropFiles(ControlWidget(dialog, IDC_SOURCE), {name}));
+            Click(ControlWidget(dialog, IDC_SOURCE));
+            Click(ControlWidget(dialog, IDC_DESTINATION));
+            Click(ControlWidget(dialog, IDC_PASSWORD));
+            EXPECT_EQ(dialog.sourcePath, name);
+            EXPECT_EQ(dialog.destinationPath, name + ".enx");
+            const auto* destination =
+                qobject_cast<QLineEdit*>(ControlWidget(dialog, IDC_DESTINATION));
+            EXPECT_EQ(destination->text().toStdString(), shown + ".enx");
+            Type("abc");
+            Click(ControlWidget(dialog, IDC_RUN));
+        });
+        script.When(
+            "the job ended", [&] { return JobsDone() && dialog.destinationPath.empty(); },
+            [&] { Key(Qt::Key_Escape); });
+        dialog.RunModal(nullptr, 0);
+        EXPECT_EQ(ReadBytes(name + ".enx"),
+                  ReadBytes(VANTHE_TEST_DATA_DIR "/vectors/outputs/p02__pattern-001025.enc"));
+        EXPECT_EQ(::access((shown + ".enx").c_str(), F_OK), -1);
+    }
 }
 
 using EnterKey = MainDialogTest;
