@@ -265,6 +265,7 @@ LRESULT MainDialog::OnCancel(const Message& message) {
 
 LRESULT MainDialog::OnSourceKillFocus(const Message&) {
     ExchangeData(Exchange::ToMembers, IDC_SOURCE);
+    FollowSource();
     return 0;
 }
 

@@ -34,6 +34,7 @@ public:
     // holds what it proposed for another source.
     bool ProposeDestination();
     void FollowMode();
+    void FollowSource();
 
     ProgressOverlay overlay;
     std::int32_t overlayActive = 0;

@@ -2,6 +2,7 @@
 // destination, and the mode radios let the user override the mode.
 
 #include "engine/encrypted_name.h"
+#include "platform/files/file_api.h"
 #include "platform/window/dialogs.h"
 #include "res/resource_ids.h"
 #include "ui/main_dialog.h"
@@ -39,6 +40,21 @@ void MainDialog::FollowMode() {
     }
     destinationPath = ProposeFor(sourcePath, mode);
     lastProposal.destination = destinationPath;
+    ExchangeData(Exchange::ToControls, IDC_DESTINATION);
+}
+
+// A source corrected and left without being chosen again (no Enter, browse or drop) must not
+// be written under the name proposed for the one before: the proposal follows it where it
+// names a file, and is taken back where it does not.
+void MainDialog::FollowSource() {
+    if (destinationPath.empty() || destinationPath != lastProposal.destination ||
+        sourcePath == lastProposal.source) {
+        return;
+    }
+    if (!FileExists(sourcePath.c_str()) || !ProposeDestination()) {
+        destinationPath.clear();
+        lastProposal = {};
+    }
     ExchangeData(Exchange::ToControls, IDC_DESTINATION);
 }
 

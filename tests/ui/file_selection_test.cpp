@@ -314,6 +314,55 @@ TEST_F(EnterKey, ACorrectedSourceGetsItsOwnProposalUnlessTheUserNamedTheDestinat
     dialog.RunModal(nullptr, 0);
 }
 
+// Corrected and left by a click, never chosen again: the name proposed for the first file goes
+// with it, or a plaintext could be written as a.txt.enx.
+TEST_F(EnterKey, ASourceCorrectedWithoutEnterTakesTheProposalAlong) {
+    TempDir dir;
+    WriteBytes(dir / "a.txt", Pattern(5));
+    WriteBytes(dir / "b.txt", Pattern(6));
+    WriteBytes(dir / "t.txt.enx", Pattern(7));
+    MainDialog dialog;
+    ModalScript script;
+    const auto retype = [&](int id, const std::string& text) {
+        Click(ControlWidget(dialog, id));
+        QTest::keyClick(FocusedWidget(), Qt::Key_A, Qt::ControlModifier);
+        Type(QString::fromStdString(text));
+    };
+    script.When("the dialog is shown", DialogReady, [&] {
+        Type(QString::fromStdString(dir / "a.txt"));
+        Key(Qt::Key_Return);
+        ASSERT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "a.txt.enx");
+        retype(IDC_SOURCE, dir / "t.txt.enx");
+        Click(ControlWidget(dialog, IDC_PASSWORD));
+        EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "t.txt");
+        EXPECT_TRUE(Checked(dialog, IDC_MODE_DECRYPT));
+        EXPECT_EQ(ControlText(dialog, IDC_RUN), "Decrypt");
+        // A name that is no file takes the proposal back.
+        retype(IDC_SOURCE, dir / "typo");
+        Click(ControlWidget(dialog, IDC_PASSWORD));
+        EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), "");
+        // One the user typed stays.
+        retype(IDC_DESTINATION, dir / "mine.enx");
+        retype(IDC_SOURCE, dir / "a.txt");
+        Click(ControlWidget(dialog, IDC_PASSWORD));
+        EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "mine.enx");
+        // And the job writes where the field says.
+        retype(IDC_DESTINATION, "");
+        Key(Qt::Key_Delete);
+        retype(IDC_SOURCE, dir / "a.txt");
+        Key(Qt::Key_Return);
+        retype(IDC_SOURCE, dir / "b.txt");
+        retype(IDC_PASSWORD, "pw");
+        Click(ControlWidget(dialog, IDC_RUN));
+    });
+    script.When(
+        "the job ended", [&] { return JobsDone() && dialog.destinationPath.empty(); },
+        [&] { Key(Qt::Key_Escape); });
+    dialog.RunModal(nullptr, 0);
+    EXPECT_EQ(ReadBytes(dir / "b.txt.enx").size(), 6u);
+    EXPECT_FALSE(testing_support::PathExists(dir / "a.txt.enx"));
+}
+
 TEST_F(EnterKey, InTheDestinationAndPasswordFields) {
     MainDialog dialog;
     std::vector<int> focus;
