@@ -1,5 +1,6 @@
 #include "jobs/job_runner.h"
 
+#include "engine/failure_meaning.h"
 #include "engine/file_transform.h"
 #include "engine/password_bytes.h"
 #include "engine/text_format.h"
@@ -142,7 +143,12 @@ DWORD JobThreadProc(void* parameter) {
     if (!ok && transform.failure.step != JobStep::WrongPassword &&
         transform.failure.step != JobStep::NotEncrypted &&
         transform.failure.step != JobStep::PasswordUnchecked) {
+        // The short text alone gives a bare number; what it means follows it.
         message = transform.errorText;
+        const std::string meaning = FailureMeaning(transform.failure);
+        if (!meaning.empty()) {
+            message += "\n\n" + meaning;
+        }
     }
     if (!message.empty()) {
         MessageBox(owner, message.c_str(), "Error", MB_OK | MB_ICONERROR);

@@ -1,45 +1,13 @@
 #include "app/cli/failure_text.h"
 
-#include "platform/crypto/crypt_api.h"
+#include "engine/failure_meaning.h"
 #include "platform/files/file_api.h"
 #include "platform/files/safe_output.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 namespace vanthe::cli {
-
-namespace {
-
-std::string SystemMeaning(std::uint32_t number) {
-    return std::strerror(static_cast<int>(number));
-}
-
-std::string ServiceMeaning(std::uint32_t code) {
-    switch (code) {
-    case platform::NTE_BAD_ALGID:
-        return "algorithm not available";
-    case platform::NTE_BAD_KEY:
-        return "bad key";
-    case platform::NTE_BAD_DATA:
-        return "bad data";
-    case platform::NTE_NO_MEMORY:
-        return "out of memory";
-    case platform::NTE_PROVIDER_DLL_FAIL:
-        return "the OpenSSL legacy provider (RC4, MD5) could not be loaded";
-    default:
-        if ((code & 0xFFFF0000u) == 0x80070000u) {
-            return SystemMeaning(code & 0xFFFFu);
-        }
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "HR:%X", code);
-        return std::string("crypto service failure, ") + hex;
-    }
-}
-
-} // namespace
 
 std::string FolderOf(const std::string& path) {
     std::filesystem::path folder = std::filesystem::path(path).parent_path();

@@ -162,7 +162,9 @@ TEST_F(Jobs, AFailedJobShowsItsErrorAfterTheDialogIsEnabledAgain) {
         Key(Qt::Key_Escape);
     });
     dialog.RunModal(nullptr, 0);
-    EXPECT_EQ(box.text, "Encryption error: 2.");
+    // The number alone would tell the user nothing.
+    EXPECT_EQ(box.text, "Encryption error: 2.\n\nNo file can be made in the destination's folder: "
+                        "No such file or directory.");
     EXPECT_EQ(box.title, "Error");
     EXPECT_EQ(box.icon, QMessageBox::Critical);
     EXPECT_TRUE(box.ownerIdle);

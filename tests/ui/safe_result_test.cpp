@@ -101,7 +101,8 @@ TEST_F(SafeResults, TheSourceItselfIsRefusedWithoutAQuestion) {
     TempDir dir;
     WriteBytes(dir / "plain", Pattern(5000));
     Outcome outcome = ClickRun(dir / "plain", dir / "plain", {}, [] { return true; });
-    EXPECT_EQ(outcome.question.text, "Encryption error: 32.");
+    EXPECT_EQ(outcome.question.text,
+              "Encryption error: 32.\n\nThe destination is the source file itself.");
     EXPECT_EQ(outcome.question.title, "Error");
     EXPECT_EQ(ReadBytes(dir / "plain"), Pattern(5000));
 }
@@ -125,7 +126,9 @@ TEST_F(SafeResults, AFailedJobLeavesTheOldDestinationAndNoTemporaryFile) {
     script.When("the job ended", JobsDone, [&] { Key(Qt::Key_Escape); });
     dialog.RunModal(nullptr, 0);
     ClearFileFailures();
-    EXPECT_EQ(error.text, "Encryption error: 28.");
+    EXPECT_EQ(
+        error.text,
+        "Encryption error: 28.\n\nThe destination cannot be written: No space left on device.");
     EXPECT_EQ(ReadBytes(dir / "plain.enx"), kOld);
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"plain", "plain.enx"}));
 }
