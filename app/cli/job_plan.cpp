@@ -133,15 +133,17 @@ bool OutputIsSource(const std::string& source) {
            Identify(source, input) && SameFile(input, output);
 }
 
-// True when `path` lies in a folder of the system's own (/dev, /proc, /sys), as the names of
-// open files do.
+// True when `path` is the name of an open file, as /dev/stdin, /dev/fd/3 and /proc/self/fd/0
+// are: its folder is /dev itself, or lies in /proc or /sys. /dev/shm is a folder like others.
 bool InSystemFolder(const std::string& path) {
     std::error_code error;
     const std::string folder =
         std::filesystem::canonical(std::filesystem::absolute(FolderOf(path), error), error)
             .string();
-    for (const char* system : {"/dev", "/proc", "/sys"}) {
-        const std::string_view root = system;
+    if (folder == "/dev") {
+        return true;
+    }
+    for (const std::string_view root : {"/proc", "/sys"}) {
         if (folder.rfind(root, 0) == 0 &&
             (folder.size() == root.size() || folder[root.size()] == '/')) {
             return true;

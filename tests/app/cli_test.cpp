@@ -954,6 +954,16 @@ TEST_F(Cli, ANameOfAnOpenFileNeedsItsDestinationNamed) {
         RunCli({"encrypt", "-p", passwordFile, "-o", dir / "out.enx", "/dev/stdin"}, redirected);
     ASSERT_EQ(named.exitCode, 0) << named.err;
     EXPECT_EQ(ReadBytes(dir / "out.enx").size(), 3000u);
+    // /dev/shm is a folder like any other.
+    char shared[] = "/dev/shm/vanthe-test-XXXXXX";
+    if (::mkdtemp(shared) != nullptr) {
+        const std::string inMemory = std::string(shared) + "/plain";
+        WriteBytes(inMemory, Pattern(10));
+        Outcome beside = RunCli({"encrypt", "-p", passwordFile, inMemory});
+        EXPECT_EQ(beside.exitCode, 0) << beside.err;
+        EXPECT_EQ(ReadBytes(inMemory + ".enx").size(), 10u);
+        std::filesystem::remove_all(shared);
+    }
 }
 
 TEST_F(Cli, ForceReplacesOnlyARegularFile) {
