@@ -33,7 +33,8 @@ const DialogItemTemplate kMainItems[] = {
      kControl | WS_GROUP | WS_TABSTOP | BS_FLAT | BS_AUTORADIOBUTTON, 0, 54, 42, 40, 10},
     {"BUTTON", "Decrypt", IDC_MODE_DECRYPT, kControl | BS_FLAT | BS_AUTORADIOBUTTON, 0, 149, 42, 41,
      10},
-    {"EDIT", "", IDC_DESTINATION, kFileEdit, WS_EX_STATICEDGE, 7, 63, 213, 12},
+    // A new group, so the arrows keep to the modes.
+    {"EDIT", "", IDC_DESTINATION, kFileEdit | WS_GROUP, WS_EX_STATICEDGE, 7, 63, 213, 12},
     {"BUTTON", ". . .", IDC_BROWSE_DESTINATION, kFlatButton, 0, 223, 62, 16, 14},
     {"EDIT", "", IDC_PASSWORD, kPasswordEdit, WS_EX_STATICEDGE, 7, 91, 213, 13},
     {"BUTTON", "Encrypt", IDC_RUN, kFlatButton, 0, 104, 117, 37, 14},

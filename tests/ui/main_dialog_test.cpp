@@ -396,12 +396,19 @@ TEST_F(Naming, TheArrowsChooseTheMode) {
         see();
         Key(Qt::Key_Left);
         see();
+        // The arrows go round the two modes and never leave them.
+        Key(Qt::Key_Up);
+        see();
+        Key(Qt::Key_Down);
+        see();
         Key(Qt::Key_Escape);
     });
     dialog.RunModal(nullptr, 0);
     const std::string encrypted = dir / "report.dat.enx";
     EXPECT_EQ(seen,
               (std::vector<std::tuple<int, int, std::string>>{{IDC_MODE_ENCRYPT, 0, encrypted},
+                                                              {IDC_MODE_DECRYPT, 1, ""},
+                                                              {IDC_MODE_ENCRYPT, 0, encrypted},
                                                               {IDC_MODE_DECRYPT, 1, ""},
                                                               {IDC_MODE_ENCRYPT, 0, encrypted}}));
 }
