@@ -88,6 +88,7 @@ private:
     struct {
         std::string source;
         std::string destination;
+        bool takenBack = false; // the source was corrected to no file, and the proposal went
     } lastProposal;
 
     // Shows a new source and, when the naming rule made a proposal, the destination too.

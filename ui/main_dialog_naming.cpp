@@ -23,7 +23,7 @@ bool MainDialog::ProposeDestination() {
     Proposal proposal = ProposeFor(sourcePath);
     mode = proposal.mode;
     destinationPath = proposal.destination;
-    lastProposal = {sourcePath, destinationPath};
+    lastProposal = {sourcePath, destinationPath, false};
     SetDlgItemText(window(), IDC_RUN, mode == 0 ? "Encrypt" : "Decrypt");
     ExchangeRadioGroup(IDC_MODE_ENCRYPT, mode, false);
     return true;
@@ -45,15 +45,16 @@ void MainDialog::FollowMode() {
 
 // A source corrected and left without being chosen again (no Enter, browse or drop) must not
 // be written under the name proposed for the one before: the proposal follows it where it
-// names a file, and is taken back where it does not.
+// names a file, and is taken back where it does not, until a correction names one.
 void MainDialog::FollowSource() {
-    if (destinationPath.empty() || destinationPath != lastProposal.destination ||
-        sourcePath == lastProposal.source) {
+    const bool stale = !destinationPath.empty() && destinationPath == lastProposal.destination &&
+                       sourcePath != lastProposal.source;
+    if (!stale && !(lastProposal.takenBack && destinationPath.empty())) {
         return;
     }
     if (!FileExists(sourcePath.c_str()) || !ProposeDestination()) {
         destinationPath.clear();
-        lastProposal = {};
+        lastProposal.takenBack = true;
     }
     ExchangeData(Exchange::ToControls, IDC_DESTINATION);
 }

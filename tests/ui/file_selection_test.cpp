@@ -337,7 +337,16 @@ TEST_F(EnterKey, ASourceCorrectedWithoutEnterTakesTheProposalAlong) {
         EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "t.txt");
         EXPECT_TRUE(Checked(dialog, IDC_MODE_DECRYPT));
         EXPECT_EQ(ControlText(dialog, IDC_RUN), "Decrypt");
-        // A name that is no file takes the proposal back.
+        // A name that is no file takes the proposal back, until a correction names one.
+        retype(IDC_SOURCE, dir / "typo");
+        Click(ControlWidget(dialog, IDC_PASSWORD));
+        EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), "");
+        retype(IDC_SOURCE, "");
+        Click(ControlWidget(dialog, IDC_PASSWORD));
+        retype(IDC_SOURCE, dir / "b.txt");
+        Click(ControlWidget(dialog, IDC_PASSWORD));
+        EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "b.txt.enx");
+        EXPECT_TRUE(Checked(dialog, IDC_MODE_ENCRYPT));
         retype(IDC_SOURCE, dir / "typo");
         Click(ControlWidget(dialog, IDC_PASSWORD));
         EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), "");
