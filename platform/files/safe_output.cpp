@@ -384,11 +384,10 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
         return Fail(error);
     }
     group_ = made.st_gid;
-    permissions_ =
-        (haveSource && S_ISREG(sourceInfo.st_mode)
-             ? PassedOnBits(sourceInfo, AccessList(::acl_get_fd(sourceFd)).get(), group_)
-             : 0666) &
-        NewFileBits(folder_, folderPath_);
+    permissions_ = (haveSource && S_ISREG(sourceInfo.st_mode)
+                        ? PassedOnBits(sourceInfo, AccessList(::acl_get_fd(sourceFd)).get(), group_)
+                        : 0666) &
+                   NewFileBits(folder_, folderPath_);
     handle_ = HandleFromDescriptor(fd_, GENERIC_WRITE, Durability::SyncedAtEnd);
     if (handle_ == nullptr) {
         int error = static_cast<int>(GetLastError());
