@@ -5,7 +5,6 @@
 #include <QLibraryInfo>
 #include <QString>
 #include <QStringList>
-#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -78,36 +77,6 @@ QStringList Candidates(const std::string& argvPlatform) {
     return names;
 }
 
-// The screen number of an X display name such as ":1.0"; 0 when it names none.
-int ScreenNumber(const std::string& display) {
-    const std::size_t colon = display.rfind(':');
-    const std::size_t dot = display.find('.', colon == std::string::npos ? 0 : colon);
-    return dot == std::string::npos ? 0 : std::atoi(display.c_str() + dot + 1);
-}
-
-// A compositing manager announces itself by owning the selection _NET_WM_CM_S<screen>.
-bool X11CompositorRunning() {
-    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
-    if (connection == nullptr) {
-        return false;
-    }
-    const std::string name = "_NET_WM_CM_S" + std::to_string(ScreenNumber(Environment("DISPLAY")));
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-        connection,
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
-        nullptr);
-    if (atom == nullptr) {
-        return false;
-    }
-    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
-        connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
-    const bool owned = owner != nullptr && owner->owner != XCB_NONE;
-    std::free(owner);
-    std::free(atom);
-    return owned;
-}
-
 } // namespace
 
 KeyedSurface KeyedSurfaceSupport() {
@@ -116,7 +85,10 @@ KeyedSurface KeyedSurfaceSupport() {
         return KeyedSurface::Alpha;
     }
     if (platform == QLatin1String("xcb")) {
-        return X11CompositorRunning() ? KeyedSurface::Alpha : KeyedSurface::Shape;
+        // The shape, also where a compositing manager runs: per-pixel alpha would show black
+        // once it stopped (a desktop's switch that suspends compositing), or where one leaves
+        // blending to the X server, and the shape shows what lies behind either way.
+        return KeyedSurface::Shape;
     }
     return KeyedSurface::None;
 }

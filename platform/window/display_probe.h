@@ -12,10 +12,10 @@ namespace platform::detail {
 // that can open it; on failure, reason says why in a few words.
 bool CanOpenDisplay(const std::string& argvPlatform, std::string& platform, std::string& reason);
 
-// How key-coloured pixels can show what lies behind a window. Where a compositor blends
-// windows (every Wayland session; X11 while a compositing manager runs) they are painted with
-// alpha 0 on a translucent window; a plain X server cuts them out with the window's shape;
-// elsewhere (the offscreen platform) nothing behind a window can show.
+// How key-coloured pixels can show what lies behind a window. A Wayland compositor blends
+// windows, so there they are painted with alpha 0 on a translucent window; an X server cuts
+// them out with the window's shape; elsewhere (the offscreen platform) nothing behind a window
+// can show.
 enum class KeyedSurface { Alpha, Shape, None };
 
 // Asks the display the toolkit has opened; the toolkit's thread only.
