@@ -234,6 +234,13 @@ TEST_F(Drop, ANameThatIsNoUtf8OrHasALineBreakIsTheFileThatIsEncrypted) {
 
 using EnterKey = MainDialogTest;
 
+// Into a field by a click, all of its text selected by the keyboard and typed over.
+void Retype(MainDialog& dialog, int id, const std::string& text) {
+    Click(ControlWidget(dialog, id));
+    QTest::keyClick(FocusedWidget(), Qt::Key_A, Qt::ControlModifier);
+    Type(QString::fromStdString(text));
+}
+
 TEST_F(EnterKey, InTheSourceField) {
     TempDir dir;
     WriteBytes(dir / "a.txt", Pattern(5));
@@ -285,26 +292,20 @@ TEST_F(EnterKey, ACorrectedSourceGetsItsOwnProposalUnlessTheUserNamedTheDestinat
     WriteBytes(dir / "c.txt", Pattern(5));
     MainDialog dialog;
     ModalScript script;
-    // Into a field, all of its text selected by the keyboard and typed over.
-    const auto retype = [&](int id, const std::string& text) {
-        SetFocus(Control(dialog, id));
-        QTest::keyClick(FocusedWidget(), Qt::Key_A, Qt::ControlModifier);
-        Type(QString::fromStdString(text));
-    };
     script.When("the dialog is shown", DialogReady, [&] {
         Type(QString::fromStdString(dir / "a.txt"));
         Key(Qt::Key_Return);
         ASSERT_EQ(FocusedId(), IDC_PASSWORD);
         // Back to the source, and another file chosen instead.
-        retype(IDC_SOURCE, dir / "b.txt.enx");
+        Retype(dialog, IDC_SOURCE, dir / "b.txt.enx");
         Key(Qt::Key_Return);
         EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "b.txt");
         EXPECT_EQ(ControlText(dialog, IDC_RUN), "Decrypt");
         EXPECT_TRUE(Checked(dialog, IDC_MODE_DECRYPT));
         EXPECT_EQ(FocusedId(), IDC_PASSWORD);
         // A name typed by the user stays, whatever source follows.
-        retype(IDC_DESTINATION, dir / "mine.enx");
-        retype(IDC_SOURCE, dir / "c.txt");
+        Retype(dialog, IDC_DESTINATION, dir / "mine.enx");
+        Retype(dialog, IDC_SOURCE, dir / "c.txt");
         Key(Qt::Key_Return);
         EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "mine.enx");
         EXPECT_EQ(ControlText(dialog, IDC_RUN), "Decrypt");
@@ -323,45 +324,40 @@ TEST_F(EnterKey, ASourceCorrectedWithoutEnterTakesTheProposalAlong) {
     WriteBytes(dir / "t.txt.enx", Pattern(7));
     MainDialog dialog;
     ModalScript script;
-    const auto retype = [&](int id, const std::string& text) {
-        Click(ControlWidget(dialog, id));
-        QTest::keyClick(FocusedWidget(), Qt::Key_A, Qt::ControlModifier);
-        Type(QString::fromStdString(text));
-    };
     script.When("the dialog is shown", DialogReady, [&] {
         Type(QString::fromStdString(dir / "a.txt"));
         Key(Qt::Key_Return);
         ASSERT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "a.txt.enx");
-        retype(IDC_SOURCE, dir / "t.txt.enx");
+        Retype(dialog, IDC_SOURCE, dir / "t.txt.enx");
         Click(ControlWidget(dialog, IDC_PASSWORD));
         EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "t.txt");
         EXPECT_TRUE(Checked(dialog, IDC_MODE_DECRYPT));
         EXPECT_EQ(ControlText(dialog, IDC_RUN), "Decrypt");
         // A name that is no file takes the proposal back, until a correction names one.
-        retype(IDC_SOURCE, dir / "typo");
+        Retype(dialog, IDC_SOURCE, dir / "typo");
         Click(ControlWidget(dialog, IDC_PASSWORD));
         EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), "");
-        retype(IDC_SOURCE, "");
+        Retype(dialog, IDC_SOURCE, "");
         Click(ControlWidget(dialog, IDC_PASSWORD));
-        retype(IDC_SOURCE, dir / "b.txt");
+        Retype(dialog, IDC_SOURCE, dir / "b.txt");
         Click(ControlWidget(dialog, IDC_PASSWORD));
         EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "b.txt.enx");
         EXPECT_TRUE(Checked(dialog, IDC_MODE_ENCRYPT));
-        retype(IDC_SOURCE, dir / "typo");
+        Retype(dialog, IDC_SOURCE, dir / "typo");
         Click(ControlWidget(dialog, IDC_PASSWORD));
         EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), "");
         // One the user typed stays.
-        retype(IDC_DESTINATION, dir / "mine.enx");
-        retype(IDC_SOURCE, dir / "a.txt");
+        Retype(dialog, IDC_DESTINATION, dir / "mine.enx");
+        Retype(dialog, IDC_SOURCE, dir / "a.txt");
         Click(ControlWidget(dialog, IDC_PASSWORD));
         EXPECT_EQ(ControlText(dialog, IDC_DESTINATION), dir / "mine.enx");
         // And the job writes where the field says.
-        retype(IDC_DESTINATION, "");
+        Retype(dialog, IDC_DESTINATION, "");
         Key(Qt::Key_Delete);
-        retype(IDC_SOURCE, dir / "a.txt");
+        Retype(dialog, IDC_SOURCE, dir / "a.txt");
         Key(Qt::Key_Return);
-        retype(IDC_SOURCE, dir / "b.txt");
-        retype(IDC_PASSWORD, "pw");
+        Retype(dialog, IDC_SOURCE, dir / "b.txt");
+        Retype(dialog, IDC_PASSWORD, "pw");
         Click(ControlWidget(dialog, IDC_RUN));
     });
     script.When(
