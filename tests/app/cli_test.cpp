@@ -127,8 +127,10 @@ struct ProgramCopy {
     std::string path;
     std::vector<std::string> environment; // sanitizer options naming the copied files
     ProgramCopy() {
-        char pattern[] = "/tmp/vanthe-cli-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr || ::chmod(pattern, 0755) != 0) {
+        // Beside the tests' own folders, which that user enters as well.
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vanthe-cli-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr || ::chmod(pattern.c_str(), 0755) != 0) {
             return;
         }
         folder = pattern;
