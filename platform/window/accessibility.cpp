@@ -1,5 +1,7 @@
 #include "platform/window/accessibility.h"
 
+#include "platform/window/dialog_window.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QLabel>
@@ -113,6 +115,11 @@ private:
 };
 
 QAccessibleInterface* LayerInterfaces(const QString& className, QObject* object) {
+    // A dialog of the layer is a bare widget to the toolkit, which a screen reader would take
+    // for a filler: told as a dialog, its title is said when it opens, and its texts with it.
+    if (auto* dialog = dynamic_cast<DialogWindow*>(object)) {
+        return new QAccessibleWidget(dialog, QAccessible::Dialog);
+    }
     if (className == QLatin1String("QRadioButton")) {
         // Asked while the button is made, before the layer turns its exclusivity off.
         if (auto* radio = qobject_cast<QRadioButton*>(object)) {

@@ -77,6 +77,11 @@ void NoteCapsLock(QWidget* widget, const QKeyEvent* key) {
     const bool locked =
         key != nullptr && edit->echoMode() == QLineEdit::Password &&
         ((key->nativeModifiers() & kLockMask) != 0) != (key->key() == Qt::Key_CapsLock);
+    // A screen reader says a change of the focused field's description.
+    const QString said = locked ? QStringLiteral("Caps Lock is On") : QString();
+    if (edit->accessibleDescription() != said) {
+        edit->setAccessibleDescription(said);
+    }
     if (!locked) {
         if (notice != nullptr) {
             notice->hide();
@@ -120,9 +125,18 @@ bool DialogEventFilter::eventFilter(QObject* watched, QEvent* event) {
     }
     const HWND target = widget == dialog_ ? nullptr : HandleFor(widget);
     switch (type) {
-    case QEvent::KeyPress:
-        NoteCapsLock(widget, static_cast<QKeyEvent*>(event));
-        return HandleKey(target, *static_cast<QKeyEvent*>(event));
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        NoteCapsLock(widget, key);
+        // The platform's password edit cuts nothing, as it copies nothing: the toolkit's would
+        // take the password away and put nothing on the clipboard.
+        const auto* edit = qobject_cast<const QLineEdit*>(widget);
+        if (edit != nullptr && edit->echoMode() != QLineEdit::Normal &&
+            key->matches(QKeySequence::Cut)) {
+            return true;
+        }
+        return HandleKey(target, *key);
+    }
     case QEvent::ShortcutOverride: {
         // Keys the dialog manager owns must reach it as key presses.
         const int key = static_cast<QKeyEvent*>(event)->key();
@@ -195,7 +209,7 @@ bool DialogEventFilter::HandleKey(HWND target, const QKeyEvent& key) {
             (key.key() == Qt::Key_Space && modifiers != Qt::AltModifier)) {
             return false;
         }
-        dialog_->ShowSystemMenu(dialog_->mapToGlobal(QPoint(0, 0)), 0);
+        dialog_->ShowSystemMenu(dialog_->mapToGlobal(QPoint(0, 0)), 0, true);
         return true;
     case Qt::Key_F4:
         if (modifiers != Qt::AltModifier) {

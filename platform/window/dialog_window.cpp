@@ -133,7 +133,7 @@ void DialogWindow::UpdateMask() {
     }
 }
 
-void DialogWindow::ShowSystemMenu(const QPoint& globalPosition, LPARAM lParam) {
+void DialogWindow::ShowSystemMenu(const QPoint& globalPosition, LPARAM lParam, bool byKeyboard) {
     const HMENU systemMenu = GetSystemMenu(handle_, FALSE);
     if (systemMenu == nullptr || !isEnabled()) {
         return;
@@ -149,6 +149,10 @@ void DialogWindow::ShowSystemMenu(const QPoint& globalPosition, LPARAM lParam) {
         action->setEnabled((item.flags & (MF_GRAYED | MF_DISABLED)) == 0);
     }
     const QPointer<DialogWindow> self(this);
+    if (byKeyboard) {
+        // Once the menu is up: it takes no active item before.
+        QTimer::singleShot(0, &menu, [&menu] { menu.setActiveAction(menu.actions().value(0)); });
+    }
     QAction* chosen = menu.exec(globalPosition);
     if (chosen != nullptr && self) {
         SendMessage(handle_, WM_SYSCOMMAND, static_cast<WPARAM>(chosen->data().toULongLong()),
@@ -212,7 +216,7 @@ void DialogWindow::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
     if (event->reason() == QContextMenuEvent::Mouse && childAt(event->pos()) == nullptr) {
         const QPoint at = event->globalPos();
-        ShowSystemMenu(at, MAKELPARAM(static_cast<WORD>(at.x()), static_cast<WORD>(at.y())));
+        ShowSystemMenu(at, MAKELPARAM(static_cast<WORD>(at.x()), static_cast<WORD>(at.y())), false);
     }
 }
 

@@ -65,8 +65,9 @@ public:
     // Recomputes the colour-key mask once the current event has been handled.
     void ScheduleMaskUpdate();
     void UpdateMask();
-    // Shows the system menu; lParam is what WM_SYSCOMMAND carries for the chosen item.
-    void ShowSystemMenu(const QPoint& globalPosition, LPARAM lParam);
+    // Shows the system menu; lParam is what WM_SYSCOMMAND carries for the chosen item. Opened
+    // from the keyboard, its first item is highlighted, so a screen reader has one to name.
+    void ShowSystemMenu(const QPoint& globalPosition, LPARAM lParam, bool byKeyboard);
 
     // The dialog behind a handle, for its own thread only; null for any other window.
     static DialogWindow* For(HWND window);

@@ -11,7 +11,9 @@
 #include "support/test_files.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -211,11 +213,19 @@ bool CapsLockNoticeShown() {
     return false;
 }
 
+// What a screen reader says of the password field besides its name.
+std::string PasswordDescription(const MainDialog& dialog) {
+    QAccessibleInterface* field =
+        QAccessible::queryAccessibleInterface(ControlWidget(dialog, IDC_PASSWORD));
+    return field != nullptr ? field->text(QAccessible::Description).toStdString() : "?";
+}
+
 TEST_F(Passwords, ThePasswordFieldSaysWhileCapsLockIsOn) {
     TempDir dir;
     WriteBytes(dir / "plain", Bytes(10, 'a'));
     MainDialog dialog;
     std::vector<std::pair<std::string, bool>> seen;
+    std::vector<std::string> said;
     ModalScript script;
     script.When("the dialog is shown", DialogReady, [&] {
         Type(QString::fromStdString(dir / "plain"));
@@ -226,9 +236,11 @@ TEST_F(Passwords, ThePasswordFieldSaysWhileCapsLockIsOn) {
         [&] {
             PressAsTheDisplayDoes(Qt::Key_A, "A", true);
             seen.emplace_back("a letter with Caps Lock on", CapsLockNoticeShown());
+            said.push_back(PasswordDescription(dialog));
             // The key's state is the one before it: this press turns Caps Lock off.
             PressAsTheDisplayDoes(Qt::Key_CapsLock, "", true);
             seen.emplace_back("Caps Lock turned off", CapsLockNoticeShown());
+            said.push_back(PasswordDescription(dialog));
             PressAsTheDisplayDoes(Qt::Key_CapsLock, "", false);
             seen.emplace_back("Caps Lock turned on", CapsLockNoticeShown());
             SetFocus(GetDlgItem(dialog.window(), IDC_SOURCE));
@@ -244,6 +256,28 @@ TEST_F(Passwords, ThePasswordFieldSaysWhileCapsLockIsOn) {
         {"a field that is no password", false},
     };
     EXPECT_EQ(seen, expected);
+    // A screen reader hears it too: it says a change of the focused field's description.
+    EXPECT_EQ(said, (std::vector<std::string>{"Caps Lock is On", ""}));
+}
+
+TEST_F(Passwords, CuttingOrCopyingThePasswordDoesNothing) {
+    MainDialog dialog;
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    std::string kept;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        ControlWidget(dialog, IDC_PASSWORD)->setFocus(Qt::TabFocusReason);
+        Type(QStringLiteral("secret"));
+        Key(Qt::Key_A, Qt::ControlModifier);
+        Key(Qt::Key_C, Qt::ControlModifier);
+        Key(Qt::Key_X, Qt::ControlModifier);
+        Key(Qt::Key_Delete, Qt::ShiftModifier);
+        kept = ControlText(dialog, IDC_PASSWORD);
+        Key(Qt::Key_Escape);
+    });
+    dialog.RunModal(nullptr, 0);
+    EXPECT_EQ(kept, "secret");
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "before");
 }
 
 class WrongPassword : public Passwords {

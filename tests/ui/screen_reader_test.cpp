@@ -3,6 +3,7 @@
 // accessibility the offscreen one lacks, with it turned on as a screen reader turns it on.
 
 #include "dialog_fixture.h"
+#include "qt_bridge.h"
 #include "res/resource_ids.h"
 
 #include <QAccessible>
@@ -75,6 +76,24 @@ TEST_F(ScreenReader, HearsAPasswordAsItsMaskNeverAsItsCharacters) {
             EXPECT_FALSE(c.isLetterOrNumber() || c == u'!') << text.toStdString();
         }
     }
+}
+
+TEST_F(ScreenReader, HearsTheDialogAsADialogWithItsTitle) {
+    MainDialog dialog;
+    QAccessible::Role role = QAccessible::NoRole;
+    std::string name;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        QAccessibleInterface* window =
+            QAccessible::queryAccessibleInterface(WidgetFromHandle(dialog.window()));
+        ASSERT_NE(window, nullptr);
+        role = window->role();
+        name = window->text(QAccessible::Name).toStdString();
+        Key(Qt::Key_Escape);
+    });
+    dialog.RunModal(nullptr, 0);
+    EXPECT_EQ(role, QAccessible::Dialog);
+    EXPECT_EQ(name, "Vanthe");
 }
 
 } // namespace
