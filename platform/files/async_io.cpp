@@ -80,10 +80,17 @@ int StartBlockedThread(std::thread& thread, Body body) {
 }
 
 // Writes all of it, through short writes and interruptions; the errno of a failure, or 0.
+// A pipe that whoever started the program left non-blocking (a standard output shared with
+// a parent that wants it so) is waited for, as a blocking one would be.
 int WriteAll(int fd, const unsigned char* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
         if (n < 0) {
+            if (errno == EAGAIN) {
+                pollfd ready{fd, POLLOUT, 0};
+                ::poll(&ready, 1, -1);
+                continue;
+            }
             if (errno == EINTR) {
                 continue;
             }

@@ -57,8 +57,9 @@ struct RunOptions {
     std::optional<rlim_t> openFiles;      // RLIMIT_NOFILE for the child
     std::optional<rlim_t> addressSpace;   // RLIMIT_AS for the child (ulimit -v)
     bool outputUnread = false;            // standard output's reader gone before the first write
-    std::vector<int> ignoredSignals;      // set to SIG_IGN for the child, as `nohup` does
-    std::string folder;                   // the child's working folder, when not this one's
+    bool nonBlocking = false; // the input and output pipes left O_NONBLOCK, as some parents do
+    std::vector<int> ignoredSignals; // set to SIG_IGN for the child, as `nohup` does
+    std::string folder;              // the child's working folder, when not this one's
     // Run as the user nobody with room for this many more threads (the test must run as root).
     std::optional<rlim_t> moreThreads;
     // Called with the child's pid while it runs; may signal it.
@@ -214,6 +215,11 @@ Outcome RunCli(const std::vector<std::string>& args, const RunOptions& run = {})
             ::dup2(file, 1);
         }
         ::dup2(err[1], 2);
+        if (run.nonBlocking) {
+            for (int fd : {0, 1}) {
+                ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+            }
+        }
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
             ::close(fd);
         }
@@ -438,6 +444,22 @@ TEST_F(Cli, PipesBothWaysGiveTheKnownAnswers) {
         ASSERT_EQ(fromPipe.exitCode, 0) << fromPipe.err;
         EXPECT_EQ(Text(ReadBytes(dir / "from-pipe.enx")), answer);
     }
+}
+
+TEST_F(Cli, PipesLeftNonBlockingAreWaitedFor) {
+    // Both pipes fill up or run dry while the other end is slow: the program waits for them,
+    // as it would for pipes that block, instead of ending the stream early.
+    const std::string plain = Text(Pattern(1024 * 1024));
+    RunOptions slow = WithInput(plain);
+    slow.nonBlocking = true;
+    slow.whileRunning = [](pid_t) { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
+    Outcome encrypted = RunCli({"encrypt", "-p", passwordFile, "-o", "-", "-"}, slow);
+    ASSERT_EQ(encrypted.exitCode, 0) << encrypted.err;
+    slow.input = encrypted.out;
+    Outcome decrypted = RunCli({"decrypt", "-p", passwordFile, "--no-check", "-o", "-", "-"}, slow);
+    ASSERT_EQ(decrypted.exitCode, 0) << decrypted.err;
+    EXPECT_EQ(decrypted.out.size(), plain.size());
+    EXPECT_TRUE(decrypted.out == plain);
 }
 
 TEST_F(Cli, AReaderThatLeavesEndsThePipelineQuietly) {
