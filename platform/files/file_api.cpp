@@ -161,7 +161,7 @@ bool MatchesPattern(const char* pattern, const char* name) {
 
 bool FillFindData(const std::string& path, const std::string& name, WIN32_FIND_DATA* data) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
+    if (StatPath(path.c_str(), &info, true) != 0) {
         return false;
     }
     if (data != nullptr) {
@@ -552,6 +552,28 @@ BOOL FindClose(HANDLE find) {
     }
     delete find;
     return TRUE;
+}
+
+int StatPath(const char* path, struct stat* info, bool follow) {
+    if ((follow ? ::stat(path, info) : ::lstat(path, info)) == 0) {
+        return 0;
+    }
+    if (errno != ENAMETOOLONG) {
+        return errno;
+    }
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr || slash[1] == '\0') {
+        return ENAMETOOLONG;
+    }
+    const std::string folderPath = slash == path ? "/" : std::string(path, slash);
+    const int folder = ::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        return errno;
+    }
+    const int found = ::fstatat(folder, slash + 1, info, follow ? 0 : AT_SYMLINK_NOFOLLOW);
+    const int error = found == 0 ? 0 : errno;
+    ::close(folder);
+    return error;
 }
 
 bool FileExists(const char* path) {

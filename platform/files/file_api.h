@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+struct stat;
+
 namespace platform {
 
 // Cast once here: the one handle value that means "no handle" for CreateFile and FindFirstFile.
@@ -91,5 +93,9 @@ BOOL FindClose(HANDLE find);
 
 // True when the path, or the first match of its pattern, is an entry that is not a directory.
 bool FileExists(const char* path);
+
+// stat(2), or lstat(2) when not `follow`, also of a path longer than one system call takes
+// (PATH_MAX) whose folder and name are not: results are made that way. 0, or an errno value.
+int StatPath(const char* path, struct stat* info, bool follow);
 
 } // namespace platform

@@ -600,12 +600,12 @@ bool OccupyClosedStandardDescriptors() {
 
 Existing DestinationState(const char* destination, const char* source) {
     struct stat named {};
-    if (destination == nullptr || ::lstat(destination, &named) != 0) {
+    if (destination == nullptr || StatPath(destination, &named, false) != 0) {
         return Existing::Nothing;
     }
     struct stat original {};
-    if (source != nullptr && ::stat(source, &original) == 0 && original.st_dev == named.st_dev &&
-        original.st_ino == named.st_ino) {
+    if (source != nullptr && StatPath(source, &original, true) == 0 &&
+        original.st_dev == named.st_dev && original.st_ino == named.st_ino) {
         return Existing::Source;
     }
     return S_ISREG(named.st_mode) ? Existing::RegularFile : Existing::NotRegular;

@@ -1112,6 +1112,34 @@ TEST_F(Cli, LongAndStrangeNames) {
     Outcome longest = RunCli({"encrypt", "-p", passwordFile, stem});
     EXPECT_EQ(longest.exitCode, 0) << longest.err;
     EXPECT_EQ(ReadBytes(stem + ".enx").size(), 1500u);
+
+    // A source whose path one call still takes, and a destination whose path is too long for
+    // one (PATH_MAX) but not its folder or name: the one already there is seen and replaced
+    // only with --force.
+    std::string deep = dir.path();
+    while (deep.size() + 200 < 4000) {
+        deep += "/" + std::string(199, 'd');
+        ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    }
+    deep += "/" + std::string(4036 - deep.size() - 1, 'e');
+    ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    const std::string name(56, 'f');
+    WriteBytes(deep + "/" + name, Pattern(700));
+    const int folder = ::open(deep.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int existing = ::openat(folder, (name + ".enx").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(existing, 0);
+    ::close(existing);
+    Outcome kept = RunCli({"encrypt", "-p", passwordFile, deep + "/" + name});
+    EXPECT_EQ(kept.exitCode, 2);
+    EXPECT_EQ(kept.err,
+              "vanthe-cli: " + deep + "/" + name + ".enx: exists (use --force to replace it)\n");
+    Outcome replaced = RunCli({"encrypt", "-p", passwordFile, "-f", deep + "/" + name});
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+    struct stat result {};
+    EXPECT_EQ(::fstatat(folder, (name + ".enx").c_str(), &result, 0), 0);
+    EXPECT_EQ(result.st_size, 700);
+    ::unlinkat(folder, (name + ".enx").c_str(), 0);
+    ::close(folder);
     // One byte more, and the refusal names the destination rather than its folder.
     WriteBytes(stem + "n", Pattern(10));
     Outcome tooLong = RunCli({"encrypt", "-p", passwordFile, stem + "n"});

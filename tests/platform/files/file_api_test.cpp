@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -239,6 +240,24 @@ TEST_F(Exists, PlainPaths) {
     EXPECT_FALSE(FileExists(""));
     EXPECT_FALSE(FileExists((dir / "sub/").c_str()));
     EXPECT_FALSE(FileExists(("\"" + dir / "report.doc\"").c_str()));
+}
+
+TEST_F(Exists, APathLongerThanOneCallTakesIsLookedUpByItsFolder) {
+    std::string deep = dir.path();
+    while (deep.size() + 200 < 3900) {
+        deep += "/" + std::string(199, 'd');
+        ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    }
+    deep += "/" + std::string(4090 - deep.size() - 1, 'e'); // "/long.enx" takes it past 4095
+    ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    const int folder = ::open(deep.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int file = ::openat(folder, "long.enx", O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(file, 0);
+    ::close(file);
+    EXPECT_TRUE(FileExists((deep + "/long.enx").c_str()));
+    EXPECT_FALSE(FileExists((deep + "/missing").c_str()));
+    ::unlinkat(folder, "long.enx", 0);
+    ::close(folder);
 }
 
 TEST_F(Exists, WildcardsCountTheFirstMatchInSortedOrder) {
