@@ -22,8 +22,12 @@ std::string ProposeFor(const std::string& source, int mode) {
     if (mode == 0) {
         return source + kEncryptedMarker;
     }
-    return HasEncryptedMarker(source) ? source.substr(0, source.size() - kEncryptedMarkerLength)
-                                      : std::string();
+    if (!HasEncryptedMarker(source)) {
+        return {};
+    }
+    // A file named only ".enx" leaves no name: its folder is no destination.
+    std::string destination = source.substr(0, source.size() - kEncryptedMarkerLength);
+    return destination.empty() || destination.back() == '/' ? std::string() : destination;
 }
 
 } // namespace vanthe
