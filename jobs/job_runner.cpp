@@ -70,7 +70,13 @@ FieldToFix OnRun(HWND dialog, const std::string& sourcePath, const std::string& 
     } else if (!CodePageFromEnvironment(&codePage, &message)) {
         // An unknown VANTHE_CODEPAGE: the message says so.
     } else if (bytes = PasswordForCodePage(password, codePage, mode == 0); !bytes.ok) {
-        MessageBox(dialog, bytes.errorText.c_str(), "", MB_OK);
+        // The way on, which the dialog has no field for.
+        const std::string text =
+            bytes.errorText + (bytes.unrepresentable
+                                   ? "\n\nVANTHE_CODEPAGE=N in the environment chooses another "
+                                     "code page (65001 keeps the password's UTF-8 bytes)."
+                                   : "");
+        MessageBox(dialog, text.c_str(), "", MB_OK);
         return FieldToFix::Password;
     } else if (DestinationState(destinationPath.c_str(), sourcePath.c_str()) ==
                Existing::RegularFile) {

@@ -181,7 +181,9 @@ TEST_F(Passwords, EncryptingRefusesCharactersTheCodePageLacks) {
     Outcome outcome = TypeAndRun(dir / "plain", "", QString::fromUtf8("Pässwörd"), {{}},
                                  [] { return FocusIn(IDC_PASSWORD); });
     EXPECT_EQ(outcome.boxes[0].text,
-              "The password contains characters that code page 1251 cannot represent.");
+              "The password contains characters that code page 1251 cannot represent.\n\n"
+              "VANTHE_CODEPAGE=N in the environment chooses another code page (65001 keeps the "
+              "password's UTF-8 bytes).");
     EXPECT_EQ(outcome.boxes[0].title, "");
     EXPECT_EQ(outcome.boxes[0].icon, QMessageBox::NoIcon);
     EXPECT_FALSE(PathExists(dir / "plain.enx"));
