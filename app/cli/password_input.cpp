@@ -22,13 +22,20 @@ volatile std::sig_atomic_t terminalSaved = 0;
 int terminalFd = -1;
 termios savedTerminal{};
 termios quietTerminal{};
+const char* volatile promptShown = nullptr; // the prompt being answered, if any
+volatile std::size_t promptLength = 0;
 
 // A shell that stops the program (Ctrl-Z) gives the terminal its echo back; when the program
-// continues at the prompt, the echo goes off again before the next key is read.
+// continues at the prompt, the echo goes off again before the next key is read. What was typed
+// before the stop is dropped (Ctrl-Z drops it anyway) and the prompt shown again, so the
+// answer starts afresh, as the user sees it.
 void OnContinue(int) {
     if (terminalSaved != 0) {
         const int saved = errno;
-        ::tcsetattr(terminalFd, TCSANOW, &quietTerminal);
+        ::tcsetattr(terminalFd, TCSAFLUSH, &quietTerminal);
+        if (const char* prompt = promptShown) {
+            (void)!::write(terminalFd, prompt, promptLength);
+        }
         errno = saved;
     }
 }
@@ -154,9 +161,12 @@ std::string TooLong(const std::string& where) {
 }
 
 bool Prompt(int fd, const char* text, std::string& answer, std::string& reason) {
-    (void)!::write(fd, text, std::strlen(text));
+    promptLength = std::strlen(text);
+    promptShown = text;
+    (void)!::write(fd, text, promptLength);
     int error = 0;
     LineRead outcome = ReadFirstLine(fd, false, answer, error);
+    promptShown = nullptr;
     (void)!::write(fd, "\n", 1);
     if (outcome == LineRead::TooLong) {
         reason = TooLong("the terminal");

@@ -693,7 +693,10 @@ TEST_F(Cli, ThePromptHidesTheTypingAgainWhenTheProgramContinues) {
     ASSERT_TRUE(terminal.ReadUntil("Password: ")) << terminal.screen;
     EXPECT_FALSE(terminal.Echoing());
     // What Ctrl-Z and fg do: the program stops, the shell turns the echo back on for itself,
-    // and the program continues at its prompt.
+    // and the program continues at its prompt. What was typed before is dropped and the
+    // prompt shown again, so the answer starts afresh.
+    terminal.Type("half typed");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     int status = 0;
     ::kill(terminal.pid, SIGSTOP);
     ASSERT_EQ(::waitpid(terminal.pid, &status, WUNTRACED), terminal.pid);
@@ -705,6 +708,7 @@ TEST_F(Cli, ThePromptHidesTheTypingAgainWhenTheProgramContinues) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_FALSE(terminal.Echoing());
+    ASSERT_TRUE(terminal.ReadUntil("Password: Password: ")) << terminal.screen;
     AnswerBothPrompts(terminal);
     EXPECT_TRUE(terminal.Echoing()); // given back at the end
     EXPECT_TRUE(PathExists(dir / "plain.enx"));
