@@ -112,10 +112,14 @@ char32_t SpacingAccent(xkb_keysym_t keysym) {
     return 0;
 }
 
+bool handingOver = false;
+
 void Commit(QWidget* widget, const QString& text) {
     QInputMethodEvent commit;
     commit.setCommitString(text);
+    handingOver = true;
     QCoreApplication::sendEvent(widget, &commit);
+    handingOver = false;
 }
 
 // The toolkit composes as the keys are read from the display, and hands a composed letter to
@@ -274,6 +278,10 @@ void InstallCompose(QApplication& application) {
     if (composeTable != nullptr) {
         composer = new OrderedComposer(composeTable, application);
     }
+}
+
+bool TextFromTheFieldsOwnKeys() {
+    return composer == nullptr || handingOver;
 }
 
 void ComposeInto(QWidget* field) {

@@ -15,5 +15,8 @@ void InstallCompose(QApplication& application);
 // Composes for a field from the start, also where its window gets keys before the toolkit
 // counts it as active.
 void ComposeInto(QWidget* field);
+// Whether an input method's text that reaches a field now comes from the field's own keys: true
+// while the layer hands over what it composed, and wherever the toolkit composes instead.
+bool TextFromTheFieldsOwnKeys();
 
 } // namespace platform::detail

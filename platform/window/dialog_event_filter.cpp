@@ -1,5 +1,6 @@
 #include "platform/window/dialog_event_filter.h"
 
+#include "platform/window/compose.h"
 #include "platform/window/dialog_navigation.h"
 #include "platform/window/dialog_window.h"
 #include "platform/window/drops.h"
@@ -145,6 +146,15 @@ bool DialogEventFilter::eventFilter(QObject* watched, QEvent* event) {
             event->accept();
         }
         return false;
+    }
+    case QEvent::InputMethod: {
+        // A password field takes keys, as on the platform, not an input method's text: one
+        // may commit what was pending in another field only once the focus has come here (a
+        // Korean syllable under IBus), which would go into the password unseen. Dead keys
+        // composed from its own keys still go in.
+        const auto* edit = qobject_cast<const QLineEdit*>(widget);
+        return edit != nullptr && edit->echoMode() != QLineEdit::Normal &&
+               !TextFromTheFieldsOwnKeys();
     }
     case QEvent::ContextMenu:
         // The menu keys were taken as keys already.

@@ -14,6 +14,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -260,6 +261,34 @@ TEST_F(Passwords, ThePasswordFieldSaysWhileCapsLockIsOn) {
     EXPECT_EQ(seen, expected);
     // A screen reader hears it too: it says a change of the focused field's description.
     EXPECT_EQ(said, (std::vector<std::string>{"Caps Lock is On", ""}));
+}
+
+// A key as a display hands it over, with its keysym.
+void PressKeysym(int key, quint32 keysym, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, 0, keysym, 0, text);
+    QApplication::sendEvent(QApplication::focusWidget(), &press);
+}
+
+TEST_F(Passwords, TheFieldTakesItsOwnKeysNotAnInputMethodsText) {
+    MainDialog dialog;
+    std::string typed;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        ControlWidget(dialog, IDC_PASSWORD)->setFocus(Qt::MouseFocusReason);
+        // What an input method commits once the focus has come here, such as the syllable
+        // still pending in the field the user clicked away from.
+        QInputMethodEvent late;
+        late.setCommitString(QString::fromUtf8("\xED\x95\x9C"));
+        QApplication::sendEvent(QApplication::focusWidget(), &late);
+        Type(QStringLiteral("xyz"));
+        // A dead acute and e, composed from the field's own keys.
+        PressKeysym(Qt::Key_Dead_Acute, 0xfe51, QString());
+        PressKeysym(Qt::Key_E, 'e', QStringLiteral("e"));
+        typed = ControlText(dialog, IDC_PASSWORD);
+        Key(Qt::Key_Escape);
+    });
+    dialog.RunModal(nullptr, 0);
+    EXPECT_EQ(typed, "xyz\xC3\xA9");
 }
 
 TEST_F(Passwords, CuttingOrCopyingThePasswordDoesNothing) {
