@@ -208,7 +208,16 @@ int Run(const Options& options) {
         return kExitRefused;
     }
 
-    bool showProgress = !options.quiet && ::isatty(STDERR_FILENO) != 0;
+    // Data typed at the terminal is read without a prompt: say so, or the program seems to hang;
+    // a progress line would be drawn over what is typed.
+    const bool dataFromTerminal =
+        ::isatty(STDIN_FILENO) != 0 &&
+        std::any_of(plan.jobs.begin(), plan.jobs.end(),
+                    [](const PlannedJob& job) { return job.fromStandardInput; });
+    if (dataFromTerminal && !options.quiet) {
+        Say("reading the data from the terminal; end it with Ctrl-D");
+    }
+    bool showProgress = !options.quiet && !dataFromTerminal && ::isatty(STDERR_FILENO) != 0;
     std::uint64_t total = 0;
     for (const PlannedJob& job : plan.jobs) {
         total += job.sizeHint;

@@ -714,6 +714,18 @@ TEST_F(Cli, ThePromptHidesTheTypingAgainWhenTheProgramContinues) {
     EXPECT_TRUE(PathExists(dir / "plain.enx"));
 }
 
+TEST_F(Cli, DataTypedAtTheTerminalIsAskedFor) {
+    // `-` at a shell reads what is typed: the program says so rather than seem to hang.
+    AtTerminal terminal({"encrypt", "-p", passwordFile, "-o", dir / "typed.enx", "-"});
+    ASSERT_TRUE(terminal.ReadUntil("reading the data from the terminal; end it with Ctrl-D"))
+        << terminal.screen;
+    terminal.Type("typed\n\x04");
+    EXPECT_EQ(terminal.Wait(), 0) << terminal.screen;
+    Outcome back =
+        RunCli({"decrypt", "-p", passwordFile, "--no-check", "-o", "-", dir / "typed.enx"});
+    EXPECT_EQ(back.out, "typed\n");
+}
+
 TEST_F(Cli, StandardInputThatIsTheTerminalAsksAsThePromptDoes) {
     // `-p -` typed at a shell: the password is asked without echo, and twice when encrypting,
     // not read from a terminal that shows it.
