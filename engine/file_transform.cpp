@@ -236,8 +236,7 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
                 fileStep = JobStep::Write;
                 code = HResultFromLastError();
             } else if (!result.Publish()) {
-                // Every byte is out: what failed is giving the result its name.
-                fileStep = JobStep::Publish;
+                fileStep = result.FailedWriting() ? JobStep::Write : JobStep::Publish;
                 code = HResultFromLastError();
             }
         }

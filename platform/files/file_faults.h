@@ -7,7 +7,7 @@
 
 namespace platform {
 
-enum class FileCall { Create, Read, Write, GetSize, Close, CreateThread, Publish, Count };
+enum class FileCall { Create, Read, Write, GetSize, Close, CreateThread, Publish, Sync, Count };
 
 // The call of that kind made after `skip` unaffected ones fails with `error`.
 void InjectFileFailure(FileCall call, DWORD error, unsigned skip = 0);

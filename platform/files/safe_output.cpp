@@ -434,8 +434,12 @@ bool ResultFile::Publish() {
     // The result is on disk before it takes the name: a crash must leave neither an empty file
     // in place of a replaced one nor an empty new one, after which a user who deleted the
     // source trusting the result would have lost both.
-    if (::fsync(fd_) != 0) {
-        return Fail(errno);
+    const bool planned = detail::PlannedFailureDue(FileCall::Sync);
+    if (planned || ::fsync(fd_) != 0) {
+        // A file system over the network may tell only now that the bytes could not be
+        // written (a full one reports EIO): a write failure, not one of naming.
+        failedWriting_ = true;
+        return planned ? false : Fail(errno);
     }
 
     {

@@ -38,6 +38,9 @@ public:
     // name nor the name missing once Publish has returned.
     // Without `replace`, a destination that appeared meanwhile is kept (EEXIST).
     bool Publish();
+    // After a failed Publish: true when putting the bytes on disk failed, which some file
+    // systems report only then, rather than giving the result its name.
+    bool FailedWriting() const { return failedWriting_; }
     // Drops an unpublished result. Also done by the destructor.
     void Discard();
 
@@ -49,6 +52,7 @@ private:
     int folder_ = -1;
     int slot_ = -1;
     bool replace_ = false;
+    bool failedWriting_ = false;
     unsigned permissions_ = 0600;
     unsigned group_ = 0;     // the group the result was made with
     std::string folderPath_; // the destination's folder as it was named

@@ -1,3 +1,4 @@
+#include "engine/failure_meaning.h"
 #include "engine/file_transform.h"
 #include "platform/crypto/crypt_faults.h"
 #include "platform/files/file_faults.h"
@@ -341,6 +342,17 @@ TEST_F(FailedJob, AResultRefusedItsNameIsNoWriteFailure) {
     EXPECT_EQ(transform.errorText, "Encryption error: 1.");
     EXPECT_EQ(transform.failure.step, JobStep::Publish);
     EXPECT_EQ(transform.failure.code, static_cast<std::uint32_t>(EPERM));
+    ExpectOldDestinationAndNothingElse();
+}
+
+TEST_F(FailedJob, ASyncThatFailsIsAWriteFailure) {
+    // As on a full file system over the network, which tells only when the result is synced.
+    InjectFileFailure(FileCall::Sync, EIO);
+    EXPECT_FALSE(Encrypt());
+    EXPECT_EQ(transform.failure.step, JobStep::Write);
+    EXPECT_EQ(transform.failure.code, static_cast<std::uint32_t>(EIO));
+    EXPECT_EQ(FailureMeaning(transform.failure),
+              "The destination cannot be written: Input/output error.");
     ExpectOldDestinationAndNothingElse();
 }
 
