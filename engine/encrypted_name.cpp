@@ -3,6 +3,8 @@
 #include "platform/files/file_api.h"
 #include "platform/files/strings.h"
 
+#include <string_view>
+
 namespace vanthe {
 
 bool HasEncryptedMarker(const std::string& path) {
@@ -25,9 +27,12 @@ std::string ProposeFor(const std::string& source, int mode) {
     if (!HasEncryptedMarker(source)) {
         return {};
     }
-    // A file named only ".enx" leaves no name: its folder is no destination.
+    // A file named only ".enx" (or "..enx") leaves no name: its folder is no destination.
     std::string destination = source.substr(0, source.size() - kEncryptedMarkerLength);
-    return destination.empty() || destination.back() == '/' ? std::string() : destination;
+    const std::size_t slash = destination.rfind('/');
+    const std::string_view name =
+        std::string_view(destination).substr(slash == std::string::npos ? 0 : slash + 1);
+    return name.empty() || name == "." || name == ".." ? std::string() : destination;
 }
 
 } // namespace vanthe

@@ -19,8 +19,9 @@ struct Proposal {
     std::string destination;
 };
 Proposal ProposeFor(const std::string& source);
-// The destination for a mode the user chose: decrypting a source without the marker, or named
-// only the marker, has no name to propose (empty), and encrypting always appends it.
+// The destination for a mode the user chose: decrypting a source without the marker, or one
+// that leaves no name without it (".enx", "..enx"), has none to propose (empty), and encrypting
+// always appends it.
 std::string ProposeFor(const std::string& source, int mode);
 
 } // namespace vanthe

@@ -308,6 +308,9 @@ TEST_F(Naming, ProposalsFollowTheMarker) {
         {"a.eNx", "", true, 1, "Decrypt", "a"},
         {".enx", "", true, 1, "Decrypt", ""},
         {"/data/.ENX", "", true, 1, "Decrypt", ""}, // its folder is no destination
+        {"/data/..enx", "", true, 1, "Decrypt", ""},
+        {"...enx", "", true, 1, "Decrypt", ""},
+        {"/data/...x.enx", "", true, 1, "Decrypt", "/data/...x"},
         {"ab", "", true, 0, "Encrypt", "ab.enx"},
         {"data.enx ", "", true, 0, "Encrypt", "data.enx .enx"},
         {"\xC3\xA9t\xC3\xA9.enx", "", true, 1, "Decrypt", "\xC3\xA9t\xC3\xA9"},
