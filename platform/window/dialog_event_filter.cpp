@@ -106,6 +106,12 @@ void NoteCapsLock(QWidget* widget, const QKeyEvent* key) {
     notice->show();
 }
 
+// A field whose text is masked: the platform's password edit.
+bool IsPasswordField(const QWidget* widget) {
+    const auto* edit = qobject_cast<const QLineEdit*>(widget);
+    return edit != nullptr && edit->echoMode() != QLineEdit::Normal;
+}
+
 LRESULT DialogCode(HWND window) {
     return window != nullptr ? SendMessage(window, WM_GETDLGCODE, 0, 0) : 0;
 }
@@ -131,9 +137,7 @@ bool DialogEventFilter::eventFilter(QObject* watched, QEvent* event) {
         NoteCapsLock(widget, key);
         // The platform's password edit cuts nothing, as it copies nothing: the toolkit's would
         // take the password away and put nothing on the clipboard.
-        const auto* edit = qobject_cast<const QLineEdit*>(widget);
-        if (edit != nullptr && edit->echoMode() != QLineEdit::Normal &&
-            key->matches(QKeySequence::Cut)) {
+        if (IsPasswordField(widget) && key->matches(QKeySequence::Cut)) {
             return true;
         }
         return HandleKey(target, *key);
@@ -152,9 +156,7 @@ bool DialogEventFilter::eventFilter(QObject* watched, QEvent* event) {
         // may commit what was pending in another field only once the focus has come here (a
         // Korean syllable under IBus), which would go into the password unseen. Dead keys
         // composed from its own keys still go in.
-        const auto* edit = qobject_cast<const QLineEdit*>(widget);
-        return edit != nullptr && edit->echoMode() != QLineEdit::Normal &&
-               !TextFromTheFieldsOwnKeys();
+        return IsPasswordField(widget) && !TextFromTheFieldsOwnKeys();
     }
     case QEvent::ContextMenu:
         // The menu keys were taken as keys already.
