@@ -57,6 +57,24 @@ HRESULT FileHandle::GetChangeTimes(ChangeTimes* times) {
     return 0;
 }
 
+std::chrono::milliseconds FileHandle::ChangeTimes::SameStampWithin(std::uint64_t now) const {
+    constexpr std::uint64_t kTicksPerSecond = 10000000;
+    const bool wholeSeconds = any % kTicksPerSecond == 0 && content % kTicksPerSecond == 0;
+    const std::uint64_t step = wholeSeconds ? 2 * kTicksPerSecond : kTicksPerSecond / 50;
+    if (now >= any + step || any > now + step) {
+        return std::chrono::milliseconds(0);
+    }
+    return std::chrono::milliseconds((any + step - now + 9999) / 10000);
+}
+
+std::uint64_t FileHandle::Now() {
+    // Ticks of 100 ns from 1601, as the file times count them.
+    constexpr std::uint64_t kEpochDifference = 11644473600u * 10000000u;
+    const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    return kEpochDifference + static_cast<std::uint64_t>(since1970.count()) / 100;
+}
+
 HRESULT FileHandle::Close() {
     if (handle_ == nullptr) {
         return 0;

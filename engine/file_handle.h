@@ -5,6 +5,7 @@
 
 #include "platform/files/file_api.h"
 
+#include <chrono>
 #include <cstdint>
 
 namespace vanthe {
@@ -30,7 +31,14 @@ public:
         std::uint64_t content = 0;
         std::uint64_t any = 0;
         bool operator==(const ChangeTimes&) const = default;
+        // How long from `now` (in the same ticks) a change could still be stamped with these
+        // very times, and so look like none. Stamps come from a clock that moves in steps: whole
+        // seconds on some file systems (two on FAT; ext4 with small inodes, sshfs), a clock
+        // tick on the others. Zero where the stamp lies further off than a step, either way.
+        std::chrono::milliseconds SameStampWithin(std::uint64_t now) const;
     };
+    // The system's time now, in the ticks of ChangeTimes.
+    static std::uint64_t Now();
     platform::HRESULT GetChangeTimes(ChangeTimes* times);
     // Writes are buffered below, so closing can be the moment a write fails.
     platform::HRESULT Close();

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace vanthe {
@@ -147,6 +148,11 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
         unsigned char* chunk = chunks[0];
         unsigned char* next = chunks[1];
         DWORD n = 0;
+        if (watchSource) {
+            // A change stamped like the last one would pass unseen; reading starts once any
+            // change gets stamps of its own. It waits only for a source changed just now.
+            std::this_thread::sleep_for(sourceTimes.SameStampWithin(FileHandle::Now()));
+        }
         fileStep = JobStep::Read;
         code = sourceFile.Read(chunk, kChunkSize, &n);
         // The source is read to its end, whatever size the system reported; reading one chunk

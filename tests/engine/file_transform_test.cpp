@@ -1,15 +1,18 @@
 #include "engine/failure_meaning.h"
+#include "engine/file_handle.h"
 #include "engine/file_transform.h"
 #include "platform/crypto/crypt_faults.h"
 #include "platform/files/file_faults.h"
 #include "support/test_files.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -304,6 +307,56 @@ TEST_F(FailedJob, ASourceChangedWhileItIsReadGivesNoResult) {
         EXPECT_EQ(transform.errorText, "Encryption error: 1006.");
         ExpectOldDestinationAndNothingElse();
     }
+}
+
+// A file system that keeps whole seconds (ext4 made with small inodes, FAT, sshfs) stamps a
+// rewrite in the same second as the change before it with the same times.
+TEST_F(FailedJob, ARewriteInTheSameSecondAsTheLastChangeIsSeen) {
+    const std::string image = dir / "disk.img";
+    const std::string mounted = dir / "disk";
+    ASSERT_EQ(::mkdir(mounted.c_str(), 0700), 0);
+    const int made =
+        std::system(("truncate -s 16M '" + image + "' && mkfs.ext4 -q -I 128 '" + image +
+                     "' 2>/dev/null && mount -o loop '" + image + "' '" + mounted + "' 2>/dev/null")
+                        .c_str());
+    if (made != 0) {
+        GTEST_SKIP() << "cannot mount a file system image here";
+    }
+    source = mounted + "/report.doc";
+    destination = mounted + "/report.doc.enx";
+    // Written just now, so the rewrite below falls in the same second, bar a second's turn.
+    WriteBytes(source, Pattern(300000));
+    recorder.onEvent = [&](Kind kind) {
+        if (kind == Chunk && recorder.events.size() == 10) {
+            const int fd = ::open(source.c_str(), O_WRONLY);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(::pwrite(fd, "edited", 6, 0), 6);
+            ASSERT_EQ(::pwrite(fd, "edited", 6, 200000), 6);
+            ::close(fd);
+        }
+    };
+    EXPECT_FALSE(Encrypt());
+    recorder.onEvent = nullptr;
+    EXPECT_EQ(transform.failure.step, JobStep::SourceChanged);
+    EXPECT_FALSE(PathExists(destination));
+    ::umount2(mounted.c_str(), MNT_DETACH);
+}
+
+TEST(ChangeStamps, AStampFromAnotherClockNeverHoldsAJobUp) {
+    constexpr std::uint64_t kSecond = 10000000;
+    const std::uint64_t now = 1000000 * kSecond + kSecond / 4;
+    const auto within = [now](std::uint64_t any, std::uint64_t content) {
+        return vanthe::FileHandle::ChangeTimes{content, any}.SameStampWithin(now).count();
+    };
+    // Whole seconds: until two have passed, FAT's step.
+    const std::uint64_t thisSecond = now - kSecond / 4;
+    EXPECT_EQ(within(thisSecond, thisSecond - 3 * kSecond), 1750);
+    EXPECT_EQ(within(thisSecond - 2 * kSecond, thisSecond - 3 * kSecond), 0);
+    // A finer clock's tick.
+    EXPECT_EQ(within(now - kSecond / 200, now - kSecond / 200), 15);
+    EXPECT_EQ(within(now - kSecond / 10, now - kSecond / 10), 0);
+    // A server whose clock runs an hour ahead.
+    EXPECT_EQ(within(thisSecond + 3600 * kSecond, thisSecond), 0);
 }
 
 TEST_F(FailedJob, ReadFailingWithTheNumberOnceTakenForEndOfFile) {
