@@ -48,6 +48,10 @@ std::string CheckSource(const std::string& source, PlannedJob& job) {
     // Opened only to learn that it may be read. O_NONBLOCK: the open of a device, a modem's say,
     // must not hold the call here.
     int fd = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && S_ISREG(info.st_mode)) {
+        // Another program holds a lease on it, which the job's own open waits for.
+        return {};
+    }
     if (fd < 0) {
         return Printable(source) + ": cannot open: " + std::strerror(errno);
     }

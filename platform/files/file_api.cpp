@@ -251,6 +251,12 @@ HANDLE CreateFile(const char* name, DWORD access, DWORD shareMode, void* /*secur
     // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; truncation waits until
     // the sharing check has passed.
     int fd = ::open(name, flags, 0666);
+    if (fd < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        // Another program holds a lease on the file (a file server does, for its clients):
+        // opening without O_NONBLOCK asks it to let go and waits until it has, as any reader
+        // would. A FIFO never answers so.
+        fd = ::open(name, flags & ~O_NONBLOCK, 0666);
+    }
     if (fd < 0) {
         Fail(errno);
         return INVALID_HANDLE_VALUE;

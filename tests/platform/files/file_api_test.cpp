@@ -6,10 +6,13 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace platform;
@@ -140,6 +143,34 @@ TEST(Sources, OnlyRegularFilesAreRead) {
     EXPECT_TRUE(CloseHandle(stream));
     EXPECT_EQ(OpenStream(dir.path().c_str()), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(EISDIR));
+}
+
+TEST(Sources, AFileAnotherProgramHoldsALeaseOnIsReadOnceItLetsGo) {
+    TempDir dir;
+    const std::string path = dir / "shared.doc";
+    WriteBytes(path, Pattern(100));
+    const int held = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    if (::fcntl(held, F_SETLEASE, F_WRLCK) != 0) {
+        ::close(held);
+        GTEST_SKIP() << "the file system gives no leases here";
+    }
+    // The holder hears of the open through SIGIO, as a file server does, and lets go a
+    // little later.
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGIO, &ignore, &previous), 0);
+    std::thread holder([held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ::fcntl(held, F_SETLEASE, F_UNLCK);
+        ::close(held);
+    });
+    HANDLE source = OpenSource(path);
+    holder.join();
+    ::sigaction(SIGIO, &previous, nullptr);
+    ASSERT_NE(source, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_TRUE(CloseHandle(source));
 }
 
 TEST(Reading, FillsEachRequestUntilTheEnd) {
