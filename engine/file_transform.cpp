@@ -120,10 +120,10 @@ bool FileTransform::Transform(const std::string& source, const std::string& dest
             } else {
                 code = HResultFromLastError();
                 DWORD error = GetLastError();
-                fileStep = error == ERROR_SHARING_VIOLATION  ? JobStep::SameFile
-                           : error == ERROR_CANT_ACCESS_FILE ? JobStep::DestinationKind
-                           : error == EEXIST                 ? JobStep::Publish
-                                                             : JobStep::CreateDestination;
+                fileStep = error == ERROR_SHARING_VIOLATION          ? JobStep::SameFile
+                           : error == ERROR_CANT_ACCESS_FILE         ? JobStep::DestinationKind
+                           : error == EEXIST || result.NameRefused() ? JobStep::Publish
+                                                                     : JobStep::CreateDestination;
             }
         }
         filesOpen = code == 0;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -237,6 +238,16 @@ bool AppendOnly(int folder) {
     return appendOnly;
 }
 
+// An immutable or append-only file can be neither replaced nor removed.
+bool Unreplaceable(int folder, const std::string& name) {
+    struct statx info {};
+    if (::statx(folder, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE, &info) != 0) {
+        return false;
+    }
+    const std::uint64_t fixed = STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND;
+    return (info.stx_attributes & info.stx_attributes_mask & fixed) != 0;
+}
+
 // The permission bits a new file in the folder may have. A folder with a default access list
 // decides them for every file made in it, and the umask then counts for nothing: the list's
 // owner, mask (or group) and other entries, as the system applies them to a file created there.
@@ -303,6 +314,8 @@ bool ResultFile::Fail(int error) {
 
 bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
     Discard();
+    failedWriting_ = false;
+    nameRefused_ = false;
     if (detail::PlannedFailureDue(FileCall::Create)) {
         return false;
     }
@@ -337,7 +350,9 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
         if (!replace_) {
             return Fail(EEXIST);
         }
-        if (AppendOnly(folder_)) {
+        // Said now, rather than once the whole job has been done for nothing.
+        if (Unreplaceable(folder_, name_) || AppendOnly(folder_)) {
+            nameRefused_ = true;
             return Fail(EPERM);
         }
     } else if (errno != ENOENT) {

@@ -41,6 +41,9 @@ public:
     // After a failed Publish: true when putting the bytes on disk failed, which some file
     // systems report only then, rather than giving the result its name.
     bool FailedWriting() const { return failedWriting_; }
+    // After a failed Create: true when the destination exists and can never take the result's
+    // place (it is immutable or append-only, or its folder is append-only).
+    bool NameRefused() const { return nameRefused_; }
     // Drops an unpublished result. Also done by the destructor.
     void Discard();
 
@@ -53,6 +56,7 @@ private:
     int slot_ = -1;
     bool replace_ = false;
     bool failedWriting_ = false;
+    bool nameRefused_ = false;
     unsigned permissions_ = 0600;
     unsigned group_ = 0;     // the group the result was made with
     std::string folderPath_; // the destination's folder as it was named

@@ -11,7 +11,9 @@
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -439,6 +441,32 @@ TEST_F(FailedJob, ExistingDestinationIsKeptUnlessReplacingWasAllowed) {
     transform.replaceExisting = true;
     EXPECT_TRUE(Encrypt());
     EXPECT_EQ(ReadBytes(destination).size(), 5000u);
+}
+
+TEST_F(FailedJob, ADestinationThatCanNeverBeReplacedIsRefusedBeforeTheJob) {
+    // Found out only when the result took the name, it would cost the whole job first.
+    for (const int flag : {FS_IMMUTABLE_FL, FS_APPEND_FL}) {
+        SCOPED_TRACE(flag);
+        const auto setFlag = [&](bool on) {
+            const int fd = ::open(destination.c_str(), O_RDONLY);
+            int flags = 0;
+            bool set = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+            flags = on ? flags | flag : flags & ~flag;
+            set = set && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+            ::close(fd);
+            return set;
+        };
+        if (!setFlag(true)) {
+            GTEST_SKIP() << "cannot make a file immutable or append-only here";
+        }
+        recorder.events.clear();
+        EXPECT_FALSE(Encrypt());
+        EXPECT_TRUE(setFlag(false));
+        EXPECT_EQ(recorder.events, kFailedBeforeStart);
+        EXPECT_EQ(transform.failure.step, JobStep::Publish);
+        EXPECT_EQ(transform.failure.code, static_cast<DWORD>(EPERM));
+        ExpectOldDestinationAndNothingElse();
+    }
 }
 
 TEST_F(FailedJob, DestinationThatAppearsDuringTheJobIsKept) {
