@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QValidator>
 #include <algorithm>
@@ -278,6 +279,15 @@ DialogWindow* BuildDialog(const DialogTemplate& dialogTemplate, HINSTANCE instan
         // Relative to the owner's client area, as the platform places an owned dialog.
         if (const QWidget* ownerWidget = WidgetFor(owner)) {
             position += ownerWidget->mapToGlobal(QPoint(0, 0));
+            // But on the owner's screen, whole, so no button lies beyond an edge; its frame
+            // will be as wide as the owner's.
+            const QWidget* ownerWindow = ownerWidget->window();
+            const QSize frame = client + ownerWindow->frameGeometry().size() - ownerWindow->size();
+            const QRect area = ownerWidget->screen()->availableGeometry();
+            position.setX(std::max(
+                area.x(), std::min(position.x(), area.x() + area.width() - frame.width())));
+            position.setY(std::max(
+                area.y(), std::min(position.y(), area.y() + area.height() - frame.height())));
         }
     }
     dialog->move(position);

@@ -3,6 +3,7 @@
 #include "platform/window/startup.h"
 #include "platform/window/window_registry.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -14,7 +15,12 @@ BOOL SystemParametersInfo(UINT action, UINT uiParam, void* pvParam, UINT winIni)
     if (action != SPI_GETWORKAREA || pvParam == nullptr || !detail::IsGuiThread()) {
         return FALSE;
     }
-    const QScreen* screen = QGuiApplication::primaryScreen();
+    // The screen the pointer is on, where desktops open a new window, rather than always the
+    // first one.
+    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
     if (screen == nullptr) {
         return FALSE;
     }

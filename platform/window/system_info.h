@@ -6,7 +6,7 @@
 
 namespace platform {
 
-// SPI_GETWORKAREA: the primary screen's available geometry into a RECT.
+// SPI_GETWORKAREA: the available geometry of the screen the pointer is on into a RECT.
 BOOL SystemParametersInfo(UINT action, UINT uiParam, void* pvParam, UINT winIni);
 
 } // namespace platform

@@ -9,9 +9,12 @@
 #include "res/resource_ids.h"
 #include "support/test_files.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QTest>
 #include <QWidget>
 #include <tuple>
@@ -500,6 +503,61 @@ TEST_F(About, OtherCommandsLeaveTheBoxOpen) {
             SendMessage(box, WM_COMMAND, 0, 0);
             EXPECT_EQ(RunningDialog(), box);
             SendMessage(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+        });
+    script.When(
+        "back in the main dialog", [&] { return RunningDialog() == dialog.window(); },
+        [&] { Key(Qt::Key_Escape); });
+    EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
+}
+
+// A desktop of two screens side by side (the second smaller), as its own test run gives.
+class TwoScreens : public MainDialogTest {
+protected:
+    void SetUp() override {
+        if (QGuiApplication::screens().size() < 2) {
+            GTEST_SKIP() << "needs the two screens of two-screens.json";
+        }
+        MainDialogTest::SetUp();
+    }
+    static QRect Second() { return QGuiApplication::screens().at(1)->availableGeometry(); }
+    static bool Within(const RECT& frame, const QRect& area) {
+        return frame.left >= area.left() && frame.top >= area.top() &&
+               frame.right <= area.x() + area.width() && frame.bottom <= area.y() + area.height();
+    }
+};
+
+TEST_F(TwoScreens, TheDialogOpensOnTheScreenThePointerIsOn) {
+    QCursor::setPos(Second().center());
+    MainDialog dialog;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        RECT frame{};
+        GetWindowRect(dialog.window(), &frame);
+        EXPECT_TRUE(Within(frame, Second())) << frame.left << "," << frame.top << " " << frame.right << "," << frame.bottom;
+        Key(Qt::Key_Escape);
+    });
+    EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
+    QCursor::setPos(QGuiApplication::primaryScreen()->geometry().center());
+}
+
+TEST_F(TwoScreens, TheAboutBoxStaysWholeOnItsOwnersScreen) {
+    // The dialog pushed half past the second screen's lower right corner.
+    MainDialog dialog;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        const QRect area = Second();
+        SetWindowPos(dialog.window(), nullptr, area.x() + area.width() - 150,
+                     area.y() + area.height() - 80, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessage(dialog.window(), WM_SYSCOMMAND, ID_SYS_ABOUT, 0);
+    });
+    script.When(
+        "the About box", [&] { return RunningDialog() != dialog.window(); },
+        [&] {
+            RECT frame{};
+            GetWindowRect(RunningDialog(), &frame);
+            EXPECT_TRUE(Within(frame, Second())) << frame.left << "," << frame.top << " " << frame.right << "," << frame.bottom;
+            Key(Qt::Key_Escape);
         });
     script.When(
         "back in the main dialog", [&] { return RunningDialog() == dialog.window(); },
