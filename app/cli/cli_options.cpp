@@ -159,7 +159,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& reason) 
             break;
         }
         if (arg.starts_with("--") && arg.find('=') == arg.size() - 1) {
-            reason = std::string(arg.substr(0, arg.size() - 1)) + " needs a value after '='";
+            reason =
+                Printable(std::string(arg.substr(0, arg.size() - 1))) + " needs a value after '='";
             return false;
         }
     }

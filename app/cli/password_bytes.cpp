@@ -1,5 +1,6 @@
 #include "app/cli/password_bytes.h"
 
+#include "app/cli/printable_name.h"
 #include "engine/password_bytes.h"
 #include "platform/files/strings.h"
 #include "platform/text/code_page.h"
@@ -18,6 +19,7 @@ bool ChooseCodePage(int chosen, int& codePage, std::string& reason) {
     }
     platform::UINT fromEnvironment = 0;
     if (!platform::CodePageFromEnvironment(&fromEnvironment, &reason)) {
+        reason = Printable(reason); // it quotes the variable's value
         return false;
     }
     codePage = static_cast<int>(fromEnvironment);

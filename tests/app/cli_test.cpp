@@ -392,6 +392,8 @@ TEST_F(Cli, UsageErrorsComeBeforeAnyWork) {
         {{"encrypt", "-j", "\x1b]0;title\a", plain}, "not '\\x1B]0;title\\x07'"},
         {{"encrypt", "--codepage", "\x1b[5m", plain}, "unknown code page '\\x1B[5m'"},
         {{"encrypt", "-p", dir / "no\x1b[31mfile", plain}, "no\\x1B[31mfile: No such file"},
+        // A file so named, in a folder the user globs.
+        {{"encrypt", "--\x1b[2J\x1b]0;owned\a=", plain}, "--\\x1B[2J\\x1B]0;owned\\x07 needs"},
     };
     for (const auto& c : cases) {
         Outcome outcome = RunCli(c.args);
@@ -400,10 +402,11 @@ TEST_F(Cli, UsageErrorsComeBeforeAnyWork) {
         EXPECT_FALSE(Has(outcome.err, "\x1b") || Has(outcome.err, "\a")) << outcome.err;
     }
     RunOptions badVariable;
-    badVariable.environment = {"VANTHE_CODEPAGE=utf8"};
+    badVariable.environment = {"VANTHE_CODEPAGE=utf8\x1b[5m"};
     Outcome variable = RunCli({"encrypt", "-p", passwordFile, plain}, badVariable);
     EXPECT_EQ(variable.exitCode, 2);
     EXPECT_TRUE(Has(variable.err, "VANTHE_CODEPAGE")) << variable.err;
+    EXPECT_TRUE(Has(variable.err, "utf8\\x1B[5m")) << variable.err;
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"other", "password", "plain.txt"}));
 }
 
