@@ -29,6 +29,21 @@ std::size_t Utf8Length(const std::string& text, std::size_t at) {
     return length;
 }
 
+// Marks that turn the direction of the text after them (U+061C, U+200E, U+200F, U+202A to
+// U+202E, U+2066 to U+2069): "invoice\u202Efdp.exe" would show as "invoiceexe.pdf".
+bool TurnsTheText(const std::string& text, std::size_t at, std::size_t length) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    if (length == 2) {
+        return byte(0) == 0xD8 && byte(1) == 0x9C;
+    }
+    if (length != 3 || byte(0) != 0xE2) {
+        return false;
+    }
+    return (byte(1) == 0x80 &&
+            (byte(2) == 0x8E || byte(2) == 0x8F || (byte(2) >= 0xAA && byte(2) <= 0xAE))) ||
+           (byte(1) == 0x81 && byte(2) >= 0xA6 && byte(2) <= 0xA9);
+}
+
 } // namespace
 
 std::string Printable(const std::string& name) {
@@ -44,7 +59,8 @@ std::string Printable(const std::string& name) {
             }
             printable += static_cast<char>(c);
             ++at;
-        } else if (std::size_t length = c >= 0x80 ? Utf8Length(name, at) : 0; length > 0) {
+        } else if (std::size_t length = c >= 0x80 ? Utf8Length(name, at) : 0;
+                   length > 0 && !TurnsTheText(name, at, length)) {
             printable.append(name, at, length);
             at += length;
         } else {

@@ -26,6 +26,11 @@ TEST(PrintableName, EscapesWhatATerminalWouldObey) {
         {"surrogate \xed\xa0\x80", "surrogate \\xED\\xA0\\x80"},
         {"cut \xe2\x82", "cut \\xE2\\x82"},
         {"back\\slash", "back\\\\slash"}, // so an escape in the output is never ambiguous
+        // A mark that turns the direction of what follows would show "invoiceexe.pdf".
+        {"invoice\u202Efdp.exe", "invoice\\xE2\\x80\\xAEfdp.exe"},
+        {"a\u2067b\u200Fc\u061Cd", "a\\xE2\\x81\\xA7b\\xE2\\x80\\x8Fc\\xD8\\x9Cd"},
+        {"\u05E9\u05DC\u05D5\u05DD \u202F\u2069x",
+         "\u05E9\u05DC\u05D5\u05DD \u202F\\xE2\\x81\\xA9x"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Printable(c.name), c.printed);
