@@ -190,6 +190,16 @@ int Run(const Options& options) {
                                      ": the password is empty"
                                : std::string("the password is empty"));
     }
+    if (encrypting && fromFile && text.find('\r') != std::string::npos) {
+        // A file with old Mac line ends (CR alone), or a line ending doubled to "\r\r\n": the
+        // password would take in what no one can type. Decrypting still takes the line as it
+        // is, so files encrypted under such a line before still open.
+        platform::SecureZeroMemory(text.data(), text.size());
+        return Refuse((options.passwordFile == "-" ? std::string("standard input")
+                                                   : Printable(options.passwordFile)) +
+                      ": the password line holds a carriage return; end its lines with LF or "
+                      "CR LF");
+    }
     if (encrypting && DialogCharacters(text) > kDialogPasswordCharacters) {
         platform::SecureZeroMemory(text.data(), text.size());
         return Refuse("the password is longer than the " +

@@ -795,6 +795,19 @@ TEST_F(Cli, PasswordLinesAreLimited) {
     EXPECT_EQ(binary.exitCode, 2);
     EXPECT_EQ(binary.err, "vanthe-cli: standard input: the password line holds a NUL byte; a "
                           "typed password never does\n");
+    // Lines ended by CR alone, or a doubled ending: no one could type that password again.
+    for (const char* lines : {"secret\rnext\r", "secret\r\r\n"}) {
+        Outcome crossed =
+            RunCli({"encrypt", "-f", "-p", "-", dir / "plain"}, WithInput(std::string(lines)));
+        EXPECT_EQ(crossed.exitCode, 2);
+        EXPECT_EQ(crossed.err, "vanthe-cli: standard input: the password line holds a carriage "
+                               "return; end its lines with LF or CR LF\n");
+        // What was encrypted under such a line before still opens.
+        Outcome opened =
+            RunCli({"decrypt", "-f", "--no-check", "-p", "-", "-o", dir / "out", dir / "plain.enx"},
+                   WithInput(std::string(lines)));
+        EXPECT_EQ(opened.exitCode, 0) << opened.err;
+    }
 }
 
 TEST_F(Cli, PasswordFilesSavedOnWindowsGiveTheirPassword) {
