@@ -126,10 +126,18 @@ void DialogWindow::UpdateMask() {
            QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);
     state_.renderingMask = false;
     const QRegion region = KeptRegion(image, ToRgb(state_.colorKey));
+    const QRegion before = mask().isEmpty() ? QRegion(rect()) : mask();
     if (region == QRegion(rect())) {
         clearMask();
     } else {
         setMask(region);
+    }
+    // The toolkit paints nothing of a window outside its shape: a part the shape shows anew
+    // still holds what it showed when it was last painted (the key, under a fill that has moved
+    // on since), so it is painted now.
+    const QRegion shown = region - before;
+    if (!shown.isEmpty()) {
+        update(shown);
     }
 }
 

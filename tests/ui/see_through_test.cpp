@@ -231,4 +231,84 @@ TEST_F(SeeThrough, TheBusyDialogShowsWhatLiesBehindItWhileItsControlsStayWhole) 
     EXPECT_EQ(translucent, kind == "wayland");
 }
 
+// Rows the fill uncovers may be painted while the window's shape still hides them, as they were
+// after the replace question: the toolkit paints nothing outside a window's shape, so they
+// must be painted again once the shape shows them, or they keep the key's colour.
+TEST_F(SeeThrough, RowsTheFillUncoversShowTheDialogNotItsKey) {
+    const std::string kind = DisplayKind();
+    ASSERT_TRUE(kind == "x11" || kind == "x11-composited" || kind == "wayland")
+        << "run under run-under-xvfb.sh or run-under-weston.sh";
+    TempDir dir;
+    MakeSparseFile(dir / "big.bin", off_t{256} << 20);
+    MakeSparseFile(dir / "big.bin.enx", 4);
+    QWidget backdrop;
+    if (kind != "wayland") {
+        backdrop.setAutoFillBackground(true);
+        QPalette palette = backdrop.palette();
+        palette.setColor(QPalette::Window, kBackdrop);
+        backdrop.setPalette(palette);
+        backdrop.setGeometry(QGuiApplication::primaryScreen()->geometry());
+        backdrop.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
+    }
+    MainDialog dialog;
+    QRect surface;
+    QImage shot;
+    int keyed = -1;
+    ModalScript script(std::chrono::seconds(90));
+    script.When(
+        "the whole dialog is on the screen",
+        [&] {
+            QWidget* widget = WidgetFromHandle(dialog.window());
+            if (widget == nullptr || !widget->isVisible() ||
+                !QTest::qWaitForWindowExposed(widget)) {
+                return false;
+            }
+            shot = Screenshot();
+            surface = NotBackdrop(shot);
+            return surface.size() == widget->size();
+        },
+        [&] {
+            SetDlgItemText(dialog.window(), IDC_SOURCE, (dir / "big.bin").c_str());
+            SetDlgItemText(dialog.window(), IDC_DESTINATION, (dir / "big.bin.enx").c_str());
+            SetDlgItemText(dialog.window(), IDC_PASSWORD, "pw");
+            dialog.ExchangeData(MainDialog::Exchange::ToMembers, MainDialog::kEveryField);
+            Click(ControlWidget(dialog, IDC_RUN));
+        });
+    SeenBox question;
+    AnswerBox(script, question, &dialog, {Qt::Key_Return, QMessageBox::Yes});
+    bool seeThrough = false;
+    script.When(
+        "the fill has uncovered a quarter of the dialog",
+        [&] {
+            if (JobsDone()) {
+                return true;
+            }
+            shot = Screenshot();
+            const int client = dialog.overlay.clientRect.bottom;
+            const QRect edge(surface.left() + 1, surface.top() + client * 3 / 4, 1, client / 4);
+            seeThrough = seeThrough || BackdropPixels(shot, edge) == edge.height();
+            return seeThrough && dialog.overlayActive != 0 && BackdropPixels(shot, edge) == 0;
+        },
+        [&] {
+            Keep(shot, "uncovered");
+            const int client = dialog.overlay.clientRect.bottom;
+            const QRect lower(surface.left(), surface.top() + client * 3 / 4, surface.width(),
+                              client / 4);
+            keyed = 0;
+            for (int y = lower.top(); y <= lower.bottom(); ++y) {
+                for (int x = lower.left(); x <= lower.right(); ++x) {
+                    keyed += shot.pixelColor(x, y) == QColor(1, 2, 3) ? 1 : 0;
+                }
+            }
+        });
+    script.When(
+        "the job has ended", [&] { return JobsDone() && dialog.overlayActive == 0; },
+        [&] { SendMessage(dialog.window(), WM_COMMAND, IDCANCEL, 0); });
+    EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
+    EXPECT_TRUE(script.Finished());
+    EXPECT_TRUE(question.seen);
+    EXPECT_EQ(keyed, 0);
+}
+
 } // namespace
