@@ -119,6 +119,41 @@ void MakeSparseFile(const std::string& path, off_t size) {
     ::close(fd);
 }
 
+// On X11 the backdrop is a window of its own, under the dialog; Weston's desktop is already
+// that colour.
+void ShowBackdrop(QWidget& backdrop) {
+    if (DisplayKind() == "wayland") {
+        return;
+    }
+    backdrop.setAutoFillBackground(true);
+    QPalette palette = backdrop.palette();
+    palette.setColor(QPalette::Window, kBackdrop);
+    backdrop.setPalette(palette);
+    backdrop.setGeometry(QGuiApplication::primaryScreen()->geometry());
+    backdrop.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
+}
+
+// Whether the screen shows the whole dialog, taking the screenshot and where the dialog is.
+// Not waiting for activation: a headless Weston has no seat to give the focus to.
+bool WholeDialogShown(const MainDialog& dialog, QImage& shot, QRect& surface) {
+    QWidget* widget = WidgetFromHandle(dialog.window());
+    if (widget == nullptr || !widget->isVisible() || !QTest::qWaitForWindowExposed(widget)) {
+        return false;
+    }
+    shot = Screenshot();
+    surface = NotBackdrop(shot);
+    return surface.size() == widget->size();
+}
+
+void RunJob(MainDialog& dialog, const std::string& source, const std::string& destination) {
+    SetDlgItemText(dialog.window(), IDC_SOURCE, source.c_str());
+    SetDlgItemText(dialog.window(), IDC_DESTINATION, destination.c_str());
+    SetDlgItemText(dialog.window(), IDC_PASSWORD, "pw");
+    dialog.ExchangeData(MainDialog::Exchange::ToMembers, MainDialog::kEveryField);
+    Click(ControlWidget(dialog, IDC_RUN));
+}
+
 using SeeThrough = MainDialogTest;
 
 TEST_F(SeeThrough, TheBusyDialogShowsWhatLiesBehindItWhileItsControlsStayWhole) {
@@ -128,18 +163,8 @@ TEST_F(SeeThrough, TheBusyDialogShowsWhatLiesBehindItWhileItsControlsStayWhole) 
     TempDir dir;
     MakeSparseFile(dir / "big.bin", off_t{64} << 20);
 
-    // On X11 the backdrop is a window of its own, under the dialog; Weston's desktop is
-    // already that colour.
     QWidget backdrop;
-    if (kind != "wayland") {
-        backdrop.setAutoFillBackground(true);
-        QPalette palette = backdrop.palette();
-        palette.setColor(QPalette::Window, kBackdrop);
-        backdrop.setPalette(palette);
-        backdrop.setGeometry(QGuiApplication::primaryScreen()->geometry());
-        backdrop.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
-    }
+    ShowBackdrop(backdrop);
 
     MainDialog dialog;
     held = false;
@@ -150,17 +175,7 @@ TEST_F(SeeThrough, TheBusyDialogShowsWhatLiesBehindItWhileItsControlsStayWhole) 
     ModalScript script(std::chrono::seconds(90));
     script.When(
         "the whole dialog is on the screen",
-        [&] {
-            QWidget* widget = WidgetFromHandle(dialog.window());
-            // Not waiting for activation: a headless Weston has no seat to give the focus to.
-            if (widget == nullptr || !widget->isVisible() ||
-                !QTest::qWaitForWindowExposed(widget)) {
-                return false;
-            }
-            shot = Screenshot();
-            surface = NotBackdrop(shot);
-            return surface.size() == widget->size();
-        },
+        [&] { return WholeDialogShown(dialog, shot, surface); },
         [&] {
             Keep(shot, "before");
             client = dialog.overlay.clientRect.bottom;
@@ -169,11 +184,7 @@ TEST_F(SeeThrough, TheBusyDialogShowsWhatLiesBehindItWhileItsControlsStayWhole) 
             EXPECT_EQ(dialog.overlay.fillColor, 0x030201u);
             heldProc = reinterpret_cast<WNDPROC>(SetWindowLongPtr(
                 dialog.window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HoldingProc)));
-            SetDlgItemText(dialog.window(), IDC_SOURCE, (dir / "big.bin").c_str());
-            SetDlgItemText(dialog.window(), IDC_DESTINATION, (dir / "big.bin.enx").c_str());
-            SetDlgItemText(dialog.window(), IDC_PASSWORD, "pw");
-            dialog.ExchangeData(MainDialog::Exchange::ToMembers, MainDialog::kEveryField);
-            Click(ControlWidget(dialog, IDC_RUN));
+            RunJob(dialog, dir / "big.bin", dir / "big.bin.enx");
         });
     script.When(
         "the job is held and the upper surface shows the backdrop",
@@ -242,15 +253,7 @@ TEST_F(SeeThrough, RowsTheFillUncoversShowTheDialogNotItsKey) {
     MakeSparseFile(dir / "big.bin", off_t{256} << 20);
     MakeSparseFile(dir / "big.bin.enx", 4);
     QWidget backdrop;
-    if (kind != "wayland") {
-        backdrop.setAutoFillBackground(true);
-        QPalette palette = backdrop.palette();
-        palette.setColor(QPalette::Window, kBackdrop);
-        backdrop.setPalette(palette);
-        backdrop.setGeometry(QGuiApplication::primaryScreen()->geometry());
-        backdrop.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
-    }
+    ShowBackdrop(backdrop);
     MainDialog dialog;
     QRect surface;
     QImage shot;
@@ -258,23 +261,8 @@ TEST_F(SeeThrough, RowsTheFillUncoversShowTheDialogNotItsKey) {
     ModalScript script(std::chrono::seconds(90));
     script.When(
         "the whole dialog is on the screen",
-        [&] {
-            QWidget* widget = WidgetFromHandle(dialog.window());
-            if (widget == nullptr || !widget->isVisible() ||
-                !QTest::qWaitForWindowExposed(widget)) {
-                return false;
-            }
-            shot = Screenshot();
-            surface = NotBackdrop(shot);
-            return surface.size() == widget->size();
-        },
-        [&] {
-            SetDlgItemText(dialog.window(), IDC_SOURCE, (dir / "big.bin").c_str());
-            SetDlgItemText(dialog.window(), IDC_DESTINATION, (dir / "big.bin.enx").c_str());
-            SetDlgItemText(dialog.window(), IDC_PASSWORD, "pw");
-            dialog.ExchangeData(MainDialog::Exchange::ToMembers, MainDialog::kEveryField);
-            Click(ControlWidget(dialog, IDC_RUN));
-        });
+        [&] { return WholeDialogShown(dialog, shot, surface); },
+        [&] { RunJob(dialog, dir / "big.bin", dir / "big.bin.enx"); });
     SeenBox question;
     AnswerBox(script, question, &dialog, {Qt::Key_Return, QMessageBox::Yes});
     bool seeThrough = false;
