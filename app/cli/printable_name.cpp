@@ -29,19 +29,19 @@ std::size_t Utf8Length(const std::string& text, std::size_t at) {
     return length;
 }
 
-// Marks that turn the direction of the text after them (U+061C, U+200E, U+200F, U+202A to
-// U+202E, U+2066 to U+2069): "invoice\u202Efdp.exe" would show as "invoiceexe.pdf".
-bool TurnsTheText(const std::string& text, std::size_t at, std::size_t length) {
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+// Characters that show as nothing, or turn the direction of the text after them, so that a
+// name holding one looks like another: "a\u200Btxt" like "atxt", "invoice\u202Efdp.exe" like
+// "invoiceexe.pdf". Joiners (U+200C, U+200D) stay: Persian words and emoji sequences need them.
+bool ShowsAsAnother(const std::string& text, std::size_t at, std::size_t length) {
+    char32_t c = 0;
     if (length == 2) {
-        return byte(0) == 0xD8 && byte(1) == 0x9C;
+        c = (static_cast<char32_t>(text[at] & 0x1F) << 6) | (text[at + 1] & 0x3F);
+    } else if (length == 3) {
+        c = (static_cast<char32_t>(text[at] & 0x0F) << 12) |
+            (static_cast<char32_t>(text[at + 1] & 0x3F) << 6) | (text[at + 2] & 0x3F);
     }
-    if (length != 3 || byte(0) != 0xE2) {
-        return false;
-    }
-    return (byte(1) == 0x80 &&
-            (byte(2) == 0x8E || byte(2) == 0x8F || (byte(2) >= 0xAA && byte(2) <= 0xAE))) ||
-           (byte(1) == 0x81 && byte(2) >= 0xA6 && byte(2) <= 0xA9);
+    return c == 0x00AD || c == 0x061C || c == 0x180E || c == 0x200B || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2069) || c == 0xFEFF;
 }
 
 } // namespace
@@ -60,7 +60,7 @@ std::string Printable(const std::string& name) {
             printable += static_cast<char>(c);
             ++at;
         } else if (std::size_t length = c >= 0x80 ? Utf8Length(name, at) : 0;
-                   length > 0 && !TurnsTheText(name, at, length)) {
+                   length > 0 && !ShowsAsAnother(name, at, length)) {
             printable.append(name, at, length);
             at += length;
         } else {

@@ -26,7 +26,12 @@ TEST(PrintableName, EscapesWhatATerminalWouldObey) {
         {"surrogate \xed\xa0\x80", "surrogate \\xED\\xA0\\x80"},
         {"cut \xe2\x82", "cut \\xE2\\x82"},
         {"back\\slash", "back\\\\slash"}, // so an escape in the output is never ambiguous
-        // A mark that turns the direction of what follows would show "invoiceexe.pdf".
+        // What shows as nothing, or turns the direction of what follows, would make one name
+        // look like another: "atxt", "invoiceexe.pdf".
+        {"a\u200Btxt\u00AD\uFEFF\u2028",
+         "a\\xE2\\x80\\x8Btxt\\xC2\\xAD\\xEF\\xBB\\xBF\\xE2\\x80\\xA8"},
+        {"\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645",
+         "\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645"},
         {"invoice\u202Efdp.exe", "invoice\\xE2\\x80\\xAEfdp.exe"},
         {"a\u2067b\u200Fc\u061Cd", "a\\xE2\\x81\\xA7b\\xE2\\x80\\x8Fc\\xD8\\x9Cd"},
         {"\u05E9\u05DC\u05D5\u05DD \u202F\u2069x",
