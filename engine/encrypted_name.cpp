@@ -3,8 +3,6 @@
 #include "platform/files/file_api.h"
 #include "platform/files/strings.h"
 
-#include <string_view>
-
 namespace vanthe {
 
 bool HasEncryptedMarker(const std::string& path) {
@@ -29,9 +27,7 @@ std::string ProposeFor(const std::string& source, int mode) {
     }
     // A file named only ".enx" (or "..enx") leaves no name: its folder is no destination.
     std::string destination = source.substr(0, source.size() - kEncryptedMarkerLength);
-    const std::size_t slash = destination.rfind('/');
-    const std::string_view name =
-        std::string_view(destination).substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string name = platform::NameOf(destination);
     return name.empty() || name == "." || name == ".." ? std::string() : destination;
 }
 

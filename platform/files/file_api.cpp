@@ -560,6 +560,19 @@ BOOL FindClose(HANDLE find) {
     return TRUE;
 }
 
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 int StatPath(const char* path, struct stat* info, bool follow) {
     if ((follow ? ::stat(path, info) : ::lstat(path, info)) == 0) {
         return 0;
@@ -567,16 +580,15 @@ int StatPath(const char* path, struct stat* info, bool follow) {
     if (errno != ENAMETOOLONG) {
         return errno;
     }
-    const char* slash = std::strrchr(path, '/');
-    if (slash == nullptr || slash[1] == '\0') {
+    const std::string name = NameOf(path);
+    if (name.empty()) {
         return ENAMETOOLONG;
     }
-    const std::string folderPath = slash == path ? "/" : std::string(path, slash);
-    const int folder = ::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int folder = ::open(FolderOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) {
         return errno;
     }
-    const int found = ::fstatat(folder, slash + 1, info, follow ? 0 : AT_SYMLINK_NOFOLLOW);
+    const int found = ::fstatat(folder, name.c_str(), info, follow ? 0 : AT_SYMLINK_NOFOLLOW);
     const int error = found == 0 ? 0 : errno;
     ::close(folder);
     return error;

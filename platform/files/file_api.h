@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct stat;
 
@@ -93,6 +94,11 @@ BOOL FindClose(HANDLE find);
 
 // True when the path, or the first match of its pattern, is an entry that is not a directory.
 bool FileExists(const char* path);
+
+// The folder a path names its last component in ("." for a bare name, "/" at the root), and
+// that component.
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
 
 // stat(2), or lstat(2) when not `follow`, also of a path longer than one system call takes
 // (PATH_MAX) whose folder and name are not: results are made that way. 0, or an errno value.

@@ -118,19 +118,6 @@ private:
     sigset_t previous_;
 };
 
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Short and of fixed length, so any destination name that fits the folder fits here too.
 std::string TemporaryName() {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
