@@ -184,10 +184,11 @@ int Run(const Options& options) {
     if (!havePassword) {
         return Refuse(reason);
     }
+    const std::string passwordSource = options.passwordFile == "-"
+                                           ? std::string("standard input")
+                                           : Printable(options.passwordFile);
     if (text.empty()) {
-        return Refuse(fromFile ? (options.passwordFile == "-" ? std::string("standard input")
-                                                              : Printable(options.passwordFile)) +
-                                     ": the password is empty"
+        return Refuse(fromFile ? passwordSource + ": the password is empty"
                                : std::string("the password is empty"));
     }
     if (encrypting && fromFile && text.find('\r') != std::string::npos) {
@@ -195,8 +196,7 @@ int Run(const Options& options) {
         // password would take in what no one can type. Decrypting still takes the line as it
         // is, so files encrypted under such a line before still open.
         platform::SecureZeroMemory(text.data(), text.size());
-        return Refuse((options.passwordFile == "-" ? std::string("standard input")
-                                                   : Printable(options.passwordFile)) +
+        return Refuse(passwordSource +
                       ": the password line holds a carriage return; end its lines with LF or "
                       "CR LF");
     }
