@@ -105,6 +105,12 @@ std::size_t RunJobs(const Options& options, const JobPlan& plan, const PasswordB
         transform.sourceIsStandardInput = job.fromStandardInput;
         transform.sourceIsNamedStream = job.fromNamedStream;
         transform.destinationIsStandardOutput = job.toStandardOutput;
+        if (!options.quiet && !job.fromStandardInput && !job.fromNamedStream &&
+            HeldByAnotherProgram(job.source)) {
+            // Else the wait, up to the lease-break time, looks like a hang.
+            meter.Say(Printable(job.source) + ": another program holds it open; waiting for it to "
+                                              "let go");
+        }
         if (!transform.Transform(job.source, job.destination, password.bytes, mode)) {
             ++failed;
             counted = true;

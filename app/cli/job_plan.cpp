@@ -29,6 +29,11 @@ std::string NameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
+// What an open that may not wait gets for a file another program holds a lease on.
+bool IsLeaseRefusal(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+
 // The refusal of a source that cannot be read, or an empty text.
 std::string CheckSource(const std::string& source, PlannedJob& job) {
     struct stat info {};
@@ -48,7 +53,7 @@ std::string CheckSource(const std::string& source, PlannedJob& job) {
     // Opened only to learn that it may be read. O_NONBLOCK: the open of a device, a modem's say,
     // must not hold the call here.
     int fd = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && S_ISREG(info.st_mode)) {
+    if (fd < 0 && IsLeaseRefusal(errno) && S_ISREG(info.st_mode)) {
         // Another program holds a lease on it, which the job's own open waits for.
         return {};
     }
@@ -279,6 +284,16 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
         plan.jobs.push_back(std::move(job));
     }
     return ReadsNoResult(plan, reason);
+}
+
+bool HeldByAnotherProgram(const std::string& source) {
+    // An open that may not wait asks the holder to let go, as the job's own open would.
+    int fd = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return IsLeaseRefusal(errno);
+    }
+    ::close(fd);
+    return false;
 }
 
 } // namespace vanthe::cli

@@ -31,4 +31,9 @@ struct JobPlan {
 // False with a reason when the call as a whole is wrong; nothing may start then.
 bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason);
 
+// True when another program (a file server, for one of its clients) holds a lease on the regular
+// file `source`: opening it then waits until that program lets go, at most the system's
+// lease-break time.
+bool HeldByAnotherProgram(const std::string& source);
+
 } // namespace vanthe::cli

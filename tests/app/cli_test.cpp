@@ -934,6 +934,10 @@ TEST_F(Cli, ASourceAnotherProgramHoldsALeaseOnIsDoneOnceItLetsGo) {
     ::signal(SIGIO, SIG_DFL);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
     EXPECT_EQ(ReadBytes(dir / "shared.enx").size(), 3000u);
+    // The wait, up to the system's lease-break time, must not look like a hang.
+    EXPECT_TRUE(Has(outcome.err, dir / "shared: another program holds it open; waiting for it to "
+                                       "let go"))
+        << outcome.err;
 }
 
 TEST_F(Cli, AFolderThatTakesNoNewFileIsReportedForEachFile) {
