@@ -1506,4 +1506,26 @@ TEST_F(Cli, PasswordsAreHashedInTheCodePageWindowsWouldUse) {
     EXPECT_EQ(ReadBytes(dir / "plain.enx"), ReadBytes(vectors + "/outputs/cp1252-00.enx"));
 }
 
+TEST_F(Cli, JapaneseKeysTypedHereAreHashedAsTypedOnWindows) {
+    // Input here gives the wave dash U+301C, the minus sign U+2212 and the yen sign U+00A5 for
+    // keys that type U+FF5E, U+FF0D and a backslash on Windows, which code page 932 stores as
+    // 81 60, 81 7C and 5C.
+    const Bytes plain = Pattern(3000);
+    WriteBytes(dir / "plain", plain);
+    WriteBytes(dir / "windows", Bytes{'p', 0x81, 0x60, 0x81, 0x7C, 0x5C, '\n'});
+    ASSERT_EQ(RunCli({"encrypt", "-q", "-p", dir / "windows", "-o", dir / "made-on-windows",
+                      dir / "plain"})
+                  .exitCode,
+              0);
+    WriteBytes(dir / "typed", Bytes{'p', 0xE3, 0x80, 0x9C, 0xE2, 0x88, 0x92, 0xC2, 0xA5, '\n'});
+    Outcome encrypted =
+        RunCli({"encrypt", "-q", "--codepage", "932", "-p", dir / "typed", dir / "plain"});
+    EXPECT_EQ(encrypted.exitCode, 0) << encrypted.err;
+    EXPECT_EQ(ReadBytes(dir / "plain.enx"), ReadBytes(dir / "made-on-windows"));
+    Outcome decrypted = RunCli({"decrypt", "-q", "--codepage", "932", "-p", dir / "typed", "-o",
+                                "-", dir / "made-on-windows"});
+    EXPECT_EQ(decrypted.exitCode, 0) << decrypted.err;
+    EXPECT_EQ(Bytes(decrypted.out.begin(), decrypted.out.end()), plain);
+}
+
 } // namespace
