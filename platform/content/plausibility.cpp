@@ -236,7 +236,7 @@ std::optional<Packet> PacketAt(const unsigned char* data, std::size_t size, std:
         }
         return value;
     };
-    if (at + 6 > size || (data[at] & 0x80) == 0) {
+    if (at + 2 > size || (data[at] & 0x80) == 0) {
         return std::nullopt;
     }
     Packet packet;
@@ -247,10 +247,10 @@ std::optional<Packet> PacketAt(const unsigned char* data, std::size_t size, std:
         if (first < 192) {
             length = first;
             packet.body = at + 2;
-        } else if (first < 224) {
+        } else if (first < 224 && at + 3 <= size) {
             length = ((first - 192) << 8) + data[at + 2] + 192;
             packet.body = at + 3;
-        } else if (first == 255) {
+        } else if (first == 255 && at + 6 <= size) {
             length = bigEndian(at + 2, 4);
             packet.body = at + 6;
         } else {
@@ -259,10 +259,10 @@ std::optional<Packet> PacketAt(const unsigned char* data, std::size_t size, std:
     } else {
         packet.tag = (data[at] >> 2) & 0xF;
         const unsigned lengthType = data[at] & 3;
-        if (lengthType == 3) {
+        const std::size_t count = std::size_t{1} << lengthType;
+        if (lengthType == 3 || at + 1 + count > size) {
             return std::nullopt;
         }
-        const std::size_t count = std::size_t{1} << lengthType;
         length = bigEndian(at + 1, count);
         packet.body = at + 1 + count;
     }
@@ -281,6 +281,14 @@ bool SkipNumber(const unsigned char* data, std::size_t end, std::size_t& at) {
     }
     at += 2 + (bits + 7) / 8;
     return at <= end;
+}
+
+bool IsKnownCipher(unsigned cipher) {
+    return (cipher >= 1 && cipher <= 4) || (cipher >= 7 && cipher <= 13);
+}
+
+bool IsKnownHash(unsigned hash) {
+    return (hash >= 1 && hash <= 3) || (hash >= 8 && hash <= 11);
 }
 
 // A session key encrypted to a public key, version 3: RSA, Elgamal or ECDH.
@@ -312,10 +320,9 @@ bool IsPassphrasePacket(const unsigned char* data, const Packet& packet) {
     const unsigned cipher = data[packet.body + 1];
     const unsigned derivation = data[packet.body + 2];
     const unsigned hash = data[packet.body + 3];
-    const bool knownCipher = (cipher >= 1 && cipher <= 4) || (cipher >= 7 && cipher <= 13);
-    const bool knownHash = (hash >= 1 && hash <= 3) || (hash >= 8 && hash <= 11);
+    const bool knownHash = IsKnownHash(hash);
     const std::size_t used = derivation == 0 ? 4 : derivation == 1 ? 12 : derivation == 3 ? 13 : 0;
-    return knownCipher && knownHash && used != 0 && length >= used && length <= used + 65;
+    return IsKnownCipher(cipher) && knownHash && used != 0 && length >= used && length <= used + 65;
 }
 
 // The packet of encrypted data that follows the keys, with integrity protection or AEAD: its
@@ -350,6 +357,266 @@ bool IsOpenPgpEncrypted(const unsigned char* data, std::size_t size) {
         }
     }
     return false;
+}
+
+// OpenPGP keys, keyrings, signatures and signed data: packets one after another, each where the
+// one before it ends, up to the end of the file. Keys and signatures hold numbers as random as
+// a wrong password's output, so each is named only once its fields add up to exactly its
+// length, with a known algorithm and curve.
+
+// The curves of keys: NIST P-256, P-384 and P-521, the Brainpool curves, secp256k1, Ed25519,
+// Curve25519, Ed448 and X448, each as its object identifier's length and bytes.
+constexpr std::string_view kCurves[] = {
+    "\x08\x2A\x86\x48\xCE\x3D\x03\x01\x07",
+    "\x05\x2B\x81\x04\x00\x22",
+    "\x05\x2B\x81\x04\x00\x23",
+    "\x09\x2B\x24\x03\x03\x02\x08\x01\x01\x07",
+    "\x09\x2B\x24\x03\x03\x02\x08\x01\x01\x0B",
+    "\x09\x2B\x24\x03\x03\x02\x08\x01\x01\x0D",
+    "\x05\x2B\x81\x04\x00\x0A",
+    "\x09\x2B\x06\x01\x04\x01\xDA\x47\x0F\x01",
+    "\x0A\x2B\x06\x01\x04\x01\x97\x55\x01\x05\x01",
+    "\x03\x2B\x65\x71",
+    "\x03\x2B\x65\x6F",
+};
+
+bool SkipCurve(const unsigned char* data, std::size_t end, std::size_t& at) {
+    for (std::string_view curve : kCurves) {
+        if (at + curve.size() <= end &&
+            std::equal(curve.begin(), curve.end(), data + at, [](char a, unsigned char b) {
+                return static_cast<unsigned char>(a) == b;
+            })) {
+            at += curve.size();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SkipNumbers(const unsigned char* data, std::size_t end, std::size_t& at, int count) {
+    for (int n = 0; n < count; ++n) {
+        if (!SkipNumber(data, end, at)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A key's public fields, version 4: when, which algorithm, then its numbers.
+bool SkipPublicKey(const unsigned char* data, std::size_t end, std::size_t& at,
+                   unsigned& algorithm) {
+    if (at + 6 > end || data[at] != 4) {
+        return false;
+    }
+    algorithm = data[at + 5];
+    at += 6;
+    switch (algorithm) {
+    case 1: // RSA
+    case 2:
+    case 3:
+        return SkipNumbers(data, end, at, 2);
+    case 16: // Elgamal
+        return SkipNumbers(data, end, at, 3);
+    case 17: // DSA
+        return SkipNumbers(data, end, at, 4);
+    case 18: // ECDH: the point, then how the key is derived from it
+        if (!SkipCurve(data, end, at) || !SkipNumber(data, end, at) || at + 4 > end) {
+            return false;
+        }
+        at += 4;
+        return data[at - 4] == 3 && data[at - 3] == 1 && IsKnownHash(data[at - 2]) &&
+               IsKnownCipher(data[at - 1]);
+    case 19: // ECDSA
+    case 22: // EdDSA
+        return SkipCurve(data, end, at) && SkipNumber(data, end, at);
+    default:
+        return false;
+    }
+}
+
+// A key or subkey, public or secret. A secret key's numbers are in the clear with a checksum
+// after them, or encrypted under a passphrase derived by a known cipher and hash.
+bool IsKeyPacket(const unsigned char* data, const Packet& packet) {
+    std::size_t at = packet.body;
+    unsigned algorithm = 0;
+    if (!SkipPublicKey(data, packet.end, at, algorithm)) {
+        return false;
+    }
+    if (packet.tag == 6 || packet.tag == 14) {
+        return at == packet.end;
+    }
+    if (at >= packet.end) {
+        return false;
+    }
+    const unsigned usage = data[at++];
+    if (usage == 0) {
+        const int numbers = algorithm <= 3 ? 4 : 1;
+        return SkipNumbers(data, packet.end, at, numbers) && at + 2 == packet.end;
+    }
+    if ((usage != 254 && usage != 255) || at + 3 > packet.end) {
+        return false;
+    }
+    const unsigned cipher = data[at];
+    const unsigned derivation = data[at + 1];
+    const unsigned hash = data[at + 2];
+    // 101: a stub that says where the secret is kept (a smartcard, or nowhere).
+    const bool knownDerivation =
+        derivation == 0 || derivation == 1 || derivation == 3 || derivation == 101;
+    return IsKnownCipher(cipher) && knownDerivation && (derivation == 101 || IsKnownHash(hash));
+}
+
+// The subpackets of a signature's area, each of exactly its length, up to the area's end.
+bool SkipSubpackets(const unsigned char* data, std::size_t end, std::size_t& at) {
+    if (at + 2 > end) {
+        return false;
+    }
+    const std::size_t areaEnd = at + 2 + (static_cast<std::size_t>(data[at]) << 8 | data[at + 1]);
+    at += 2;
+    if (areaEnd > end) {
+        return false;
+    }
+    while (at < areaEnd) {
+        const unsigned first = data[at];
+        std::size_t length = first;
+        std::size_t header = 1;
+        if (first >= 192 && first < 255 && at + 2 <= areaEnd) {
+            length = ((first - 192) << 8) + data[at + 1] + 192;
+            header = 2;
+        } else if (first == 255 && at + 5 <= areaEnd) {
+            length = static_cast<std::size_t>(data[at + 1]) << 24 |
+                     static_cast<std::size_t>(data[at + 2]) << 16 |
+                     static_cast<std::size_t>(data[at + 3]) << 8 | data[at + 4];
+            header = 5;
+        } else if (first >= 192) {
+            return false;
+        }
+        if (length == 0 || length > areaEnd - at - header) {
+            return false;
+        }
+        at += header + length;
+    }
+    return true;
+}
+
+// A signature, version 4, of a known kind: its subpackets, the first bytes of the hash, and the
+// algorithm's numbers.
+bool IsSignaturePacket(const unsigned char* data, const Packet& packet) {
+    static constexpr unsigned char kKinds[] = {0x00, 0x01, 0x02, 0x10, 0x11, 0x12, 0x13, 0x18,
+                                               0x19, 0x1F, 0x20, 0x28, 0x30, 0x40, 0x50};
+    std::size_t at = packet.body;
+    if (at + 4 > packet.end || data[at] != 4 ||
+        std::find(std::begin(kKinds), std::end(kKinds), data[at + 1]) == std::end(kKinds) ||
+        !IsKnownHash(data[at + 3])) {
+        return false;
+    }
+    const unsigned algorithm = data[at + 2];
+    at += 4;
+    if (!SkipSubpackets(data, packet.end, at) || !SkipSubpackets(data, packet.end, at)) {
+        return false;
+    }
+    at += 2;
+    const int numbers = algorithm <= 3                                          ? 1
+                        : algorithm == 17 || algorithm == 19 || algorithm == 22 ? 2
+                                                                                : 0;
+    return numbers != 0 && SkipNumbers(data, packet.end, at, numbers) && at == packet.end;
+}
+
+// What comes before signed data: the kind of signature, its hash and algorithm, and its key.
+bool IsOnePassSignaturePacket(const unsigned char* data, const Packet& packet) {
+    const std::size_t at = packet.body;
+    return packet.end - at == 13 && data[at] == 3 && IsKnownHash(data[at + 2]) &&
+           (data[at + 1] == 0x00 || data[at + 1] == 0x01) && data[at + 12] <= 1 &&
+           (data[at + 3] <= 3 || data[at + 3] == 17 || data[at + 3] == 19 || data[at + 3] == 22);
+}
+
+bool IsUtf8(const unsigned char* data, std::size_t size, bool whole);
+
+// A user's name and mail address.
+bool IsUserIdPacket(const unsigned char* data, const Packet& packet) {
+    const std::size_t length = packet.end - packet.body;
+    return length > 0 && IsUtf8(data + packet.body, length, true) &&
+           std::none_of(data + packet.body, data + packet.end,
+                        [](unsigned char c) { return c < 0x20 || c == 0x7F; });
+}
+
+bool IsOpenPgpRun(const unsigned char* data, std::size_t size, bool whole, int depth);
+
+// Data compressed with deflate (1) or zlib (2), as gpg --sign writes it: the packets it holds,
+// judged from as many of their first bytes as the sample gives.
+bool IsCompressedRun(const unsigned char* data, std::size_t size, int depth) {
+    if (depth > 0 || size < 2 || (data[0] != 1 && data[0] != 2)) {
+        return false;
+    }
+    std::vector<unsigned char> inflated(4096);
+    z_stream stream{};
+    if (inflateInit2(&stream, data[0] == 1 ? -15 : 15) != Z_OK) {
+        return false;
+    }
+    stream.next_in = const_cast<unsigned char*>(data + 1); // zlib's signature; it does not write
+    stream.avail_in = static_cast<uInt>(size - 1);
+    stream.next_out = inflated.data();
+    stream.avail_out = static_cast<uInt>(inflated.size());
+    const int status = inflate(&stream, Z_SYNC_FLUSH);
+    const std::size_t produced = inflated.size() - stream.avail_out;
+    inflateEnd(&stream);
+    if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
+        return false;
+    }
+    return IsOpenPgpRun(inflated.data(), produced, status == Z_STREAM_END, depth + 1);
+}
+
+// `whole`: the run ends where the data does; else a packet may go on past its end.
+bool IsOpenPgpRun(const unsigned char* data, std::size_t size, bool whole, int depth) {
+    bool named = false; // a key or signature whose fields add up
+    std::size_t at = 0;
+    if (size > 0 && data[0] == 0xA3) {
+        // Compressed data of no set length, as gpg --sign writes it: the rest of the file.
+        return IsCompressedRun(data + 1, size - 1, depth);
+    }
+    while (at < size) {
+        std::optional<Packet> packet = PacketAt(data, size, at);
+        if (!packet) {
+            return false;
+        }
+        if (packet->tag == 8) {
+            return at == 0 && IsCompressedRun(data + packet->body,
+                                              std::min(packet->end, size) - packet->body, depth);
+        }
+        if (packet->end > size) {
+            return !whole && named;
+        }
+        switch (packet->tag) {
+        case 2:
+            named = IsSignaturePacket(data, *packet);
+            break;
+        case 4:
+            named = IsOnePassSignaturePacket(data, *packet);
+            break;
+        case 5:
+        case 6:
+        case 7:
+        case 14:
+            named = IsKeyPacket(data, *packet);
+            break;
+        case 11: // the signed data itself, after its one-pass signature
+            return named;
+        case 12: // trust, in old keyrings
+        case 17: // a photo
+            break;
+        case 13:
+            if (!IsUserIdPacket(data, *packet)) {
+                return false;
+            }
+            break;
+        default:
+            return false;
+        }
+        if (!named) {
+            return false;
+        }
+        at = packet->end;
+    }
+    return named;
 }
 
 // One frame of a stream: its length, and the header bits that stay the same through the stream.
@@ -509,6 +776,8 @@ bool JudgeOwnSignature(const unsigned char* data, std::size_t size, Plausibility
         verdict->detail = kind;
     } else if (IsOpenPgpEncrypted(data, size)) {
         verdict->detail = "OpenPGP encrypted data";
+    } else if (IsOpenPgpRun(data, size, size < kPlausibilitySample, 0)) {
+        verdict->detail = "OpenPGP keys or signed data";
     } else if (IsRunOfFrames(data, size, MpegAudioFrame)) {
         verdict->detail = "MPEG audio frames";
     } else if (IsRunOfFrames(data, size, AdtsFrame)) {

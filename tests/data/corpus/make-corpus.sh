@@ -346,6 +346,24 @@ gpg --batch --homedir "$work" --passphrase '' --quick-add-key "$ecdh" cv25519 en
 gpg --batch --yes --homedir "$work" --trust-model always -e -r rsa@example.invalid \
     -r ecdh@example.invalid -o "$out/encrypted-to-keys.gpg" "$out/readme.md" 2>/dev/null
 
+# Keys and signatures, as key backups and keyrings hold them (a signing key made here, under a
+# passphrase, and thrown away with the others).
+gpg --batch --homedir "$work" --passphrase corpus --pinentry-mode loopback \
+    --quick-gen-key "Signer <signer@example.invalid>" rsa2048 sign 1d 2>/dev/null
+gpg --batch --homedir "$work" --export signer@example.invalid ecdh@example.invalid >"$out/keys.pgp"
+gpg --batch --homedir "$work" --passphrase corpus --pinentry-mode loopback \
+    --export-secret-keys signer@example.invalid >"$out/secret-key.pgp"
+gpg --batch --homedir "$work" --passphrase '' --pinentry-mode loopback \
+    --export-secret-keys ecdh@example.invalid >"$out/secret-key-clear.pgp"
+sign() {
+    gpg --batch --yes --homedir "$work" --passphrase corpus --pinentry-mode loopback "$@" 2>/dev/null
+}
+sign -u signer@example.invalid --detach-sign -o "$out/readme.md.sig" "$out/readme.md"
+sign -u ecdh@example.invalid --detach-sign -o "$out/readme.md.ed25519.sig" "$out/readme.md"
+sign -u signer@example.invalid --sign -o "$out/signed.gpg" "$out/readme.md"
+sign -u signer@example.invalid --sign --compress-algo none -o "$out/signed-uncompressed.gpg" \
+    "$out/readme.md"
+
 # Video: two seconds of the test pattern.
 ffmpeg -loglevel error -y -f lavfi -i testsrc=size=96x64:rate=10 -t 2 -pix_fmt yuv420p \
     -c:v libx264 -preset veryslow -crf 40 -an -fflags +bitexact -map_metadata -1 "$out/video.mp4"

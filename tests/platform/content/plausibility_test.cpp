@@ -113,6 +113,15 @@ TEST(Plausibility, KnownTypesAreNamed) {
         {"encrypted.openssl", "OpenSSL encrypted data"},
         {"encrypted.gpg", "OpenPGP encrypted data"},
         {"encrypted-to-keys.gpg", "OpenPGP encrypted data"},
+        // Numbers as random as a wrong password's output; the database names some of these by
+        // a few bytes, and signatures not at all.
+        {"keys.pgp", "OpenPGP keys or signed data"},
+        {"secret-key.pgp", "OpenPGP keys or signed data"},
+        {"secret-key-clear.pgp", "OpenPGP keys or signed data"},
+        {"readme.md.sig", "OpenPGP keys or signed data"},
+        {"readme.md.ed25519.sig", "OpenPGP keys or signed data"},
+        {"signed.gpg", "OpenPGP keys or signed data"},
+        {"signed-uncompressed.gpg", "OpenPGP keys or signed data"},
     };
     for (const auto& [name, type] : types) {
         const Plausibility verdict = Judge(ReadBytes(kCorpus + "/" + name));
@@ -147,6 +156,25 @@ TEST(Plausibility, EncryptedDataAndFramedStreamsPassByTheirHeaders) {
         const Plausibility verdict = Judge(bytes);
         EXPECT_EQ(verdict.because, PlausibleBecause::KnownType) << kind;
         EXPECT_EQ(verdict.detail, kind);
+    }
+
+    // An OpenPGP key or signature whose numbers do not add up to its length, or that is cut
+    // short, is no key or signature.
+    const auto changed = [](const std::string& name, std::size_t at, unsigned char value) {
+        Bytes bytes = ReadBytes(kCorpus + "/" + name);
+        bytes[at] = value;
+        return bytes;
+    };
+    Bytes cutSignature = ReadBytes(kCorpus + "/readme.md.sig");
+    cutSignature.pop_back();
+    const std::vector<Bytes> notPgp = {
+        changed("readme.md.sig", 0x08, 0x34),  // the hashed subpackets' length, one short
+        changed("keys.pgp", 0x0A, 0x09),       // the RSA modulus' bit count, one byte off
+        changed("secret-key.pgp", 0x03, 0x05), // version 5
+        cutSignature,
+    };
+    for (std::size_t i = 0; i < notPgp.size(); ++i) {
+        EXPECT_NE(Judge(notPgp[i]).detail, "OpenPGP keys or signed data") << i;
     }
 
     // A header that is one byte off, or a single frame header, is no signature.
@@ -261,7 +289,12 @@ TEST(Plausibility, RandomBytesAreImplausible) {
                             {'I', 'D', '3'},
                             {0x80, 0x9B, 0x00, 0x82, 0x1E},
                             {0x85, 0x01, 0x0C, 0x03},
-                            {0x84, 0x5E, 0x03}};
+                            {0x84, 0x5E, 0x03},
+                            {0x99, 0x01, 0x0D, 0x04},             // a public key
+                            {0x95, 0x03, 0xC6, 0x04},             // a secret key
+                            {0x89, 0x01, 0x4B, 0x04, 0x00, 0x01}, // a signature
+                            {0x90, 0x0D, 0x03, 0x00, 0x0A, 0x01}, // a one-pass signature
+                            {0xA3, 0x01}};                        // compressed OpenPGP data
     for (unsigned seed = 0; seed < 50; ++seed) {
         for (const Bytes& start : starts) {
             Bytes bytes = Random(1024, seed + 1000);
