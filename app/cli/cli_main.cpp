@@ -181,10 +181,7 @@ int Run(const Options& options) {
 
     const bool encrypting = options.command == Command::Encrypt;
     std::string text;
-    // Standard input at a terminal would show the password as it is typed: it is asked there
-    // as without -p.
-    bool fromFile = !options.passwordFile.empty() &&
-                    !(options.passwordFile == "-" && ::isatty(STDIN_FILENO) != 0);
+    bool fromFile = !options.passwordFile.empty() && !NamesATerminal(options.passwordFile);
     bool havePassword = fromFile ? ReadPasswordFile(options.passwordFile, text, reason)
                                  : AskPassword(encrypting, text, reason);
     if (!havePassword) {
@@ -208,7 +205,8 @@ int Run(const Options& options) {
     }
     if (encrypting && DialogCharacters(text) > kDialogPasswordCharacters) {
         platform::SecureZeroMemory(text.data(), text.size());
-        return Refuse("the password is longer than the " +
+        return Refuse((fromFile ? passwordSource + ": " : std::string()) +
+                      "the password is longer than the " +
                       std::to_string(kDialogPasswordCharacters) +
                       " characters the dialog's password field holds");
     }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -206,6 +207,25 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
         return false;
     }
     return outcome == LineRead::Done;
+}
+
+bool NamesATerminal(const std::string& path) {
+    if (path == "-") {
+        return ::isatty(STDIN_FILENO) != 0;
+    }
+    // Only a device is opened to find out: opening and closing a named pipe would cut off its
+    // writer.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) {
+        return false;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool terminal = ::isatty(fd) != 0;
+    ::close(fd);
+    return terminal;
 }
 
 bool AskPassword(bool confirm, std::string& password, std::string& reason) {

@@ -18,6 +18,10 @@ inline constexpr std::size_t kPasswordLimit = 96 * 1024;
 // line as UTF-8. False with a reason when it cannot be read or is longer than kPasswordLimit.
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& reason);
 
+// True when the password file `path` ("-": standard input) is a terminal, which would show the
+// password as it is typed: it is asked there as without a password file.
+bool NamesATerminal(const std::string& path);
+
 // Asks at the controlling terminal without echo; `confirm` asks a second time and requires
 // the same answer.
 bool AskPassword(bool confirm, std::string& password, std::string& reason);

@@ -729,15 +729,18 @@ TEST_F(Cli, DataTypedAtTheTerminalIsAskedFor) {
     EXPECT_EQ(back.out, "typed\n");
 }
 
-TEST_F(Cli, StandardInputThatIsTheTerminalAsksAsThePromptDoes) {
-    // `-p -` typed at a shell: the password is asked without echo, and twice when encrypting,
-    // not read from a terminal that shows it.
+TEST_F(Cli, APasswordFileThatIsTheTerminalAsksAsThePromptDoes) {
+    // `-p -` or `-p /dev/tty` typed at a shell: the password is asked without echo, and twice
+    // when encrypting, not read from a terminal that shows it.
     WriteBytes(dir / "plain", Pattern(1000));
-    AtTerminal terminal({"encrypt", "-q", "-p", "-", dir / "plain"});
-    ASSERT_TRUE(terminal.ReadUntil("Password: ")) << terminal.screen;
-    EXPECT_FALSE(terminal.Echoing());
-    AnswerBothPrompts(terminal);
-    EXPECT_TRUE(PathExists(dir / "plain.enx"));
+    for (const char* terminalName : {"-", "/dev/tty", "/dev/stdin"}) {
+        ::unlink((dir / "plain.enx").c_str());
+        AtTerminal terminal({"encrypt", "-q", "-p", terminalName, dir / "plain"});
+        ASSERT_TRUE(terminal.ReadUntil("Password: ")) << terminalName << terminal.screen;
+        EXPECT_FALSE(terminal.Echoing()) << terminalName;
+        AnswerBothPrompts(terminal);
+        EXPECT_TRUE(PathExists(dir / "plain.enx")) << terminalName;
+    }
 }
 
 TEST_F(Cli, PasswordIsTheFirstLineOfStandardInputWithoutItsEnding) {
@@ -766,8 +769,8 @@ TEST_F(Cli, PasswordLinesAreLimited) {
     Outcome tooMany =
         RunCli({"encrypt", "-f", "-p", "-", dir / "plain"}, WithInput(std::string(32768, 'a')));
     EXPECT_EQ(tooMany.exitCode, 2);
-    EXPECT_EQ(tooMany.err, "vanthe-cli: the password is longer than the 32767 characters the "
-                           "dialog's password field holds\n");
+    EXPECT_EQ(tooMany.err, "vanthe-cli: standard input: the password is longer than the 32767 "
+                           "characters the dialog's password field holds\n");
     // The field counts a character beyond the Basic Multilingual Plane as two.
     std::string faces;
     for (int i = 0; i < 16384; ++i) {
