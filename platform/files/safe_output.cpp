@@ -235,6 +235,14 @@ bool Unreplaceable(int folder, const std::string& name) {
     return (info.stx_attributes & info.stx_attributes_mask & fixed) != 0;
 }
 
+// In a sticky folder (/tmp) only the file's owner, the folder's or root may replace its name.
+bool AnotherUsersInStickyFolder(int folder, const struct stat& existing) {
+    struct stat folderInfo {};
+    const uid_t user = ::geteuid();
+    return user != 0 && ::fstat(folder, &folderInfo) == 0 && (folderInfo.st_mode & S_ISVTX) != 0 &&
+           existing.st_uid != user && folderInfo.st_uid != user;
+}
+
 // The permission bits a new file in the folder may have. A folder with a default access list
 // decides them for every file made in it, and the umask then counts for nothing: the list's
 // owner, mask (or group) and other entries, as the system applies them to a file created there.
@@ -338,7 +346,8 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
             return Fail(EEXIST);
         }
         // Said now, rather than once the whole job has been done for nothing.
-        if (Unreplaceable(folder_, name_) || AppendOnly(folder_)) {
+        if (Unreplaceable(folder_, name_) || AppendOnly(folder_) ||
+            AnotherUsersInStickyFolder(folder_, existing)) {
             nameRefused_ = true;
             return Fail(EPERM);
         }

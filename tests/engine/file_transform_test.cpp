@@ -469,6 +469,27 @@ TEST_F(FailedJob, ADestinationThatCanNeverBeReplacedIsRefusedBeforeTheJob) {
     }
 }
 
+TEST_F(FailedJob, AnotherUsersFileInAStickyFolderIsRefusedBeforeTheJob) {
+    // In /tmp only a file's owner may replace its name; found out when the result took the
+    // name, it would cost the whole job first.
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    ASSERT_EQ(::chmod(dir.path().c_str(), 01777), 0);
+    ASSERT_EQ(::chmod(source.c_str(), 0644), 0);
+    recorder.events.clear();
+    // No assertion may end the test between these two: the process must be root again after.
+    const bool asNobody = ::seteuid(65534) == 0;
+    const bool done = asNobody && Encrypt();
+    const bool rootAgain = ::seteuid(0) == 0;
+    ASSERT_TRUE(asNobody && rootAgain);
+    EXPECT_FALSE(done);
+    EXPECT_EQ(recorder.events, kFailedBeforeStart);
+    EXPECT_EQ(transform.failure.step, JobStep::Publish);
+    EXPECT_EQ(transform.failure.code, static_cast<DWORD>(EPERM));
+    ExpectOldDestinationAndNothingElse();
+}
+
 TEST_F(FailedJob, DestinationThatAppearsDuringTheJobIsKept) {
     ::unlink(destination.c_str());
     transform.replaceExisting = false;
