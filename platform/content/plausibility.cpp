@@ -582,6 +582,12 @@ bool IsOpenPgpRun(const unsigned char* data, std::size_t size, bool whole, int d
             return at == 0 && IsCompressedRun(data + packet->body,
                                               std::min(packet->end, size) - packet->body, depth);
         }
+        if (packet->tag == 11) {
+            // The signed data itself, after its one-pass signature, in a format of its own.
+            const unsigned char format = packet->body < size ? data[packet->body] : 0;
+            return named && std::string_view("btuml1").find(static_cast<char>(format)) !=
+                                std::string_view::npos;
+        }
         if (packet->end > size) {
             return !whole && named;
         }
@@ -598,8 +604,6 @@ bool IsOpenPgpRun(const unsigned char* data, std::size_t size, bool whole, int d
         case 14:
             named = IsKeyPacket(data, *packet);
             break;
-        case 11: // the signed data itself, after its one-pass signature
-            return named;
         case 12: // trust, in old keyrings
         case 17: // a photo
             break;
