@@ -442,6 +442,14 @@ bool ResultFile::Publish() {
     if (::fchmod(fd_, permissions) != 0 && !NotDoneHere(errno)) {
         return Fail(errno);
     }
+    // A folder's default access list may name users and groups, whom the result would then let
+    // in through its group bits: the result keeps its bits and no names.
+    if (::acl_extended_fd(fd_) == 1) {
+        const AccessList bitsAlone(::acl_from_mode(permissions));
+        if (!bitsAlone || ::acl_set_fd(fd_, bitsAlone.get()) != 0) {
+            return Fail(errno);
+        }
+    }
     // The result is on disk before it takes the name: a crash must leave neither an empty file
     // in place of a replaced one nor an empty new one, after which a user who deleted the
     // source trusting the result would have lost both.

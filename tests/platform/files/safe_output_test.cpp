@@ -433,6 +433,25 @@ TEST(ResultFile, AFoldersDefaultAccessListHoldsForResultsMadeInIt) {
     ::umask(mask);
 }
 
+TEST(ResultFile, AUserOrGroupAFoldersDefaultListNamesGetsNoMoreThanTheSourceGave) {
+    // A shared folder that lets one other user and one other group in to every file made there;
+    // the source is the owner's and its group's alone.
+    const mode_t mask = ::umask(022);
+    TempDir dir;
+    WriteBytes(dir / "source", Bytes{'s'});
+    ASSERT_EQ(::chmod((dir / "source").c_str(), 0640), 0);
+    acl_t list = ::acl_from_text("u::rwx,u:65534:rwx,g::rwx,g:65534:rwx,m::rwx,o::---");
+    ASSERT_NE(list, nullptr);
+    const bool set = ::acl_set_file(dir.path().c_str(), ACL_TYPE_DEFAULT, list) == 0;
+    ::acl_free(list);
+    ::umask(mask);
+    if (!set) {
+        GTEST_SKIP() << "the file system keeps no access lists";
+    }
+    EXPECT_EQ(PublishedBits(dir, false), 0640u);
+    EXPECT_EQ(::acl_extended_file((dir / "out").c_str()), 0);
+}
+
 TEST(ResultFile, AUserOrGroupTheSourceShutsOutStaysShutOut) {
     const mode_t mask = ::umask(022);
     TempDir dir;
