@@ -7,10 +7,42 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
+#include <QIcon>
+#include <QMimeDatabase>
+#include <QMimeType>
 #include <QtGlobal>
 
 namespace platform {
+
+namespace {
+
+// Kinds and icons by a file's name alone. The toolkit's own read each file's first bytes, which
+// waits on a file another program holds a lease on (a hostile user's, up to the system's
+// lease-break time for each) and is slow for every file of a network folder. The toolkit calls
+// it from a thread of its own as well.
+class NameOnlyIconProvider final : public QFileIconProvider {
+public:
+    QIcon icon(const QFileInfo& info) const override {
+        if (!info.isFile()) {
+            return QFileIconProvider::icon(info);
+        }
+        const QMimeType kind = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+        return QIcon::fromTheme(
+            kind.iconName(),
+            QIcon::fromTheme(kind.genericIconName(), QFileIconProvider::icon(IconType::File)));
+    }
+    QString type(const QFileInfo& info) const override {
+        if (!info.isFile()) {
+            return QFileIconProvider::type(info);
+        }
+        const QMimeType kind = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+        return kind.comment().isEmpty() ? kind.name() : kind.comment();
+    }
+};
+
+} // namespace
 
 BOOL GetOpenFileName(OPENFILENAME* request) {
     if (request == nullptr || request->lStructSize != sizeof(OPENFILENAME)) {
@@ -23,10 +55,12 @@ BOOL GetOpenFileName(OPENFILENAME* request) {
         }
         // The toolkit's own dialog, not the desktop's: it behaves the same everywhere, and a
         // test can answer it.
+        NameOnlyIconProvider kinds; // outlives the dialog, which uses it to the end
         QFileDialog dialog;
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setIconProvider(&kinds);
         int answer = QDialog::Rejected;
         {
             detail::ModalLoopScope loopScope;

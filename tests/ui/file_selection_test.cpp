@@ -12,10 +12,13 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
+#include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 #include <utility>
 
@@ -94,6 +97,55 @@ TEST_F(Browse, ASourceLeavesAChosenDestinationAndTheFocusAlone) {
             Key(Qt::Key_Escape);
         });
     dialog.RunModal(nullptr, 0);
+}
+
+TEST_F(Browse, AFolderIsListedWithoutOpeningItsFiles) {
+    // Another user's file with a lease held on it: an open would wait until that user let go,
+    // at most the system's lease-break time, for each such file.
+    TempDir dir;
+    WriteBytes(dir / "held", Pattern(10));
+    const int held = ::open((dir / "held").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    if (::fcntl(held, F_SETLEASE, F_WRLCK) != 0) {
+        ::close(held);
+        GTEST_SKIP() << "the file system gives no leases here";
+    }
+    ::signal(SIGIO, SIG_IGN);
+    MainDialog dialog;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady,
+                [&] { Click(ControlWidget(dialog, IDC_BROWSE_SOURCE)); });
+    script.When(
+        "the Open dialog", [] { return ActiveModal<QFileDialog>() != nullptr; },
+        [&] {
+            auto* edit = ActiveModal<QFileDialog>()->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(edit, nullptr);
+            edit->setFocus();
+            edit->setText(QString::fromStdString(dir.path()));
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+    script.When(
+        "the folder listed with the kinds of its files",
+        [&] {
+            QFileDialog* open = ActiveModal<QFileDialog>();
+            auto* model = open != nullptr ? open->findChild<QFileSystemModel*>() : nullptr;
+            const QModelIndex file = model != nullptr
+                                         ? model->index(QString::fromStdString(dir / "held"))
+                                         : QModelIndex();
+            return file.isValid() && !model->type(file).isEmpty();
+        },
+        [] {
+            ActiveModal<QFileDialog>()->grab(); // its icons drawn, as on a screen
+            QTest::keyClick(ActiveModal<QFileDialog>(), Qt::Key_Escape);
+        });
+    script.When(
+        "back in the dialog", [&] { return BackInDialog(dialog); }, [] { Key(Qt::Key_Escape); });
+    dialog.RunModal(nullptr, 0);
+    const int lease = ::fcntl(held, F_GETLEASE); // still whole: nobody asked for it
+    ::fcntl(held, F_SETLEASE, F_UNLCK);
+    ::close(held);
+    ::signal(SIGIO, SIG_DFL);
+    EXPECT_EQ(lease, F_WRLCK);
 }
 
 TEST_F(Browse, ANewNameCanBeTypedForTheDestinationAndCancellingChangesNothing) {
