@@ -424,11 +424,12 @@ bool ResultFile::Publish() {
     bool replacing = ::fstatat(folder_, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     mode_t permissions = permissions_;
     if (replacing) {
-        if (!replace_) {
-            return Fail(EEXIST);
-        }
+        // Not a regular file first: no answer would have it replaced.
         if (!S_ISREG(existing.st_mode)) {
             return Fail(static_cast<int>(ERROR_CANT_ACCESS_FILE));
+        }
+        if (!replace_) {
+            return Fail(EEXIST);
         }
         // Replacing a file never opens it to more people than it was open to.
         char path[64];

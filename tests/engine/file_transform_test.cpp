@@ -3,6 +3,7 @@
 #include "engine/file_transform.h"
 #include "platform/crypto/crypt_faults.h"
 #include "platform/files/file_faults.h"
+#include "platform/files/safe_output.h"
 #include "support/test_files.h"
 
 #include <csignal>
@@ -500,7 +501,20 @@ TEST_F(FailedJob, DestinationThatAppearsDuringTheJobIsKept) {
     };
     EXPECT_FALSE(Encrypt());
     EXPECT_EQ(transform.failure.step, JobStep::Publish);
+    EXPECT_EQ(transform.failure.code, static_cast<DWORD>(EEXIST));
     ExpectOldDestinationAndNothingElse();
+
+    // One that is no regular file is named as such, since no answer would have it replaced.
+    ASSERT_EQ(::unlink(destination.c_str()), 0);
+    const std::string elsewhere = dir / "elsewhere";
+    recorder.onEvent = [&](Kind kind) {
+        if (kind == Started) {
+            ::symlink(elsewhere.c_str(), destination.c_str());
+        }
+    };
+    EXPECT_FALSE(Encrypt());
+    EXPECT_EQ(transform.failure.code, static_cast<DWORD>(ERROR_CANT_ACCESS_FILE));
+    EXPECT_FALSE(PathExists(elsewhere));
 }
 
 TEST_F(Transform, DestinationThatIsNoRegularFileIsRefusedAndLeftAsItIs) {
