@@ -32,6 +32,11 @@ if [ "$gui" = ON ]; then
     packages+=("$gui_deb")
 fi
 
+# A build of another commit is another version, so that an upgrade installs it.
+package_version=$(dpkg-deb -f "$cli_deb" Version)
+echo "vanthe-cli Version: $package_version"
+[[ $package_version =~ ^$version(\+r[0-9]+)?-1$ ]] || fail "package version $package_version"
+
 lintian --fail-on error --suppress-tags-from-file "$source_dir/packaging/lintian-overrides" \
     "${packages[@]}" || fail "lintian reports errors"
 
