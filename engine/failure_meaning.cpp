@@ -45,6 +45,10 @@ std::string FailureMeaning(const JobFailure& failure) {
     case JobStep::SetKey:
         return "The key cannot be made: " + ServiceMeaning(code) + ".";
     case JobStep::OpenSource:
+        if (code == EINVAL) {
+            // What the files layer says of a pipe or device, which could be read for ever.
+            return "The source is a pipe or device, not a file.";
+        }
         return "The source cannot be opened: " + SystemMeaning(code) + ".";
     case JobStep::SizeSource:
         return "The source's size cannot be read: " + SystemMeaning(code) + ".";

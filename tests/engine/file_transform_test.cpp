@@ -210,6 +210,16 @@ TEST_F(Transform, DirectorySourceIsRefused) {
     EXPECT_FALSE(PathExists(destination));
 }
 
+TEST_F(Transform, APipeOrDeviceSourceIsNamedAsSuch) {
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& stream : {fifo, std::string("/dev/zero")}) {
+        EXPECT_FALSE(transform.EncryptFile(stream, destination, "password"));
+        EXPECT_EQ(FailureMeaning(transform.failure), "The source is a pipe or device, not a file.");
+        EXPECT_FALSE(PathExists(destination));
+    }
+}
+
 class SameFileTransform : public Transform, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(SameFileTransform, IsRefusedWithASharingViolationAndNothingChanges) {
