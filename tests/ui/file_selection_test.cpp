@@ -115,15 +115,7 @@ TEST_F(Browse, AFolderIsListedWithoutOpeningItsFiles) {
     ModalScript script;
     script.When("the dialog is shown", DialogReady,
                 [&] { Click(ControlWidget(dialog, IDC_BROWSE_SOURCE)); });
-    script.When(
-        "the Open dialog", [] { return ActiveModal<QFileDialog>() != nullptr; },
-        [&] {
-            auto* edit = ActiveModal<QFileDialog>()->findChild<QLineEdit*>("fileNameEdit");
-            ASSERT_NE(edit, nullptr);
-            edit->setFocus();
-            edit->setText(QString::fromStdString(dir.path()));
-            QTest::keyClick(edit, Qt::Key_Return);
-        });
+    AnswerOpenDialog(script, dir.path()); // a folder's name opens the folder
     script.When(
         "the folder listed with the kinds of its files",
         [&] {
