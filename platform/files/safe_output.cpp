@@ -245,7 +245,8 @@ bool AnotherUsersInStickyFolder(int folder, const struct stat& existing) {
 
 // The permission bits a new file in the folder may have. A folder with a default access list
 // decides them for every file made in it, and the umask then counts for nothing: the list's
-// owner, mask (or group) and other entries, as the system applies them to a file created there.
+// owner and other entries, and its group entry within its mask. The group bits are the file's
+// group's own, since the result keeps none of the users and groups the list names.
 mode_t NewFileBits(int folder, const std::string& folderPath) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/self/fd/%d", folder);
@@ -253,8 +254,8 @@ mode_t NewFileBits(int folder, const std::string& folderPath) {
         ::acl_get_file(HaveDescriptorPaths() ? path : folderPath.c_str(), ACL_TYPE_DEFAULT));
     mode_t owner = 0;
     mode_t group = 0;
+    mode_t mask = 0777;
     mode_t others = 0;
-    bool masked = false;
     bool any = false;
     acl_entry_t entry;
     for (int which = ACL_FIRST_ENTRY; list && acl_get_entry(list.get(), which, &entry) == 1;
@@ -267,15 +268,14 @@ mode_t NewFileBits(int folder, const std::string& folderPath) {
         if (tag == ACL_USER_OBJ) {
             owner = EntryBits(entry) << 6;
         } else if (tag == ACL_MASK) {
-            group = EntryBits(entry) << 3;
-            masked = true;
-        } else if (tag == ACL_GROUP_OBJ && !masked) {
+            mask = EntryBits(entry) << 3;
+        } else if (tag == ACL_GROUP_OBJ) {
             group = EntryBits(entry) << 3;
         } else if (tag == ACL_OTHER) {
             others = EntryBits(entry);
         }
     }
-    return any ? owner | group | others : 0777 & ~ProcessUmask();
+    return any ? owner | (group & mask) | others : 0777 & ~ProcessUmask();
 }
 
 #ifdef VANTHE_TEST_SEAMS

@@ -450,6 +450,16 @@ TEST(ResultFile, AUserOrGroupAFoldersDefaultListNamesGetsNoMoreThanTheSourceGave
     }
     EXPECT_EQ(PublishedBits(dir, false), 0640u);
     EXPECT_EQ(::acl_extended_file((dir / "out").c_str()), 0);
+
+    // A list that lets one user read and shuts the file's group out: the mask it needs for that
+    // user lets no one else in.
+    ASSERT_EQ(::unlink((dir / "out").c_str()), 0);
+    ASSERT_EQ(::chmod((dir / "source").c_str(), 0644), 0);
+    list = ::acl_from_text("u::rwx,u:65534:r--,g::---,m::r--,o::---");
+    ASSERT_EQ(::acl_set_file(dir.path().c_str(), ACL_TYPE_DEFAULT, list), 0);
+    ::acl_free(list);
+    EXPECT_EQ(PublishedBits(dir, false), 0600u);
+    EXPECT_EQ(::acl_extended_file((dir / "out").c_str()), 0);
 }
 
 TEST(ResultFile, AUserOrGroupTheSourceShutsOutStaysShutOut) {
