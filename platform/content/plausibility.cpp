@@ -364,20 +364,22 @@ bool IsOpenPgpEncrypted(const unsigned char* data, std::size_t size) {
 // a wrong password's output, so each is named only once its fields add up to exactly its
 // length, with a known algorithm and curve.
 
+using namespace std::string_view_literals; // a curve's identifier may hold a zero byte
+
 // The curves of keys: NIST P-256, P-384 and P-521, the Brainpool curves, secp256k1, Ed25519,
 // Curve25519, Ed448 and X448, each as its object identifier's length and bytes.
 constexpr std::string_view kCurves[] = {
-    "\x08\x2A\x86\x48\xCE\x3D\x03\x01\x07",
-    "\x05\x2B\x81\x04\x00\x22",
-    "\x05\x2B\x81\x04\x00\x23",
-    "\x09\x2B\x24\x03\x03\x02\x08\x01\x01\x07",
-    "\x09\x2B\x24\x03\x03\x02\x08\x01\x01\x0B",
-    "\x09\x2B\x24\x03\x03\x02\x08\x01\x01\x0D",
-    "\x05\x2B\x81\x04\x00\x0A",
-    "\x09\x2B\x06\x01\x04\x01\xDA\x47\x0F\x01",
-    "\x0A\x2B\x06\x01\x04\x01\x97\x55\x01\x05\x01",
-    "\x03\x2B\x65\x71",
-    "\x03\x2B\x65\x6F",
+    "\x08\x2A\x86\x48\xCE\x3D\x03\x01\x07"sv,
+    "\x05\x2B\x81\x04\x00\x22"sv,
+    "\x05\x2B\x81\x04\x00\x23"sv,
+    "\x09\x2B\x24\x03\x03\x02\x08\x01\x01\x07"sv,
+    "\x09\x2B\x24\x03\x03\x02\x08\x01\x01\x0B"sv,
+    "\x09\x2B\x24\x03\x03\x02\x08\x01\x01\x0D"sv,
+    "\x05\x2B\x81\x04\x00\x0A"sv,
+    "\x09\x2B\x06\x01\x04\x01\xDA\x47\x0F\x01"sv,
+    "\x0A\x2B\x06\x01\x04\x01\x97\x55\x01\x05\x01"sv,
+    "\x03\x2B\x65\x71"sv,
+    "\x03\x2B\x65\x6F"sv,
 };
 
 bool SkipCurve(const unsigned char* data, std::size_t end, std::size_t& at) {
@@ -459,10 +461,14 @@ bool IsKeyPacket(const unsigned char* data, const Packet& packet) {
     const unsigned cipher = data[at];
     const unsigned derivation = data[at + 1];
     const unsigned hash = data[at + 2];
-    // 101: a stub that says where the secret is kept (a smartcard, or nowhere).
-    const bool knownDerivation =
-        derivation == 0 || derivation == 1 || derivation == 3 || derivation == 101;
-    return IsKnownCipher(cipher) && knownDerivation && (derivation == 101 || IsKnownHash(hash));
+    if (derivation == 101) {
+        // A stub that says where the secret is kept instead (a smartcard, or nowhere), as
+        // gpg --export-secret-subkeys writes the primary key: "GNU", whatever the cipher.
+        return at + 6 <= packet.end &&
+               std::string_view(reinterpret_cast<const char*>(data) + at + 3, 3) == "GNU";
+    }
+    const bool knownDerivation = derivation == 0 || derivation == 1 || derivation == 3;
+    return IsKnownCipher(cipher) && knownDerivation && IsKnownHash(hash);
 }
 
 // The subpackets of a signature's area, each of exactly its length, up to the area's end.
@@ -541,6 +547,12 @@ bool IsUserIdPacket(const unsigned char* data, const Packet& packet) {
 
 bool IsOpenPgpRun(const unsigned char* data, std::size_t size, bool whole, int depth);
 
+// Signed data is binary, text, UTF-8 text or MIME, or marked for a local system.
+bool IsLiteralFormat(unsigned char format) {
+    return format != 0 &&
+           std::string_view("btuml1").find(static_cast<char>(format)) != std::string_view::npos;
+}
+
 // Data compressed with deflate (1) or zlib (2), as gpg --sign writes it: the packets it holds,
 // judged from as many of their first bytes as the sample gives.
 bool IsCompressedRun(const unsigned char* data, std::size_t size, int depth) {
@@ -574,6 +586,14 @@ bool IsOpenPgpRun(const unsigned char* data, std::size_t size, bool whole, int d
         return IsCompressedRun(data + 1, size - 1, depth);
     }
     while (at < size) {
+        // Signed data whose length was not known when it was written (gpg reading a pipe):
+        // in parts, or to the end.
+        const bool openLiteral =
+            at + 2 < size &&
+            ((data[at] == 0xCB && data[at + 1] >= 224 && data[at + 1] < 255) || data[at] == 0xAF);
+        if (openLiteral) {
+            return named && IsLiteralFormat(data[at + (data[at] == 0xCB ? 2 : 1)]);
+        }
         std::optional<Packet> packet = PacketAt(data, size, at);
         if (!packet) {
             return false;
@@ -583,10 +603,8 @@ bool IsOpenPgpRun(const unsigned char* data, std::size_t size, bool whole, int d
                                               std::min(packet->end, size) - packet->body, depth);
         }
         if (packet->tag == 11) {
-            // The signed data itself, after its one-pass signature, in a format of its own.
-            const unsigned char format = packet->body < size ? data[packet->body] : 0;
-            return named && std::string_view("btuml1").find(static_cast<char>(format)) !=
-                                std::string_view::npos;
+            // The signed data itself, after its one-pass signature.
+            return named && packet->body < size && IsLiteralFormat(data[packet->body]);
         }
         if (packet->end > size) {
             return !whole && named;

@@ -363,6 +363,14 @@ sign -u ecdh@example.invalid --detach-sign -o "$out/readme.md.ed25519.sig" "$out
 sign -u signer@example.invalid --sign -o "$out/signed.gpg" "$out/readme.md"
 sign -u signer@example.invalid --sign --compress-algo none -o "$out/signed-uncompressed.gpg" \
     "$out/readme.md"
+# A NIST P-384 key, its signature of data read from a pipe (a literal packet in parts), and
+# an export of secret subkeys, whose primary key is a stub.
+gpg --batch --homedir "$work" --passphrase '' --pinentry-mode loopback \
+    --quick-gen-key "P384 <p384@example.invalid>" nistp384 default 1d 2>/dev/null
+gpg --batch --homedir "$work" --export p384@example.invalid >"$out/keys-p384.pgp"
+gpg --batch --homedir "$work" --export-secret-subkeys signer@example.invalid \
+    --passphrase corpus --pinentry-mode loopback >"$out/secret-subkeys.pgp" 2>/dev/null
+sign -u p384@example.invalid --sign <"$out/readme.md" >"$out/signed-from-pipe.gpg"
 
 # Video: two seconds of the test pattern.
 ffmpeg -loglevel error -y -f lavfi -i testsrc=size=96x64:rate=10 -t 2 -pix_fmt yuv420p \

@@ -122,6 +122,9 @@ TEST(Plausibility, KnownTypesAreNamed) {
         {"readme.md.ed25519.sig", "OpenPGP keys or signed data"},
         {"signed.gpg", "OpenPGP keys or signed data"},
         {"signed-uncompressed.gpg", "OpenPGP keys or signed data"},
+        {"keys-p384.pgp", "OpenPGP keys or signed data"},      // a curve named with a zero byte
+        {"secret-subkeys.pgp", "OpenPGP keys or signed data"}, // a stub of no cipher
+        {"signed-from-pipe.gpg", "OpenPGP keys or signed data"},
     };
     for (const auto& [name, type] : types) {
         const Plausibility verdict = Judge(ReadBytes(kCorpus + "/" + name));
