@@ -5,6 +5,7 @@
 #include "platform/window/startup.h"
 #include "platform/window/text_copy.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileIconProvider>
@@ -12,6 +13,7 @@
 #include <QIcon>
 #include <QMimeDatabase>
 #include <QMimeType>
+#include <QStyle>
 #include <QtGlobal>
 
 namespace platform {
@@ -27,6 +29,9 @@ public:
     QIcon icon(const QFileInfo& info) const override {
         if (!info.isFile()) {
             return QFileIconProvider::icon(info);
+        }
+        if (info.isSymLink()) {
+            return QApplication::style()->standardIcon(QStyle::SP_FileLinkIcon);
         }
         const QMimeType kind = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension);
         return QIcon::fromTheme(
