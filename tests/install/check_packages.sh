@@ -35,7 +35,7 @@ fi
 # A build of another commit is another version, so that an upgrade installs it.
 package_version=$(dpkg-deb -f "$cli_deb" Version)
 echo "vanthe-cli Version: $package_version"
-[[ $package_version =~ ^$version(\+r[0-9]+)?-1$ ]] || fail "package version $package_version"
+[[ $package_version =~ ^$version(\+git[0-9]{8}\.[0-9]{6})?-1$ ]] || fail "package version $package_version"
 
 lintian --fail-on error --suppress-tags-from-file "$source_dir/packaging/lintian-overrides" \
     "${packages[@]}" || fail "lintian reports errors"
