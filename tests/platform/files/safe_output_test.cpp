@@ -398,10 +398,11 @@ TEST(ResultFile, NobodyMayReadTheResultWhoCouldNotReadTheSourceOrTheReplacedFile
     ::umask(mask);
 }
 
-// Sets an access list given in text form; false where the file system keeps none.
-bool SetAccessList(const std::string& path, const char* text) {
+// Sets an access list given in text form (a folder's default one with ACL_TYPE_DEFAULT); false
+// where the file system keeps none.
+bool SetAccessList(const std::string& path, const char* text, acl_type_t type = ACL_TYPE_ACCESS) {
     acl_t list = ::acl_from_text(text);
-    const bool set = list != nullptr && ::acl_set_file(path.c_str(), ACL_TYPE_ACCESS, list) == 0;
+    const bool set = list != nullptr && ::acl_set_file(path.c_str(), type, list) == 0;
     ::acl_free(list);
     return set;
 }
@@ -413,11 +414,7 @@ TEST(ResultFile, AFoldersDefaultAccessListHoldsForResultsMadeInIt) {
     TempDir dir;
     WriteBytes(dir / "source", Bytes{'s'});
     ASSERT_EQ(::chmod((dir / "source").c_str(), 0644), 0);
-    acl_t list = ::acl_from_text("u::rw-,g::---,o::---");
-    ASSERT_NE(list, nullptr);
-    const bool set = ::acl_set_file(dir.path().c_str(), ACL_TYPE_DEFAULT, list) == 0;
-    ::acl_free(list);
-    if (!set) {
+    if (!SetAccessList(dir.path(), "u::rw-,g::---,o::---", ACL_TYPE_DEFAULT)) {
         ::umask(mask);
         GTEST_SKIP() << "the file system keeps no access lists";
     }
@@ -426,9 +423,7 @@ TEST(ResultFile, AFoldersDefaultAccessListHoldsForResultsMadeInIt) {
     // A list that lets the group read: there the umask, which would shut the group out, counts
     // for nothing.
     ::umask(077);
-    list = ::acl_from_text("u::rwx,g::r-x,o::---");
-    ASSERT_EQ(::acl_set_file(dir.path().c_str(), ACL_TYPE_DEFAULT, list), 0);
-    ::acl_free(list);
+    ASSERT_TRUE(SetAccessList(dir.path(), "u::rwx,g::r-x,o::---", ACL_TYPE_DEFAULT));
     EXPECT_EQ(PublishedBits(dir, false), 0640u);
     ::umask(mask);
 }
@@ -440,10 +435,8 @@ TEST(ResultFile, AUserOrGroupAFoldersDefaultListNamesGetsNoMoreThanTheSourceGave
     TempDir dir;
     WriteBytes(dir / "source", Bytes{'s'});
     ASSERT_EQ(::chmod((dir / "source").c_str(), 0640), 0);
-    acl_t list = ::acl_from_text("u::rwx,u:65534:rwx,g::rwx,g:65534:rwx,m::rwx,o::---");
-    ASSERT_NE(list, nullptr);
-    const bool set = ::acl_set_file(dir.path().c_str(), ACL_TYPE_DEFAULT, list) == 0;
-    ::acl_free(list);
+    const bool set = SetAccessList(
+        dir.path(), "u::rwx,u:65534:rwx,g::rwx,g:65534:rwx,m::rwx,o::---", ACL_TYPE_DEFAULT);
     ::umask(mask);
     if (!set) {
         GTEST_SKIP() << "the file system keeps no access lists";
@@ -455,9 +448,8 @@ TEST(ResultFile, AUserOrGroupAFoldersDefaultListNamesGetsNoMoreThanTheSourceGave
     // user lets no one else in.
     ASSERT_EQ(::unlink((dir / "out").c_str()), 0);
     ASSERT_EQ(::chmod((dir / "source").c_str(), 0644), 0);
-    list = ::acl_from_text("u::rwx,u:65534:r--,g::---,m::r--,o::---");
-    ASSERT_EQ(::acl_set_file(dir.path().c_str(), ACL_TYPE_DEFAULT, list), 0);
-    ::acl_free(list);
+    ASSERT_TRUE(
+        SetAccessList(dir.path(), "u::rwx,u:65534:r--,g::---,m::r--,o::---", ACL_TYPE_DEFAULT));
     EXPECT_EQ(PublishedBits(dir, false), 0600u);
     EXPECT_EQ(::acl_extended_file((dir / "out").c_str()), 0);
 }
