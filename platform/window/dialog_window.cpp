@@ -130,6 +130,9 @@ void DialogWindow::UpdateMask() {
     if (region == QRegion(rect())) {
         clearMask();
     } else {
+        if (mask().isEmpty() && state_.keyedSurface == KeyedSurface::Shape) {
+            HoldStillWhenReframed(*this);
+        }
         setMask(region);
     }
     // The toolkit paints nothing of a window outside its shape: a part the shape shows anew

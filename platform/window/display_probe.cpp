@@ -5,6 +5,10 @@
 #include <QLibraryInfo>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -91,6 +95,40 @@ KeyedSurface KeyedSurfaceSupport() {
         return KeyedSurface::Shape;
     }
     return KeyedSurface::None;
+}
+
+void HoldStillWhenReframed(const QWidget& window) {
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    if (connection == nullptr) {
+        return;
+    }
+    // WM_NORMAL_HINTS: 18 words, the flags first and the gravity last.
+    constexpr std::uint32_t kWords = 18;
+    constexpr std::uint32_t kGravityGiven = 1U << 9;
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    std::array<std::uint32_t, kWords> hints{};
+    xcb_get_property_reply_t* reply =
+        xcb_get_property_reply(connection,
+                               xcb_get_property(connection, 0, id, XCB_ATOM_WM_NORMAL_HINTS,
+                                                XCB_ATOM_WM_SIZE_HINTS, 0, kWords),
+                               nullptr);
+    if (reply != nullptr) {
+        if (reply->format == 32) {
+            const auto* words = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+            const int count = xcb_get_property_value_length(reply) / 4;
+            std::copy_n(words, std::min<int>(count, kWords), hints.begin());
+        }
+        std::free(reply);
+    }
+    if ((hints[0] & kGravityGiven) != 0 && hints[kWords - 1] == XCB_GRAVITY_STATIC) {
+        return;
+    }
+    hints[0] |= kGravityGiven;
+    hints[kWords - 1] = XCB_GRAVITY_STATIC;
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NORMAL_HINTS,
+                        XCB_ATOM_WM_SIZE_HINTS, 32, kWords, hints.data());
+    xcb_flush(connection);
 }
 
 bool CanOpenDisplay(const std::string& argvPlatform, std::string& platform, std::string& reason) {

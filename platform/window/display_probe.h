@@ -6,6 +6,8 @@
 
 #include <string>
 
+class QWidget;
+
 namespace platform::detail {
 
 // argvPlatform: the value of a "-platform" argument, if any. On success, platform is the one
@@ -20,5 +22,13 @@ enum class KeyedSurface { Alpha, Shape, None };
 
 // Asks the display the toolkit has opened; the toolkit's thread only.
 KeyedSurface KeyedSurfaceSupport();
+
+// An X window manager may frame a shaped window otherwise (KWin takes its title bar away while
+// it has a shape), and moves the window by its gravity when it does. The toolkit asks for the
+// gravity that keeps the frame's corner still, since it placed the window by its frame, so the
+// window's surface would jump by the title bar's height and back. This asks for the gravity that
+// keeps the surface still; the toolkit asks for it too once it moves a window it has shown.
+// Call it once the window is on the screen; nothing happens off X11.
+void HoldStillWhenReframed(const QWidget& window);
 
 } // namespace platform::detail

@@ -2,14 +2,19 @@
 # Runs a command under a virtual X server of its own, started here and stopped afterwards.
 # The server must answer a client before the command starts; a server that does not is
 # replaced, up to three times. With --compositor a compositing manager (xcompmgr) runs on it
-# too. The command finds VANTHE_TEST_DISPLAY set to x11 or x11-composited.
-# run-under-xvfb.sh [--compositor] COMMAND [ARGUMENTS...]
+# too; with --window-manager a desktop's window manager (KWin, which composites as well) frames
+# the windows. The command finds VANTHE_TEST_DISPLAY set to x11, x11-composited or x11-framed.
+# run-under-xvfb.sh [--compositor | --window-manager] COMMAND [ARGUMENTS...]
 set -euo pipefail
 compositor=""
 if [ "${1:-}" = "--compositor" ]; then
     compositor=xcompmgr
     shift
     command -v xcompmgr >/dev/null || { echo "xcompmgr is not installed (apt-get install xcompmgr)" >&2; exit 1; }
+elif [ "${1:-}" = "--window-manager" ]; then
+    compositor=kwin_x11
+    shift
+    command -v kwin_x11 >/dev/null || { echo "kwin_x11 is not installed (apt-get install kwin-x11)" >&2; exit 1; }
 fi
 for tool in Xvfb xdpyinfo xwininfo; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed (apt-get install xvfb x11-utils)" >&2; exit 1; }
@@ -60,7 +65,21 @@ for attempt in 1 2 3; do
 done
 [ -n "$display" ] || { echo "no virtual X server could be started" >&2; exit 1; }
 kind=x11
-if [ -n "$compositor" ]; then
+if [ "$compositor" = kwin_x11 ]; then
+    # Its own runtime folder and no session bus: nothing of the machine's desktop is touched.
+    runtime=$(mktemp -d)
+    trap 'stop_server; rm -f "$ready"; rm -rf "$runtime"' EXIT
+    DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$runtime" DBUS_SESSION_BUS_ADDRESS=disabled: \
+        kwin_x11 >/dev/null 2>&1 &
+    manager=$!
+    # It manages windows once it has named its check window on the root.
+    for _ in $(seq 1 400); do
+        DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -q '"KWin"' && break
+        kill -0 "$manager" 2>/dev/null || { echo "kwin_x11 ended at start" >&2; exit 1; }
+        sleep 0.05
+    done
+    kind=x11-framed
+elif [ -n "$compositor" ]; then
     DISPLAY="$display" "$compositor" 2>/dev/null &
     manager=$!
     # It owns the compositing selection right after it has named its own window.

@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QPalette>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -240,6 +241,107 @@ TEST_F(SeeThrough, TheBusyDialogShowsWhatLiesBehindItWhileItsControlsStayWhole) 
     // Per-pixel alpha at Wayland; the window's shape at X11, with a compositing manager too,
     // since one that stops would leave transparent pixels black.
     EXPECT_EQ(translucent, kind == "wayland");
+}
+
+// Where the X server shows a window's top-left corner, from xwininfo.
+QPoint ScreenOrigin(WId window) {
+    QProcess tool;
+    tool.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+    tool.waitForFinished(10000);
+    const QString info = QString::fromUtf8(tool.readAllStandardOutput());
+    const auto value = [&info](const QString& label) {
+        const QRegularExpression line(label + QStringLiteral(":\\s*(-?\\d+)"));
+        return line.match(info).captured(1).toInt();
+    };
+    return {value(QStringLiteral("Absolute upper-left X")),
+            value(QStringLiteral("Absolute upper-left Y"))};
+}
+
+// The height of the title bar the window manager says it drew above a window, from xprop; -1
+// when it says nothing.
+int TitleBarHeight(WId window) {
+    QProcess tool;
+    tool.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window),
+                                         QStringLiteral("_NET_FRAME_EXTENTS")});
+    tool.waitForFinished(10000);
+    const QStringList extents =
+        QString::fromUtf8(tool.readAllStandardOutput()).section(QLatin1Char('='), 1).split(u',');
+    return extents.size() == 4 ? extents[2].trimmed().toInt() : -1;
+}
+
+using Framed = MainDialogTest;
+
+// A desktop's window manager may frame a shaped window otherwise: KWin takes its title bar away
+// for as long as it has a shape. The dialog's surface and controls stay where they are on the
+// screen all the same, so nothing moves under the user's pointer, and the frame comes back,
+// above them as before, when the job ends.
+TEST_F(Framed, TheDialogStaysWhereItIsWhileTheManagerReframesItForAJob) {
+    if (DisplayKind() != "x11-framed") {
+        GTEST_SKIP() << "run under run-under-xvfb.sh --window-manager";
+    }
+    TempDir dir;
+    MakeSparseFile(dir / "big.bin", off_t{64} << 20);
+    MainDialog dialog;
+    held = false;
+    WId window = 0;
+    QPoint before;
+    QPoint during;
+    QPoint after;
+    int titleBar = -1;
+    std::chrono::steady_clock::time_point heldSince;
+    ModalScript script(std::chrono::seconds(90));
+    script.When(
+        "the dialog is framed",
+        [&] {
+            QWidget* widget = WidgetFromHandle(dialog.window());
+            if (widget == nullptr || !widget->isVisible() ||
+                !QTest::qWaitForWindowExposed(widget)) {
+                return false;
+            }
+            window = widget->winId();
+            titleBar = TitleBarHeight(window);
+            return titleBar > 0;
+        },
+        [&] {
+            before = ScreenOrigin(window);
+            heldProc = reinterpret_cast<WNDPROC>(SetWindowLongPtr(
+                dialog.window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HoldingProc)));
+            RunJob(dialog, dir / "big.bin", dir / "big.bin.enx");
+        });
+    script.When(
+        "the job is held and the manager has reframed the shaped dialog",
+        [&] {
+            if (!held || WidgetFromHandle(dialog.window())->mask().isEmpty()) {
+                return false;
+            }
+            if (heldSince == std::chrono::steady_clock::time_point()) {
+                heldSince = std::chrono::steady_clock::now();
+            }
+            return TitleBarHeight(window) != titleBar ||
+                   std::chrono::steady_clock::now() - heldSince > std::chrono::seconds(2);
+        },
+        [&] {
+            QTest::qWait(200);
+            during = ScreenOrigin(window);
+            if (holdLoop != nullptr) {
+                holdLoop->quit();
+            }
+        });
+    script.When(
+        "the job has ended and the frame is back",
+        [&] {
+            return JobsDone() && dialog.overlayActive == 0 && TitleBarHeight(window) == titleBar;
+        },
+        [&] {
+            QTest::qWait(200);
+            after = ScreenOrigin(window);
+            SendMessage(dialog.window(), WM_COMMAND, IDCANCEL, 0);
+        });
+    EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
+    EXPECT_TRUE(script.Finished());
+    const auto at = [](QPoint p) { return std::to_string(p.x()) + "," + std::to_string(p.y()); };
+    EXPECT_EQ(at(during), at(before)) << "while the job ran";
+    EXPECT_EQ(at(after), at(before)) << "after the job";
 }
 
 // Rows the fill uncovers may be painted while the window's shape still hides them, as they were
