@@ -1,6 +1,7 @@
 #include "platform/content/plausibility.h"
 
 #include <algorithm>
+#include <bzlib.h>
 #include <cerrno>
 #include <cstdint>
 #include <iterator>
@@ -553,28 +554,56 @@ bool IsLiteralFormat(unsigned char format) {
            std::string_view("btuml1").find(static_cast<char>(format)) != std::string_view::npos;
 }
 
-// Data compressed with deflate (1) or zlib (2), as gpg --sign writes it: the packets it holds,
-// judged from as many of their first bytes as the sample gives.
-bool IsCompressedRun(const unsigned char* data, std::size_t size, int depth) {
-    if (depth > 0 || size < 2 || (data[0] != 1 && data[0] != 2)) {
-        return false;
-    }
-    std::vector<unsigned char> inflated(4096);
+// The first bytes data inflates to, and whether that was all of it; false when it is not
+// deflate (raw or zlib's) from its start.
+bool Inflate(const unsigned char* data, std::size_t size, bool raw, std::vector<unsigned char>& out,
+             bool& ended) {
     z_stream stream{};
-    if (inflateInit2(&stream, data[0] == 1 ? -15 : 15) != Z_OK) {
+    if (inflateInit2(&stream, raw ? -15 : 15) != Z_OK) {
         return false;
     }
-    stream.next_in = const_cast<unsigned char*>(data + 1); // zlib's signature; it does not write
-    stream.avail_in = static_cast<uInt>(size - 1);
-    stream.next_out = inflated.data();
-    stream.avail_out = static_cast<uInt>(inflated.size());
+    stream.next_in = const_cast<unsigned char*>(data); // zlib's signature; it does not write
+    stream.avail_in = static_cast<uInt>(size);
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
     const int status = inflate(&stream, Z_SYNC_FLUSH);
-    const std::size_t produced = inflated.size() - stream.avail_out;
+    out.resize(out.size() - stream.avail_out);
     inflateEnd(&stream);
-    if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
+    ended = status == Z_STREAM_END;
+    return status == Z_OK || ended || status == Z_BUF_ERROR;
+}
+
+// The same for bzip2, which gives nothing before its first block is whole: up to 900 KB, so
+// only a short message's is in the sample.
+bool Bunzip(const unsigned char* data, std::size_t size, std::vector<unsigned char>& out,
+            bool& ended) {
+    bz_stream stream{};
+    if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK) {
         return false;
     }
-    return IsOpenPgpRun(inflated.data(), produced, status == Z_STREAM_END, depth + 1);
+    stream.next_in = const_cast<char*>(reinterpret_cast<const char*>(data));
+    stream.avail_in = static_cast<unsigned>(size);
+    stream.next_out = reinterpret_cast<char*>(out.data());
+    stream.avail_out = static_cast<unsigned>(out.size());
+    const int status = BZ2_bzDecompress(&stream);
+    out.resize(out.size() - stream.avail_out);
+    BZ2_bzDecompressEnd(&stream);
+    ended = status == BZ_STREAM_END;
+    return status == BZ_OK || ended;
+}
+
+// Data compressed with deflate (1), zlib (2) or bzip2 (3), as gpg --sign writes it: the
+// packets it holds, judged from as many of their first bytes as the sample gives.
+bool IsCompressedRun(const unsigned char* data, std::size_t size, int depth) {
+    if (depth > 0 || size < 2 || data[0] < 1 || data[0] > 3) {
+        return false;
+    }
+    std::vector<unsigned char> unpacked(4096);
+    bool ended = false;
+    const bool unpackedSome = data[0] == 3
+                                  ? Bunzip(data + 1, size - 1, unpacked, ended)
+                                  : Inflate(data + 1, size - 1, data[0] == 1, unpacked, ended);
+    return unpackedSome && IsOpenPgpRun(unpacked.data(), unpacked.size(), ended, depth + 1);
 }
 
 // `whole`: the run ends where the data does; else a packet may go on past its end.

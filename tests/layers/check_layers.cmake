@@ -23,6 +23,7 @@ set(library_Q "platform/window")        # Qt: <QWidget>, <QtGui/...>
 set(library_openssl "platform/crypto")
 set(library_magic "platform/content")
 set(library_zlib "platform/content")
+set(library_bzlib "platform/content")   # libbz2
 set(library_iconv "platform/text")
 set(library_acl "platform/files")       # libacl: <acl/libacl.h>, <sys/acl.h>
 set(library_xcb "platform/window")

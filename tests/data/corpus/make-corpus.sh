@@ -363,6 +363,8 @@ sign -u ecdh@example.invalid --detach-sign -o "$out/readme.md.ed25519.sig" "$out
 sign -u signer@example.invalid --sign -o "$out/signed.gpg" "$out/readme.md"
 sign -u signer@example.invalid --sign --compress-algo none -o "$out/signed-uncompressed.gpg" \
     "$out/readme.md"
+sign -u signer@example.invalid --sign --compress-algo bzip2 -o "$out/signed-bzip2.gpg" \
+    "$out/readme.md"
 # A NIST P-384 key, its signature of data read from a pipe (a literal packet in parts), and
 # an export of secret subkeys, whose primary key is a stub.
 gpg --batch --homedir "$work" --passphrase '' --pinentry-mode loopback \

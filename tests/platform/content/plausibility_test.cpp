@@ -122,6 +122,7 @@ TEST(Plausibility, KnownTypesAreNamed) {
         {"readme.md.ed25519.sig", "OpenPGP keys or signed data"},
         {"signed.gpg", "OpenPGP keys or signed data"},
         {"signed-uncompressed.gpg", "OpenPGP keys or signed data"},
+        {"signed-bzip2.gpg", "OpenPGP keys or signed data"},
         {"keys-p384.pgp", "OpenPGP keys or signed data"},      // a curve named with a zero byte
         {"secret-subkeys.pgp", "OpenPGP keys or signed data"}, // a stub of no cipher
         {"signed-from-pipe.gpg", "OpenPGP keys or signed data"},
@@ -297,7 +298,8 @@ TEST(Plausibility, RandomBytesAreImplausible) {
                             {0x95, 0x03, 0xC6, 0x04},             // a secret key
                             {0x89, 0x01, 0x4B, 0x04, 0x00, 0x01}, // a signature
                             {0x90, 0x0D, 0x03, 0x00, 0x0A, 0x01}, // a one-pass signature
-                            {0xA3, 0x01}};                        // compressed OpenPGP data
+                            {0xA3, 0x01},                         // compressed OpenPGP data
+                            {0xA3, 0x03, 'B', 'Z', 'h', '9'}};    // the same by bzip2
     for (unsigned seed = 0; seed < 50; ++seed) {
         for (const Bytes& start : starts) {
             Bytes bytes = Random(1024, seed + 1000);
