@@ -182,6 +182,12 @@ int Run(const Options& options) {
     const bool encrypting = options.command == Command::Encrypt;
     std::string text;
     bool fromFile = !options.passwordFile.empty() && !NamesATerminal(options.passwordFile);
+    if (fromFile && !options.quiet && options.passwordFile != "-" &&
+        HeldByAnotherProgram(options.passwordFile)) {
+        // Its open waits as a source's does.
+        Say(Printable(options.passwordFile) +
+            ": another program holds it open; waiting for it to let go");
+    }
     bool havePassword = fromFile ? ReadPasswordFile(options.passwordFile, text, reason)
                                  : AskPassword(encrypting, text, reason);
     if (!havePassword) {

@@ -917,30 +917,32 @@ TEST_F(Cli, ASourceThatCannotBeReadIsReportedAndTheOthersAreDone) {
     EXPECT_FALSE(PathExists(dir / "missing.enx"));
 }
 
-TEST_F(Cli, ASourceAnotherProgramHoldsALeaseOnIsDoneOnceItLetsGo) {
+TEST_F(Cli, AFileAnotherProgramHoldsALeaseOnIsReadOnceItLetsGo) {
     // A file server holds leases on the files its clients have open, and lets go when asked.
     WriteBytes(dir / "shared", Pattern(3000));
-    const int held = ::open((dir / "shared").c_str(), O_RDONLY);
-    ASSERT_GE(held, 0);
-    if (::fcntl(held, F_SETLEASE, F_WRLCK) != 0) {
-        ::close(held);
-        GTEST_SKIP() << "the file system gives no leases here";
+    for (const std::string& name : {dir / "shared", passwordFile}) {
+        const int held = ::open(name.c_str(), O_RDONLY);
+        ASSERT_GE(held, 0);
+        if (::fcntl(held, F_SETLEASE, F_WRLCK) != 0) {
+            ::close(held);
+            GTEST_SKIP() << "the file system gives no leases here";
+        }
+        ::signal(SIGIO, SIG_IGN);
+        std::thread holder([held] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            ::fcntl(held, F_SETLEASE, F_UNLCK);
+            ::close(held);
+        });
+        Outcome outcome = RunCli({"encrypt", "-f", "-p", passwordFile, dir / "shared"});
+        holder.join();
+        ::signal(SIGIO, SIG_DFL);
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+        EXPECT_EQ(ReadBytes(dir / "shared.enx").size(), 3000u);
+        // The wait, up to the system's lease-break time, must not look like a hang.
+        EXPECT_TRUE(
+            Has(outcome.err, name + ": another program holds it open; waiting for it to let go"))
+            << outcome.err;
     }
-    ::signal(SIGIO, SIG_IGN);
-    std::thread holder([held] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        ::fcntl(held, F_SETLEASE, F_UNLCK);
-        ::close(held);
-    });
-    Outcome outcome = RunCli({"encrypt", "-p", passwordFile, dir / "shared"});
-    holder.join();
-    ::signal(SIGIO, SIG_DFL);
-    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
-    EXPECT_EQ(ReadBytes(dir / "shared.enx").size(), 3000u);
-    // The wait, up to the system's lease-break time, must not look like a hang.
-    EXPECT_TRUE(Has(outcome.err, dir / "shared: another program holds it open; waiting for it to "
-                                       "let go"))
-        << outcome.err;
 }
 
 TEST_F(Cli, AFolderThatTakesNoNewFileIsReportedForEachFile) {
