@@ -104,6 +104,10 @@ std::string CheckDestination(const PlannedJob& job, bool force, const std::strin
         }
         return name + ": exists and is not a regular file; left as it is";
     case platform::Existing::RegularFile:
+        // Not the advice to force what would be refused all the same.
+        if (platform::ReplacementRefused(job.destination.c_str())) {
+            return name + ": exists and cannot be replaced: " + std::strerror(EPERM);
+        }
         if (!force) {
             return name + ": exists (use --force to replace it)";
         }

@@ -243,6 +243,12 @@ bool AnotherUsersInStickyFolder(int folder, const struct stat& existing) {
            existing.st_uid != user && folderInfo.st_uid != user;
 }
 
+// Whether the existing file `name` keeps its name whatever this process does.
+bool KeepsItsName(int folder, const std::string& name, const struct stat& existing) {
+    return Unreplaceable(folder, name) || AppendOnly(folder) ||
+           AnotherUsersInStickyFolder(folder, existing);
+}
+
 // The permission bits a new file in the folder may have. A folder with a default access list
 // decides them for every file made in it, and the umask then counts for nothing: the list's
 // owner and other entries, and its group entry within its mask. The group bits are the file's
@@ -346,8 +352,7 @@ bool ResultFile::Create(const char* destination, HANDLE source, bool replace) {
             return Fail(EEXIST);
         }
         // Said now, rather than once the whole job has been done for nothing.
-        if (Unreplaceable(folder_, name_) || AppendOnly(folder_) ||
-            AnotherUsersInStickyFolder(folder_, existing)) {
+        if (KeepsItsName(folder_, name_, existing)) {
             nameRefused_ = true;
             return Fail(EPERM);
         }
@@ -633,6 +638,23 @@ Existing DestinationState(const char* destination, const char* source) {
         return Existing::Source;
     }
     return S_ISREG(named.st_mode) ? Existing::RegularFile : Existing::NotRegular;
+}
+
+bool ReplacementRefused(const char* destination) {
+    if (destination == nullptr) {
+        return false;
+    }
+    const std::string path(destination);
+    const int folder = ::open(FolderOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        return false;
+    }
+    const std::string name = NameOf(path);
+    struct stat existing {};
+    const bool refused = ::fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+                         S_ISREG(existing.st_mode) && KeepsItsName(folder, name, existing);
+    ::close(folder);
+    return refused;
 }
 
 void RemoveUnpublishedResults() {

@@ -69,6 +69,11 @@ enum class Existing { Nothing, RegularFile, Source, NotRegular };
 // `source` may be null. The name itself is looked at: a symlink is NotRegular.
 Existing DestinationState(const char* destination, const char* source);
 
+// Whether an existing regular file at `destination` may not be replaced even when asked to (it
+// or its folder is immutable or append-only, or it is another user's in a sticky folder), as
+// ResultFile::Create finds before any work.
+bool ReplacementRefused(const char* destination);
+
 // Unlinks the temporary names of results not yet published, for a process that is ending: a
 // thread about to make or move such a name waits for its end instead. Safe in a signal handler.
 void RemoveUnpublishedResults();

@@ -966,6 +966,36 @@ TEST_F(Cli, AFolderThatTakesNoNewFileIsReportedForEachFile) {
     }
 }
 
+TEST_F(Cli, AnotherUsersFileInAStickyFolderIsRefusedWithoutAdviceToForceIt) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run as a user who may not replace root's file";
+    }
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(passwordFile.c_str(), 0644);
+    const std::string shared = dir / "shared";
+    ASSERT_EQ(::mkdir(shared.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const std::string source = shared + "/notes";
+    WriteBytes(source, Pattern(100));
+    WriteBytes(source + ".enx", Pattern(7));
+    ::chmod(source.c_str(), 0644);
+    ::chmod((source + ".enx").c_str(), 0666);
+    RunOptions asNobody;
+    asNobody.moreThreads = 64;
+    for (bool force : {false, true}) {
+        std::vector<std::string> args{"encrypt", "-p", passwordFile, source};
+        if (force) {
+            args.push_back("--force");
+        }
+        Outcome outcome = RunCli(args, asNobody);
+        EXPECT_EQ(outcome.exitCode, 2);
+        EXPECT_EQ(outcome.err,
+                  "vanthe-cli: " + source +
+                      ".enx: exists and cannot be replaced: Operation not permitted\n");
+        EXPECT_EQ(ReadBytes(source + ".enx"), Pattern(7));
+    }
+}
+
 TEST_F(Cli, RefusalsWriteNothing) {
     WriteBytes(dir / "plain", Pattern(3000));
     WriteBytes(dir / "empty-password", Bytes{'\n', 'x'});
