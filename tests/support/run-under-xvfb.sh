@@ -64,6 +64,14 @@ for attempt in 1 2 3; do
     stop_server
 done
 [ -n "$display" ] || { echo "no virtual X server could be started" >&2; exit 1; }
+# Waits until the manager started last has named its window on the root: it works from then on.
+await_window() {
+    for _ in $(seq 1 400); do
+        DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -q "\"$1\"" && return 0
+        kill -0 "$manager" 2>/dev/null || { echo "$compositor ended at start" >&2; exit 1; }
+        sleep 0.05
+    done
+}
 kind=x11
 if [ "$compositor" = kwin_x11 ]; then
     # Its own runtime folder and no session bus: nothing of the machine's desktop is touched.
@@ -72,22 +80,12 @@ if [ "$compositor" = kwin_x11 ]; then
     DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$runtime" DBUS_SESSION_BUS_ADDRESS=disabled: \
         kwin_x11 >/dev/null 2>&1 &
     manager=$!
-    # It manages windows once it has named its check window on the root.
-    for _ in $(seq 1 400); do
-        DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -q '"KWin"' && break
-        kill -0 "$manager" 2>/dev/null || { echo "kwin_x11 ended at start" >&2; exit 1; }
-        sleep 0.05
-    done
+    await_window KWin
     kind=x11-framed
 elif [ -n "$compositor" ]; then
     DISPLAY="$display" "$compositor" 2>/dev/null &
     manager=$!
-    # It owns the compositing selection right after it has named its own window.
-    for _ in $(seq 1 200); do
-        DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -q '"xcompmgr"' && break
-        kill -0 "$manager" 2>/dev/null || { echo "$compositor ended at start" >&2; exit 1; }
-        sleep 0.05
-    done
+    await_window xcompmgr
     kind=x11-composited
 fi
 # No exec: the trap must stop the server after the command.
