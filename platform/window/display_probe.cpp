@@ -10,7 +10,9 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <xcb/xcb.h>
 
@@ -81,6 +83,52 @@ QStringList Candidates(const std::string& argvPlatform) {
     return names;
 }
 
+// One property of a window, up to `words` 32-bit words of it; empty when it has none.
+std::string PropertyBytes(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t name,
+                          xcb_atom_t type, std::uint32_t words) {
+    std::string bytes;
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, name, type, 0, words), nullptr);
+    if (reply != nullptr) {
+        bytes.assign(static_cast<const char*>(xcb_get_property_value(reply)),
+                     static_cast<std::size_t>(xcb_get_property_value_length(reply)));
+        std::free(reply);
+    }
+    return bytes;
+}
+
+xcb_atom_t ExistingAtom(xcb_connection_t* connection, std::string_view name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 1, static_cast<std::uint16_t>(name.size()), name.data()),
+        nullptr);
+    const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+// KWin takes the frame away from a shaped window. Other managers keep it, and some of them keep
+// a place worked out under a window's old gravity for their next move of it (openbox, whose
+// next drag of the window would jump by the title bar's height), so only KWin's is changed.
+bool DropsTheFrameOfShapedWindows(xcb_connection_t* connection, xcb_window_t window) {
+    xcb_get_geometry_reply_t* geometry =
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr);
+    if (geometry == nullptr) {
+        return false;
+    }
+    const xcb_window_t root = geometry->root;
+    std::free(geometry);
+    const std::string check = PropertyBytes(
+        connection, root, ExistingAtom(connection, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 1);
+    xcb_window_t manager = XCB_WINDOW_NONE;
+    if (check.size() != sizeof manager) {
+        return false;
+    }
+    std::memcpy(&manager, check.data(), sizeof manager);
+    return PropertyBytes(connection, manager, ExistingAtom(connection, "_NET_WM_NAME"),
+                         ExistingAtom(connection, "UTF8_STRING"), 4) == "KWin";
+}
+
 } // namespace
 
 KeyedSurface KeyedSurfaceSupport() {
@@ -100,27 +148,17 @@ KeyedSurface KeyedSurfaceSupport() {
 void HoldStillWhenReframed(const QWidget& window) {
     const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
-    if (connection == nullptr) {
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    if (connection == nullptr || !DropsTheFrameOfShapedWindows(connection, id)) {
         return;
     }
     // WM_NORMAL_HINTS: 18 words, the flags first and the gravity last.
     constexpr std::uint32_t kWords = 18;
     constexpr std::uint32_t kGravityGiven = 1U << 9;
-    const auto id = static_cast<xcb_window_t>(window.winId());
     std::array<std::uint32_t, kWords> hints{};
-    xcb_get_property_reply_t* reply =
-        xcb_get_property_reply(connection,
-                               xcb_get_property(connection, 0, id, XCB_ATOM_WM_NORMAL_HINTS,
-                                                XCB_ATOM_WM_SIZE_HINTS, 0, kWords),
-                               nullptr);
-    if (reply != nullptr) {
-        if (reply->format == 32) {
-            const auto* words = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
-            const int count = xcb_get_property_value_length(reply) / 4;
-            std::copy_n(words, std::min<int>(count, kWords), hints.begin());
-        }
-        std::free(reply);
-    }
+    const std::string given =
+        PropertyBytes(connection, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, kWords);
+    std::memcpy(hints.data(), given.data(), std::min(given.size(), sizeof hints));
     if ((hints[0] & kGravityGiven) != 0 && hints[kWords - 1] == XCB_GRAVITY_STATIC) {
         return;
     }

@@ -23,12 +23,12 @@ enum class KeyedSurface { Alpha, Shape, None };
 // Asks the display the toolkit has opened; the toolkit's thread only.
 KeyedSurface KeyedSurfaceSupport();
 
-// An X window manager may frame a shaped window otherwise (KWin takes its title bar away while
-// it has a shape), and moves the window by its gravity when it does. The toolkit asks for the
-// gravity that keeps the frame's corner still, since it placed the window by its frame, so the
-// window's surface would jump by the title bar's height and back. This asks for the gravity that
-// keeps the surface still; the toolkit asks for it too once it moves a window it has shown.
-// Call it once the window is on the screen; nothing happens off X11.
+// KWin on X11 takes the title bar away from a shaped window and moves the window by its gravity
+// when it does. The toolkit asks for the gravity that keeps the frame's corner still, since it
+// placed the window by its frame, so the window's surface would jump by the title bar's height
+// and back. Under KWin this asks for the gravity that keeps the surface still; the toolkit asks
+// for it too once it moves a window it has shown. Call it once the window is on the screen;
+// nothing happens elsewhere.
 void HoldStillWhenReframed(const QWidget& window);
 
 } // namespace platform::detail

@@ -2,9 +2,10 @@
 # Runs a command under a virtual X server of its own, started here and stopped afterwards.
 # The server must answer a client before the command starts; a server that does not is
 # replaced, up to three times. With --compositor a compositing manager (xcompmgr) runs on it
-# too; with --window-manager a desktop's window manager (KWin, which composites as well) frames
-# the windows. The command finds VANTHE_TEST_DISPLAY set to x11, x11-composited or x11-framed.
-# run-under-xvfb.sh [--compositor | --window-manager] COMMAND [ARGUMENTS...]
+# too; with --window-manager kwin or openbox that window manager frames the windows (KWin
+# composites as well). The command finds VANTHE_TEST_DISPLAY set to x11, x11-composited or
+# x11-framed.
+# run-under-xvfb.sh [--compositor | --window-manager kwin|openbox] COMMAND [ARGUMENTS...]
 set -euo pipefail
 compositor=""
 if [ "${1:-}" = "--compositor" ]; then
@@ -12,9 +13,13 @@ if [ "${1:-}" = "--compositor" ]; then
     shift
     command -v xcompmgr >/dev/null || { echo "xcompmgr is not installed (apt-get install xcompmgr)" >&2; exit 1; }
 elif [ "${1:-}" = "--window-manager" ]; then
-    compositor=kwin_x11
-    shift
-    command -v kwin_x11 >/dev/null || { echo "kwin_x11 is not installed (apt-get install kwin-x11)" >&2; exit 1; }
+    case "${2:-}" in
+    kwin) compositor=kwin_x11 package=kwin-x11 ;;
+    openbox) compositor=openbox package=openbox ;;
+    *) echo "--window-manager takes kwin or openbox" >&2; exit 2 ;;
+    esac
+    shift 2
+    command -v "$compositor" >/dev/null || { echo "$compositor is not installed (apt-get install $package)" >&2; exit 1; }
 fi
 for tool in Xvfb xdpyinfo xwininfo; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed (apt-get install xvfb x11-utils)" >&2; exit 1; }
@@ -81,6 +86,11 @@ if [ "$compositor" = kwin_x11 ]; then
         kwin_x11 >/dev/null 2>&1 &
     manager=$!
     await_window KWin
+    kind=x11-framed
+elif [ "$compositor" = openbox ]; then
+    DISPLAY="$display" openbox >/dev/null 2>&1 &
+    manager=$!
+    await_window Openbox
     kind=x11-framed
 elif [ -n "$compositor" ]; then
     DISPLAY="$display" "$compositor" 2>/dev/null &

@@ -26,6 +26,7 @@
 #include <QWidget>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 using namespace platform;
@@ -269,12 +270,32 @@ int TitleBarHeight(WId window) {
     return extents.size() == 4 ? extents[2].trimmed().toInt() : -1;
 }
 
+// Whether a condition has held for a while: the window manager's moves have landed by then.
+class Settled {
+public:
+    bool operator()(bool condition) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!condition) {
+            since_.reset();
+            return false;
+        }
+        if (!since_) {
+            since_ = now;
+        }
+        return now - *since_ >= std::chrono::milliseconds(300);
+    }
+
+private:
+    std::optional<std::chrono::steady_clock::time_point> since_;
+};
+
 using Framed = MainDialogTest;
 
 // A desktop's window manager may frame a shaped window otherwise: KWin takes its title bar away
 // for as long as it has a shape. The dialog's surface and controls stay where they are on the
 // screen all the same, so nothing moves under the user's pointer, and the frame comes back,
-// above them as before, when the job ends.
+// above them as before, when the job ends. After the job the window goes where the user drags
+// it, with any manager.
 TEST_F(Framed, TheDialogStaysWhereItIsWhileTheManagerReframesItForAJob) {
     if (DisplayKind() != "x11-framed") {
         GTEST_SKIP() << "run under run-under-xvfb.sh --window-manager";
@@ -287,8 +308,9 @@ TEST_F(Framed, TheDialogStaysWhereItIsWhileTheManagerReframesItForAJob) {
     QPoint before;
     QPoint during;
     QPoint after;
+    QPoint dragged;
+    const QPoint kDrag(-100, -50);
     int titleBar = -1;
-    std::chrono::steady_clock::time_point heldSince;
     ModalScript script(std::chrono::seconds(90));
     script.When(
         "the dialog is framed",
@@ -308,6 +330,10 @@ TEST_F(Framed, TheDialogStaysWhereItIsWhileTheManagerReframesItForAJob) {
                 dialog.window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HoldingProc)));
             RunJob(dialog, dir / "big.bin", dir / "big.bin.enx");
         });
+    Settled reframed;
+    Settled reset;
+    Settled moved;
+    std::chrono::steady_clock::time_point heldSince;
     script.When(
         "the job is held and the manager has reframed the shaped dialog",
         [&] {
@@ -317,11 +343,10 @@ TEST_F(Framed, TheDialogStaysWhereItIsWhileTheManagerReframesItForAJob) {
             if (heldSince == std::chrono::steady_clock::time_point()) {
                 heldSince = std::chrono::steady_clock::now();
             }
-            return TitleBarHeight(window) != titleBar ||
-                   std::chrono::steady_clock::now() - heldSince > std::chrono::seconds(2);
+            return reframed(TitleBarHeight(window) != titleBar ||
+                            std::chrono::steady_clock::now() - heldSince > std::chrono::seconds(2));
         },
         [&] {
-            QTest::qWait(200);
             during = ScreenOrigin(window);
             if (holdLoop != nullptr) {
                 holdLoop->quit();
@@ -330,11 +355,33 @@ TEST_F(Framed, TheDialogStaysWhereItIsWhileTheManagerReframesItForAJob) {
     script.When(
         "the job has ended and the frame is back",
         [&] {
-            return JobsDone() && dialog.overlayActive == 0 && TitleBarHeight(window) == titleBar;
+            return reset(JobsDone() && dialog.overlayActive == 0 &&
+                         TitleBarHeight(window) == titleBar);
         },
         [&] {
-            QTest::qWait(200);
             after = ScreenOrigin(window);
+            // The user drags the window by its title bar.
+            const QPoint grip =
+                after + QPoint(WidgetFromHandle(dialog.window())->width() / 2, -titleBar / 2);
+            const auto point = [](QPoint p) {
+                return QStringList{QString::number(p.x()), QString::number(p.y())};
+            };
+            QProcess::execute(QStringLiteral("xdotool"),
+                              QStringList{QStringLiteral("mousemove")} + point(grip) +
+                                  QStringList{QStringLiteral("mousedown"), QStringLiteral("1"),
+                                              QStringLiteral("sleep"), QStringLiteral("0.2"),
+                                              QStringLiteral("mousemove")} +
+                                  point(grip + kDrag / 2) +
+                                  QStringList{QStringLiteral("sleep"), QStringLiteral("0.2"),
+                                              QStringLiteral("mousemove")} +
+                                  point(grip + kDrag) +
+                                  QStringList{QStringLiteral("sleep"), QStringLiteral("0.2"),
+                                              QStringLiteral("mouseup"), QStringLiteral("1")});
+        });
+    script.When(
+        "the window has moved", [&] { return moved(ScreenOrigin(window) != after); },
+        [&] {
+            dragged = ScreenOrigin(window);
             SendMessage(dialog.window(), WM_COMMAND, IDCANCEL, 0);
         });
     EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
@@ -342,6 +389,8 @@ TEST_F(Framed, TheDialogStaysWhereItIsWhileTheManagerReframesItForAJob) {
     const auto at = [](QPoint p) { return std::to_string(p.x()) + "," + std::to_string(p.y()); };
     EXPECT_EQ(at(during), at(before)) << "while the job ran";
     EXPECT_EQ(at(after), at(before)) << "after the job";
+    // As far as the pointer went, not by the title bar's height more.
+    EXPECT_EQ(at(dragged), at(after + kDrag)) << "dragged after the job";
 }
 
 // Rows the fill uncovers may be painted while the window's shape still hides them, as they were
