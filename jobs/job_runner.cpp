@@ -119,6 +119,9 @@ FieldToFix OnRun(HWND dialog, const std::string& sourcePath, const std::string& 
             jobUnderWay.store(false);
         } else {
             CloseHandle(thread);
+            // Until the job shows its fill: its files may keep it waiting (another program's
+            // lease on one, a slow network mount), with nothing else to show for it.
+            ShowWorkingPointer(TRUE);
         }
     }
     if (!message.empty()) {

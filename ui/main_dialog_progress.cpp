@@ -18,6 +18,7 @@ LRESULT MainDialog::OnJobStarted(const Message& message) {
     overlayActive = 1;
     InvalidateRect(window(), nullptr, TRUE);
     EnableWindow(window(), FALSE);
+    ShowWorkingPointer(FALSE);
     return 1;
 }
 
@@ -29,6 +30,7 @@ LRESULT MainDialog::OnJobProgress(const Message& message) {
 }
 
 LRESULT MainDialog::OnJobFinished(const Message& message) {
+    ShowWorkingPointer(FALSE); // a job that failed before it started
     overlayActive = 0;
     InvalidateRect(window(), nullptr, TRUE);
     if (message.wParam == 0) {

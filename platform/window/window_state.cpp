@@ -206,6 +206,19 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
     });
 }
 
+void ShowWorkingPointer(BOOL working) {
+    static bool shown = false; // the toolkit's thread only
+    if ((working != FALSE) == shown) {
+        return;
+    }
+    shown = working != FALSE;
+    if (shown) {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     (void)insertAfter;
     (void)cx;

@@ -34,6 +34,10 @@ BOOL GetWindowRect(HWND window, RECT* rect); // screen coordinates, frame includ
 // SWP_NOZORDER.
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 
+// With TRUE, the pointer over the program's windows says that it is at work yet takes input
+// (the platform's "working in background" pointer), until called with FALSE.
+void ShowWorkingPointer(BOOL working);
+
 namespace detail {
 
 BOOL IsWindowEnabled(HWND window);

@@ -14,10 +14,15 @@
 #include "res/resource_ids.h"
 #include "support/test_files.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QImage>
 #include <QRegion>
 #include <QTest>
 #include <QWidget>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace platform;
 using namespace vanthe;
@@ -187,6 +192,50 @@ TEST_F(Jobs, ASecondClickBeforeTheJobHasStartedStartsNothing) {
         [&] { Key(Qt::Key_Escape); });
     dialog.RunModal(nullptr, 0);
     EXPECT_EQ(workers, 1);
+    EXPECT_EQ(ReadBytes(dir / "out").size(), 3000u);
+}
+
+TEST_F(Jobs, AJobWaitingForAFileAnotherProgramHoldsShowsTheWorkingPointer) {
+    // A file server holds a lease on a file its client has open: the job's open waits until it
+    // lets go, up to the system's lease-break time, before the job can show its fill.
+    TempDir dir;
+    WriteBytes(dir / "shared", Pattern(3000));
+    const int held = ::open((dir / "shared").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    if (::fcntl(held, F_SETLEASE, F_WRLCK) != 0) {
+        ::close(held);
+        GTEST_SKIP() << "the file system gives no leases here";
+    }
+    ::signal(SIGIO, SIG_IGN);
+    MainDialog dialog;
+    const auto pointer = [] {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        return cursor != nullptr ? cursor->shape() : Qt::ArrowCursor;
+    };
+    Qt::CursorShape whileWaiting = Qt::ArrowCursor;
+    Qt::CursorShape afterwards = Qt::BusyCursor;
+    ModalScript script;
+    script.When("the dialog is shown", DialogReady, [&] {
+        Fill(dialog, dir / "shared", dir / "out", "pw");
+        Click(ControlWidget(dialog, IDC_RUN));
+    });
+    script.When(
+        "the job waits for the file", [&] { return ::fcntl(held, F_GETLEASE) != F_WRLCK; },
+        [&] {
+            whileWaiting = pointer();
+            ::fcntl(held, F_SETLEASE, F_UNLCK);
+        });
+    script.When(
+        "the job ended", [&] { return JobsDone() && dialog.destinationPath.empty(); },
+        [&] {
+            afterwards = pointer();
+            Key(Qt::Key_Escape);
+        });
+    dialog.RunModal(nullptr, 0);
+    ::close(held);
+    ::signal(SIGIO, SIG_DFL);
+    EXPECT_EQ(whileWaiting, Qt::BusyCursor);
+    EXPECT_EQ(afterwards, Qt::ArrowCursor);
     EXPECT_EQ(ReadBytes(dir / "out").size(), 3000u);
 }
 
