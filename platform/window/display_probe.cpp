@@ -109,7 +109,8 @@ xcb_atom_t ExistingAtom(xcb_connection_t* connection, std::string_view name) {
 
 // KWin takes the frame away from a shaped window. Other managers keep it, and some of them keep
 // a place worked out under a window's old gravity for their next move of it (openbox, whose
-// next drag of the window would jump by the title bar's height), so only KWin's is changed.
+// next drag of the window would jump by the title bar's height), so the gravity is changed only
+// under KWin.
 bool DropsTheFrameOfShapedWindows(xcb_connection_t* connection, xcb_window_t window) {
     xcb_get_geometry_reply_t* geometry =
         xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr);
