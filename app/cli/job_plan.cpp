@@ -291,6 +291,12 @@ bool PlanJobs(const Options& options, JobPlan& plan, std::string& reason) {
 }
 
 bool HeldByAnotherProgram(const std::string& source) {
+    // Only a regular file takes a lease. Opening and closing a named pipe would take what its
+    // writer put in and leave the reader's own open waiting for another writer.
+    struct stat info {};
+    if (::stat(source.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
     // An open that may not wait asks the holder to let go, as the job's own open would.
     int fd = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {

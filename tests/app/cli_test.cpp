@@ -16,6 +16,7 @@
 #include <random>
 #include <signal.h>
 #include <string>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -592,6 +593,52 @@ TEST_F(Cli, NamedPipesAreReadAsStandardInputIs) {
     EXPECT_EQ(ReadBytes(dir / "back"), plain);
     EXPECT_EQ(both.exitCode, 2);
     EXPECT_TRUE(Has(both.err, fifo + " cannot hold both the password and the data")) << both.err;
+
+    // A password handed over through a FIFO by a shell whose writer waits before the program
+    // starts: the program must open it once only, or the writer's password may go to an open
+    // that closes at once, and the program waits for another writer.
+    const std::string passwordFifo = dir / "password-fifo";
+    ASSERT_EQ(::mkfifo(passwordFifo.c_str(), 0600), 0);
+    WriteBytes(dir / "pw", Bytes{'p', 'w', '\n'});
+    ASSERT_EQ(
+        RunCli({"encrypt", "-p", dir / "pw", "-o", dir / "by-file.enx", dir / "plain"}).exitCode,
+        0);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, passwordFifo.c_str(), IN_OPEN | IN_CLOSE_NOWRITE), 0);
+    std::atomic<bool> given{false};
+    std::thread shell(
+        [&] { (void)std::system(("printf 'pw\\n' > '" + passwordFifo + "'").c_str()); });
+    std::thread freer([&] {
+        // Frees a reader left waiting: the test fails instead of hanging.
+        for (int waited = 0; !given; ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            int fd = waited >= 50 ? ::open(passwordFifo.c_str(), O_WRONLY | O_NONBLOCK) : -1;
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Outcome fromFifo =
+        RunCli({"encrypt", "-p", passwordFifo, "-o", dir / "by-fifo.enx", dir / "plain"});
+    given = true;
+    shell.join();
+    freer.join();
+    // Its opens are watched too, so that two closes in a row are not told as one.
+    int readerCloses = 0;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t got; (got = ::read(watch, events, sizeof events)) > 0;) {
+        for (char* at = events; at < events + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            readerCloses += (event->mask & IN_CLOSE_NOWRITE) != 0 ? 1 : 0;
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    ASSERT_EQ(fromFifo.exitCode, 0) << fromFifo.err;
+    EXPECT_EQ(ReadBytes(dir / "by-fifo.enx"), ReadBytes(dir / "by-file.enx"));
+    EXPECT_EQ(readerCloses, 1);
 
     // Without -o there is no place beside such a name for the result.
     Outcome unnamed = RunCli({"encrypt", "-p", passwordFile, "/dev/stdin"}, WithInput("data"));
