@@ -603,6 +603,12 @@ bool IsCompressedRun(const unsigned char* data, std::size_t size, int depth) {
     const bool unpackedSome = data[0] == 3
                                   ? Bunzip(data + 1, size - 1, unpacked, ended)
                                   : Inflate(data + 1, size - 1, data[0] == 1, unpacked, ended);
+    if (data[0] == 3 && unpackedSome && unpacked.empty() && !ended) {
+        // A first block longer than the sample (a signed picture, archive or program): its magic
+        // numbers, its tables and as much of it as the sample holds read as bzip2 writes them.
+        constexpr std::size_t kReadOfBlock = 1024;
+        return size > kReadOfBlock;
+    }
     return unpackedSome && IsOpenPgpRun(unpacked.data(), unpacked.size(), ended, depth + 1);
 }
 

@@ -4,6 +4,7 @@
 #include "support/test_files.h"
 
 #include <algorithm>
+#include <bzlib.h>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -132,6 +133,28 @@ TEST(Plausibility, KnownTypesAreNamed) {
         EXPECT_EQ(verdict.because, PlausibleBecause::KnownType) << name;
         EXPECT_EQ(verdict.detail, type) << name;
     }
+}
+
+// gpg --sign --compress-algo bzip2 of a picture, an archive or a program: the first block
+// outruns the sample, so bzip2 has given nothing of it yet.
+TEST(Plausibility, ABzip2MessageWhoseFirstBlockOutrunsTheSampleIsNamed) {
+    Bytes plain = Random(300 * 1024, 11);
+    Bytes packed(plain.size() * 2);
+    auto packedSize = static_cast<unsigned>(packed.size());
+    ASSERT_EQ(BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(packed.data()), &packedSize,
+                                       reinterpret_cast<char*>(plain.data()),
+                                       static_cast<unsigned>(plain.size()), 6, 0, 0),
+              BZ_OK);
+    Bytes message{0xA3, 0x03};
+    message.insert(message.end(), packed.begin(), packed.begin() + packedSize);
+    const Plausibility verdict = Judge(message);
+    EXPECT_TRUE(verdict.plausible);
+    EXPECT_EQ(verdict.detail, "OpenPGP keys or signed data");
+    // The same header before the block's start as a wrong password would give it.
+    Bytes garbled = message;
+    const Bytes noise = Random(garbled.size() - 20, 12);
+    std::copy(noise.begin(), noise.end(), garbled.begin() + 20);
+    EXPECT_FALSE(Judge(garbled).plausible) << Describe(Judge(garbled));
 }
 
 // Data as random as a wrong password's output, but for its header or its frames' headers.
