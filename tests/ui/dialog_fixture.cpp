@@ -14,6 +14,9 @@
 #include <QTest>
 #include <QWidget>
 #include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace platform;
@@ -112,6 +115,22 @@ void AnswerBox(ModalScript& script, SeenBox& box, const MainDialog* owner, Answe
 
 bool JobsDone() {
     return !JobUnderWay() && RunningWorkers() == 0;
+}
+
+int HoldLease(const std::string& path) {
+    const int held = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (held >= 0 && ::fcntl(held, F_SETLEASE, F_WRLCK) != 0) {
+        ::close(held);
+        return -1;
+    }
+    ::signal(SIGIO, SIG_IGN);
+    return held;
+}
+
+void LetGo(int held) {
+    ::fcntl(held, F_SETLEASE, F_UNLCK);
+    ::close(held);
+    ::signal(SIGIO, SIG_DFL);
 }
 
 void MainDialogTest::SetUp() {

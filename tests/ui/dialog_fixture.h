@@ -61,6 +61,12 @@ void AnswerBox(ModalScript& script, SeenBox& box, const MainDialog* owner = null
 // No job is under way and every worker has ended.
 bool JobsDone();
 
+// Opens the file and holds a write lease on it, as a file server does for a file its client
+// has open (SIGIO ignored meanwhile); -1 where the file system gives no leases.
+int HoldLease(const std::string& path);
+// Lets go of the lease and closes the file.
+void LetGo(int held);
+
 class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override;

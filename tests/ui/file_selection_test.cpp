@@ -17,9 +17,7 @@
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
-#include <csignal>
 #include <fcntl.h>
-#include <unistd.h>
 #include <utility>
 
 using namespace platform;
@@ -104,13 +102,10 @@ TEST_F(Browse, AFolderIsListedWithoutOpeningItsFiles) {
     // at most the system's lease-break time, for each such file.
     TempDir dir;
     WriteBytes(dir / "held", Pattern(10));
-    const int held = ::open((dir / "held").c_str(), O_RDONLY);
-    ASSERT_GE(held, 0);
-    if (::fcntl(held, F_SETLEASE, F_WRLCK) != 0) {
-        ::close(held);
+    const int held = HoldLease(dir / "held");
+    if (held < 0) {
         GTEST_SKIP() << "the file system gives no leases here";
     }
-    ::signal(SIGIO, SIG_IGN);
     MainDialog dialog;
     ModalScript script;
     script.When("the dialog is shown", DialogReady,
@@ -134,9 +129,7 @@ TEST_F(Browse, AFolderIsListedWithoutOpeningItsFiles) {
         "back in the dialog", [&] { return BackInDialog(dialog); }, [] { Key(Qt::Key_Escape); });
     dialog.RunModal(nullptr, 0);
     const int lease = ::fcntl(held, F_GETLEASE); // still whole: nobody asked for it
-    ::fcntl(held, F_SETLEASE, F_UNLCK);
-    ::close(held);
-    ::signal(SIGIO, SIG_DFL);
+    LetGo(held);
     EXPECT_EQ(lease, F_WRLCK);
 }
 

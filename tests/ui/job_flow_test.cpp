@@ -20,9 +20,7 @@
 #include <QRegion>
 #include <QTest>
 #include <QWidget>
-#include <csignal>
 #include <fcntl.h>
-#include <unistd.h>
 
 using namespace platform;
 using namespace vanthe;
@@ -200,13 +198,10 @@ TEST_F(Jobs, AJobWaitingForAFileAnotherProgramHoldsShowsTheWorkingPointer) {
     // lets go, up to the system's lease-break time, before the job can show its fill.
     TempDir dir;
     WriteBytes(dir / "shared", Pattern(3000));
-    const int held = ::open((dir / "shared").c_str(), O_RDONLY);
-    ASSERT_GE(held, 0);
-    if (::fcntl(held, F_SETLEASE, F_WRLCK) != 0) {
-        ::close(held);
+    const int held = HoldLease(dir / "shared");
+    if (held < 0) {
         GTEST_SKIP() << "the file system gives no leases here";
     }
-    ::signal(SIGIO, SIG_IGN);
     MainDialog dialog;
     const auto pointer = [] {
         const QCursor* cursor = QGuiApplication::overrideCursor();
@@ -232,8 +227,7 @@ TEST_F(Jobs, AJobWaitingForAFileAnotherProgramHoldsShowsTheWorkingPointer) {
             Key(Qt::Key_Escape);
         });
     dialog.RunModal(nullptr, 0);
-    ::close(held);
-    ::signal(SIGIO, SIG_DFL);
+    LetGo(held);
     EXPECT_EQ(whileWaiting, Qt::BusyCursor);
     EXPECT_EQ(afterwards, Qt::ArrowCursor);
     EXPECT_EQ(ReadBytes(dir / "out").size(), 3000u);

@@ -533,7 +533,8 @@ TEST_F(TwoScreens, TheDialogOpensOnTheScreenThePointerIsOn) {
     script.When("the dialog is shown", DialogReady, [&] {
         RECT frame{};
         GetWindowRect(dialog.window(), &frame);
-        EXPECT_TRUE(Within(frame, Second())) << frame.left << "," << frame.top << " " << frame.right << "," << frame.bottom;
+        EXPECT_TRUE(Within(frame, Second()))
+            << frame.left << "," << frame.top << " " << frame.right << "," << frame.bottom;
         Key(Qt::Key_Escape);
     });
     EXPECT_EQ(dialog.RunModal(nullptr, 0), IDCANCEL);
@@ -556,7 +557,8 @@ TEST_F(TwoScreens, TheAboutBoxStaysWholeOnItsOwnersScreen) {
         [&] {
             RECT frame{};
             GetWindowRect(RunningDialog(), &frame);
-            EXPECT_TRUE(Within(frame, Second())) << frame.left << "," << frame.top << " " << frame.right << "," << frame.bottom;
+            EXPECT_TRUE(Within(frame, Second()))
+                << frame.left << "," << frame.top << " " << frame.right << "," << frame.bottom;
             Key(Qt::Key_Escape);
         });
     script.When(
