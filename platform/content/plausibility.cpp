@@ -573,8 +573,7 @@ bool Inflate(const unsigned char* data, std::size_t size, bool raw, std::vector<
     return status == Z_OK || ended || status == Z_BUF_ERROR;
 }
 
-// The same for bzip2, which gives nothing before its first block is whole: up to 900 KB, so
-// only a short message's is in the sample.
+// The same for bzip2, which gives nothing before its first block (up to 900 KB) is whole.
 bool Bunzip(const unsigned char* data, std::size_t size, std::vector<unsigned char>& out,
             bool& ended) {
     bz_stream stream{};
